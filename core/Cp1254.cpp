@@ -1,0 +1,78 @@
+#include "core/Cp1254.h"
+
+#include <array>
+#include <cstdint>
+#include <unordered_map>
+
+#include "core/Utf8.h"
+
+namespace miravel {
+namespace {
+
+// Code points of the bytes 0x80..0xFF. Bytes below 0x80 are ASCII.
+constexpr std::array<char32_t, 128> kHighHalf = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 80
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x008E, 0x008F,  // 88
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x009E, 0x0178,  // 98
+    0x00A0, 0x00A1, 0x00A2, 0x00A3, 0x00A4, 0x00A5, 0x00A6, 0x00A7,  // A0
+    0x00A8, 0x00A9, 0x00AA, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x00AF,  // A8
+    0x00B0, 0x00B1, 0x00B2, 0x00B3, 0x00B4, 0x00B5, 0x00B6, 0x00B7,  // B0
+    0x00B8, 0x00B9, 0x00BA, 0x00BB, 0x00BC, 0x00BD, 0x00BE, 0x00BF,  // B8
+    0x00C0, 0x00C1, 0x00C2, 0x00C3, 0x00C4, 0x00C5, 0x00C6, 0x00C7,  // C0
+    0x00C8, 0x00C9, 0x00CA, 0x00CB, 0x00CC, 0x00CD, 0x00CE, 0x00CF,  // C8
+    0x011E, 0x00D1, 0x00D2, 0x00D3, 0x00D4, 0x00D5, 0x00D6, 0x00D7,  // D0
+    0x00D8, 0x00D9, 0x00DA, 0x00DB, 0x00DC, 0x0130, 0x015E, 0x00DF,  // D8
+    0x00E0, 0x00E1, 0x00E2, 0x00E3, 0x00E4, 0x00E5, 0x00E6, 0x00E7,  // E0
+    0x00E8, 0x00E9, 0x00EA, 0x00EB, 0x00EC, 0x00ED, 0x00EE, 0x00EF,  // E8
+    0x011F, 0x00F1, 0x00F2, 0x00F3, 0x00F4, 0x00F5, 0x00F6, 0x00F7,  // F0
+    0x00F8, 0x00F9, 0x00FA, 0x00FB, 0x00FC, 0x0131, 0x015F, 0x00FF,  // F8
+};
+
+const std::unordered_map<char32_t, char>& ReverseTable() {
+  static const auto* table = [] {
+    auto* map = new std::unordered_map<char32_t, char>();
+    for (std::size_t i = 0; i < kHighHalf.size(); ++i) {
+      (*map)[kHighHalf[i]] = static_cast<char>(0x80 + i);
+    }
+    return map;
+  }();
+  return *table;
+}
+
+}  // namespace
+
+std::string Cp1254ToUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size() + bytes.size() / 8);
+  for (char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x80) {
+      out.push_back(c);
+    } else {
+      AppendUtf8(out, kHighHalf[byte - 0x80]);
+    }
+  }
+  return out;
+}
+
+std::string Utf8ToCp1254(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  const auto& reverse = ReverseTable();
+  std::size_t pos = 0;
+  while (pos < utf8.size()) {
+    const auto byte = static_cast<unsigned char>(utf8[pos]);
+    if (byte < 0x80) {
+      out.push_back(utf8[pos]);
+      ++pos;
+      continue;
+    }
+    const char32_t cp = DecodeUtf8(utf8, pos);
+    const auto it = reverse.find(cp);
+    out.push_back(it == reverse.end() ? '?' : it->second);
+  }
+  return out;
+}
+
+}  // namespace miravel

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace miravel {
+
+// A private-profile (INI) file that reads and writes like the Windows profile
+// functions: case-insensitive section and key names, the first section and
+// the first key of a name win, values trimmed and unquoted when read, a new key
+// after the last key line of its section, a new section at the end of the
+// file, CR LF for lines we write, Windows-1254 on disk, UTF-8 in memory.
+//
+// Every write is on disk when the call returns (write-through, by writing a
+// temporary file beside it, fsync and rename), so a crash leaves either the
+// old or the new file. Lines we did not change keep their bytes.
+//
+// A missing file reads as empty and is created by the first write.
+class IniFile {
+ public:
+  // Reads the file at path (a missing file is an empty file).
+  explicit IniFile(std::string path);
+  ~IniFile();
+  IniFile(const IniFile&) = delete;
+  IniFile& operator=(const IniFile&) = delete;
+
+  const std::string& Path() const;
+
+  bool SectionExists(std::string_view section) const;
+  bool KeyExists(std::string_view section, std::string_view key) const;
+
+  // The value of key in section, or defaultValue when the section or the key
+  // is missing. At most maxChars characters are returned.
+  std::string ReadString(std::string_view section, std::string_view key,
+                         std::string_view defaultValue,
+                         std::size_t maxChars = kDefaultReadLimit) const;
+
+  // Writes key=value into section and commits it to disk (unless a write
+  // group is open). CR, LF and NUL in the value become blanks. Throws AppError
+  // "Unable to write to <path>" when the file cannot be written.
+  void WriteString(std::string_view section, std::string_view key, std::string_view value);
+
+  // Removes the section's header and key lines; comment and blank lines stay.
+  // Nothing happens when the section does not exist.
+  void EraseSection(std::string_view section);
+
+  // Groups the writes of one bulk command into one commit. Groups nest; the
+  // outermost end commits. Use WriteGroup below so that a command stopped by
+  // an error still commits what it wrote before the error.
+  void BeginWriteGroup();
+  void EndWriteGroup();
+
+  static constexpr std::size_t kDefaultReadLimit = 65535;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+// Scope of a bulk command's writes: everything written while it lives goes to
+// disk in one commit when it ends, also when it ends by an exception.
+class IniWriteGroup {
+ public:
+  explicit IniWriteGroup(IniFile& file) : file_(file) { file_.BeginWriteGroup(); }
+  ~IniWriteGroup() noexcept(false);
+  IniWriteGroup(const IniWriteGroup&) = delete;
+  IniWriteGroup& operator=(const IniWriteGroup&) = delete;
+
+ private:
+  IniFile& file_;
+};
+
+}  // namespace miravel
