@@ -6,9 +6,9 @@ namespace miravel {
 
 AppError WriteError(const std::string& path) { return AppError("Unable to write to " + path); }
 
-AppError FileError(const std::string& operation, const std::string& path, int errorNumber) {
-  std::string message = operation + " " + path;
-  if (errorNumber != 0) message += ": " + std::string(std::strerror(errorNumber));
+AppError FileError(const std::string& what, const std::string& path, int errorNumber) {
+  std::string message = what + ": " + path;
+  if (errorNumber != 0) message += " (" + std::string(std::strerror(errorNumber)) + ")";
   return AppError(message);
 }
 

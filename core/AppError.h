@@ -15,8 +15,8 @@ class AppError : public std::runtime_error {
 // "Unable to write to <path>": the message every failed file write shows.
 AppError WriteError(const std::string& path);
 
-// A message for a failed file operation, naming the operation, the file and
-// the system's reason, e.g. "Cannot open tr500.txt for reading: ...".
-AppError FileError(const std::string& operation, const std::string& path, int errorNumber);
+// A message for a failed file operation: what failed, the file, and the
+// system's reason, e.g. "Kayıt dosyası okunamadı: tr500.txt (Permission denied)".
+AppError FileError(const std::string& what, const std::string& path, int errorNumber);
 
 }  // namespace miravel

@@ -70,7 +70,7 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     if (errno == ENOENT || errno == ENOTDIR) return false;
-    throw FileError("Cannot open", path, errno);
+    throw FileError("Dosya açılamadı", path, errno);
   }
   bytes.clear();
   char buffer[65536];
@@ -80,7 +80,7 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
       if (errno == EINTR) continue;
       const int error = errno;
       ::close(fd);
-      throw FileError("Cannot read", path, error);
+      throw FileError("Dosya okunamadı", path, error);
     }
     if (got == 0) break;
     bytes.append(buffer, static_cast<std::size_t>(got));
