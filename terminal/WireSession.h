@@ -1,0 +1,60 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "terminal/ByteStream.h"
+#include "terminal/WireProtocol.h"
+
+namespace miravel {
+
+struct DeviceTime {
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+};
+
+// The program's side of the wire protocol over one open link: one request and
+// its reply per call. A result of false is the terminal's refusal; a broken,
+// truncated or mismatched reply, a time-out or a lost link throws AppError.
+// After a throw the link is out of step and must be closed.
+class WireSession {
+ public:
+  explicit WireSession(ByteStream& stream) : stream_(stream) {}
+
+  // The terminal answers with its machine number and protocol version.
+  bool Hello(int machineNumber, int& terminalMachine);
+  bool RegisterEvents(int machineNumber, int eventMask);
+  bool GetDeviceStatus(int machineNumber, int statusIndex, int& value);
+  bool ReadAttendanceLog(int machineNumber, std::vector<wire::LogRecord>& records);
+  bool ClearAttendanceLog(int machineNumber);
+  bool ReadAllUsers(int machineNumber, std::vector<wire::UserEntry>& users);
+  bool GetUserInfo(int machineNumber, int enrollNumber, std::string& name, std::string& password,
+                   int& privilege, bool& enabled);
+  bool SetUserInfo(int machineNumber, int enrollNumber, std::string_view name,
+                   std::string_view password, int privilege, bool enabled);
+  bool DeleteUser(int machineNumber, int enrollNumber, int backupNumber, int reserved);
+  bool ReadAllTemplates(int machineNumber, std::vector<wire::TemplateEntry>& templates);
+  bool SetFingerTemplate(int machineNumber, int enrollNumber, int finger, std::string_view text);
+  bool DeleteFingerTemplate(int machineNumber, int enrollNumber, int finger);
+  bool GetDeviceTime(int machineNumber, DeviceTime& time);
+  bool SetDeviceTime(int machineNumber, const DeviceTime& time);
+  bool ClearAdministrators(int machineNumber);
+  bool ClearAllData(int machineNumber);
+
+ private:
+  using PayloadHandler = std::function<void(wire::PayloadReader&)>;
+
+  // Sends op for machineNumber with args and reads the reply: chunk frames go
+  // to onChunk (a chunk for an operation without one is a broken reply), and
+  // when the terminal did the work, the rest of the final reply to onDone.
+  bool Exchange(wire::Op op, int machineNumber, const wire::PayloadWriter& args,
+                const PayloadHandler& onDone = {}, const PayloadHandler& onChunk = {});
+  wire::Frame ReadFrame();
+
+  ByteStream& stream_;
+  wire::FrameDecoder decoder_;
+  std::string request_;
+};
+
+}  // namespace miravel

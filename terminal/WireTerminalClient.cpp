@@ -1,0 +1,306 @@
+#include "terminal/WireTerminalClient.h"
+
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string_view>
+
+#include "core/AppError.h"
+#include "core/Utf8.h"
+#include "terminal/FdStream.h"
+#include "terminal/WireSession.h"
+
+namespace miravel {
+namespace {
+
+// Verify mode reported with every record: the terminals identify by finger.
+constexpr int kVerifyByFinger = 1;
+
+bool BaudConstant(int baudRate, speed_t& speed) {
+  static constexpr std::pair<int, speed_t> kRates[] = {
+      {1200, B1200},     {2400, B2400},     {4800, B4800},     {9600, B9600},
+      {19200, B19200},   {38400, B38400},   {57600, B57600},   {115200, B115200},
+      {230400, B230400}, {460800, B460800}, {921600, B921600}};
+  for (const auto& [rate, constant] : kRates) {
+    if (rate == baudRate) {
+      speed = constant;
+      return true;
+    }
+  }
+  return false;
+}
+
+// A non-blocking TCP connect bounded by timeout; -1 when it did not succeed.
+int ConnectTcp(const std::string& ipAddress, int port, std::chrono::milliseconds timeout) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  // Numeric only: a name lookup could block the window far beyond the time-out.
+  hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
+  addrinfo* found = nullptr;
+  const std::string host(TrimBlanks(ipAddress));
+  if (::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0) return -1;
+  int fd = ::socket(found->ai_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  bool ok = fd >= 0;
+  if (ok && ::connect(fd, found->ai_addr, found->ai_addrlen) != 0) {
+    ok = errno == EINPROGRESS;
+    if (ok) {
+      pollfd entry{fd, POLLOUT, 0};
+      int ready;
+      do {
+        ready = ::poll(&entry, 1, static_cast<int>(timeout.count()));
+      } while (ready < 0 && errno == EINTR);
+      int error = 0;
+      socklen_t size = sizeof error;
+      ok = ready == 1 && ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0;
+    }
+  }
+  ::freeaddrinfo(found);
+  if (!ok) {
+    if (fd >= 0) ::close(fd);
+    return -1;
+  }
+  // Requests are small and each waits for its reply: do not let Nagle hold them.
+  const int one = 1;
+  ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+  return fd;
+}
+
+int OpenSerial(const std::string& path, int baudRate) {
+  speed_t speed;
+  if (path.empty() || !BaudConstant(baudRate, speed)) return -1;
+  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return -1;
+  termios settings{};
+  if (::tcgetattr(fd, &settings) != 0) {  // not a serial device
+    ::close(fd);
+    return -1;
+  }
+  ::cfmakeraw(&settings);
+  settings.c_cflag |= CLOCAL | CREAD;
+  settings.c_cflag &= ~CRTSCTS;
+  ::cfsetispeed(&settings, speed);
+  ::cfsetospeed(&settings, speed);
+  if (::tcsetattr(fd, TCSANOW, &settings) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  // Bytes left on the line from an earlier session would be read as our reply.
+  ::tcflush(fd, TCIOFLUSH);
+  return fd;
+}
+
+}  // namespace
+
+WireTerminalClient::WireTerminalClient(SerialDevicePathFor serialDevicePath, WireTimeouts timeouts)
+    : serialDevicePath_(std::move(serialDevicePath)), timeouts_(timeouts) {}
+
+WireTerminalClient::~WireTerminalClient() = default;
+
+template <typename Call>
+bool WireTerminalClient::OnLink(Call&& call) {
+  if (!session_) return false;
+  try {
+    return call(*session_);
+  } catch (...) {
+    // The reply stream is out of step after any failure: never read on from it.
+    Disconnect();
+    throw;
+  }
+}
+
+bool WireTerminalClient::Open(int fd, bool serial, int machineNumber) {
+  if (fd < 0) return false;
+  stream_ = std::make_unique<FdStream>(fd, serial ? FdStream::Kind::kSerial : FdStream::Kind::kSocket,
+                                       timeouts_.hello);
+  session_ = std::make_unique<WireSession>(*stream_);
+  int answeredMachine = 0;
+  bool answered = false;
+  try {
+    answered = session_->Hello(machineNumber, answeredMachine);
+  } catch (const AppError&) {
+    answered = false;  // a link that closes or mumbles at once is a refused connection
+  }
+  // On a serial line several terminals may listen; only ours may answer.
+  if (!answered || (serial && answeredMachine != machineNumber)) {
+    Disconnect();
+    return false;
+  }
+  terminalMachine_ = answeredMachine;
+  stream_->SetQuietTimeout(timeouts_.quiet);
+  return true;
+}
+
+bool WireTerminalClient::ConnectNetwork(const std::string& ipAddress, int port) {
+  Disconnect();
+  if (port < 1 || port > 65535) return false;
+  // The machine number of a network terminal is not known yet: 0 asks whoever
+  // is at the address.
+  return Open(ConnectTcp(ipAddress, port, timeouts_.connect), false, 0);
+}
+
+bool WireTerminalClient::ConnectSerial(int comPort, int machineNumber, int baudRate) {
+  Disconnect();
+  return Open(OpenSerial(serialDevicePath_(comPort), baudRate), true, machineNumber);
+}
+
+void WireTerminalClient::Disconnect() {
+  session_.reset();
+  stream_.reset();
+  terminalMachine_ = 0;
+  log_.clear();
+  nextRecord_ = 0;
+  users_.clear();
+  nextUser_ = 0;
+  templates_.clear();
+}
+
+bool WireTerminalClient::RegisterEvents(int machineNumber, int eventMask) {
+  return OnLink([&](WireSession& s) { return s.RegisterEvents(machineNumber, eventMask); });
+}
+
+bool WireTerminalClient::GetDeviceStatus(int machineNumber, int statusIndex, int& value) {
+  return OnLink([&](WireSession& s) { return s.GetDeviceStatus(machineNumber, statusIndex, value); });
+}
+
+bool WireTerminalClient::ReadAttendanceLog(int machineNumber) {
+  nextRecord_ = 0;
+  log_.clear();
+  return OnLink([&](WireSession& s) { return s.ReadAttendanceLog(machineNumber, log_); });
+}
+
+bool WireTerminalClient::GetNextAttendanceRecord(int /*machineNumber*/, int& terminalNumber,
+                                                 int& enrollNumber, int& enrollMachine,
+                                                 int& verifyMode, int& inOutState, int& year,
+                                                 int& month, int& day, int& hour, int& minute) {
+  if (!session_ || nextRecord_ >= log_.size()) return false;
+  const wire::LogRecord& record = log_[nextRecord_++];
+  terminalNumber = terminalMachine_;
+  enrollNumber = record.enrollNumber;
+  enrollMachine = terminalMachine_;
+  verifyMode = kVerifyByFinger;
+  inOutState = record.inOutState;
+  year = record.year;
+  month = record.month;
+  day = record.day;
+  hour = record.hour;
+  minute = record.minute;
+  return true;
+}
+
+bool WireTerminalClient::ClearAttendanceLog(int machineNumber) {
+  return OnLink([&](WireSession& s) { return s.ClearAttendanceLog(machineNumber); });
+}
+
+bool WireTerminalClient::ReadAllUsers(int machineNumber) {
+  nextUser_ = 0;
+  users_.clear();
+  return OnLink([&](WireSession& s) { return s.ReadAllUsers(machineNumber, users_); });
+}
+
+bool WireTerminalClient::GetNextUser(int /*machineNumber*/, int& enrollNumber, int& enrollMachine,
+                                     int& backupNumber, int& privilege, int& enabled) {
+  if (!session_ || nextUser_ >= users_.size()) return false;
+  const wire::UserEntry& user = users_[nextUser_++];
+  enrollNumber = user.enrollNumber;
+  enrollMachine = terminalMachine_;
+  backupNumber = 0;
+  privilege = user.privilege;
+  enabled = user.enabled ? 1 : 0;
+  return true;
+}
+
+bool WireTerminalClient::GetUserInfo(int machineNumber, int enrollNumber, std::string& name,
+                                     std::string& password, int& privilege, bool& enabled) {
+  return OnLink([&](WireSession& s) {
+    return s.GetUserInfo(machineNumber, enrollNumber, name, password, privilege, enabled);
+  });
+}
+
+bool WireTerminalClient::SetUserInfo(int machineNumber, int enrollNumber, const std::string& name,
+                                     const std::string& password, int privilege, bool enabled) {
+  return OnLink([&](WireSession& s) {
+    return s.SetUserInfo(machineNumber, enrollNumber, name, password, privilege, enabled);
+  });
+}
+
+bool WireTerminalClient::DeleteUser(int machineNumber, int enrollNumber, int backupNumber,
+                                    int reserved) {
+  return OnLink([&](WireSession& s) {
+    return s.DeleteUser(machineNumber, enrollNumber, backupNumber, reserved);
+  });
+}
+
+bool WireTerminalClient::ReadAllTemplates(int machineNumber) {
+  templates_.clear();
+  std::vector<wire::TemplateEntry> loaded;
+  const bool done =
+      OnLink([&](WireSession& s) { return s.ReadAllTemplates(machineNumber, loaded); });
+  for (auto& entry : loaded) {
+    templates_[{entry.enrollNumber, entry.finger}] = std::move(entry.text);
+  }
+  return done;
+}
+
+bool WireTerminalClient::GetFingerTemplate(int /*machineNumber*/, int enrollNumber, int finger,
+                                           std::string& templateText, int& length) {
+  templateText.clear();
+  length = 0;
+  if (!session_) return false;
+  const auto found = templates_.find({enrollNumber, finger});
+  if (found == templates_.end()) return false;
+  templateText = found->second;
+  length = static_cast<int>(templateText.size());
+  return true;
+}
+
+bool WireTerminalClient::SetFingerTemplate(int machineNumber, int enrollNumber, int finger,
+                                           const std::string& templateText) {
+  return OnLink([&](WireSession& s) {
+    return s.SetFingerTemplate(machineNumber, enrollNumber, finger, templateText);
+  });
+}
+
+bool WireTerminalClient::DeleteFingerTemplate(int machineNumber, int enrollNumber, int finger) {
+  return OnLink(
+      [&](WireSession& s) { return s.DeleteFingerTemplate(machineNumber, enrollNumber, finger); });
+}
+
+bool WireTerminalClient::GetDeviceTime(int machineNumber, int& year, int& month, int& day,
+                                       int& hour, int& minute, int& second) {
+  return OnLink([&](WireSession& s) {
+    DeviceTime time;
+    if (!s.GetDeviceTime(machineNumber, time)) return false;
+    year = time.year;
+    month = time.month;
+    day = time.day;
+    hour = time.hour;
+    minute = time.minute;
+    second = time.second;
+    return true;
+  });
+}
+
+bool WireTerminalClient::SetDeviceTime(int machineNumber, int year, int month, int day, int hour,
+                                       int minute, int second) {
+  return OnLink([&](WireSession& s) {
+    return s.SetDeviceTime(machineNumber, DeviceTime{year, month, day, hour, minute, second});
+  });
+}
+
+bool WireTerminalClient::ClearAdministrators(int machineNumber) {
+  return OnLink([&](WireSession& s) { return s.ClearAdministrators(machineNumber); });
+}
+
+bool WireTerminalClient::ClearAllData(int machineNumber) {
+  return OnLink([&](WireSession& s) { return s.ClearAllData(machineNumber); });
+}
+
+}  // namespace miravel
