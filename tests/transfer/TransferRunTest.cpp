@@ -1,0 +1,248 @@
+#include "transfer/TransferRun.h"
+
+#include <filesystem>
+#include <map>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "core/AppError.h"
+#include "tests/support/FakeTerminal.h"
+#include "tests/support/TempFolder.h"
+#include "transfer/RecordLine.h"
+
+namespace miravel {
+namespace {
+
+using test::FakeRecord;
+using test::FakeTerminal;
+using test::ReadFile;
+using test::TempFolder;
+using ::testing::ElementsAre;
+
+class RecordingSink : public TransferSink {
+ public:
+  void StatusChanged(int row, RowStatus status) override { status_[row] = status; }
+  void ProgressChanged(int row, int percent) override { progress[row].push_back(percent); }
+  bool ShouldClearLog() override {
+    if (onClearQuestion) onClearQuestion();
+    return clearLog;
+  }
+  void TerminalTransferred(int row, int records) override { taken[row] = records; }
+
+  RowStatus Status(int row) { return status_[row]; }
+
+  bool clearLog = true;
+  std::function<void()> onClearQuestion;
+  std::map<int, std::vector<int>> progress;
+  std::map<int, int> taken;
+
+ private:
+  std::map<int, RowStatus> status_;
+};
+
+DeviceEntry Ethernet(const std::string& name, const std::string& port = "4370") {
+  DeviceEntry entry;
+  entry.name = name;
+  entry.connectionType = "Ethernet";
+  entry.ipAddress = "127.0.0.1";
+  entry.ipPort = port;
+  entry.machineNumber = "1";
+  entry.inOutMode = "Standart";
+  return entry;
+}
+
+DeviceEntry Serial(const std::string& comPort, const std::string& machine = "3") {
+  DeviceEntry entry;
+  entry.name = "seri";
+  entry.connectionType = "Comm Port";
+  entry.comPort = comPort;
+  entry.baudRate = "115200";
+  entry.machineNumber = machine;
+  entry.inOutMode = "Her Zaman Çıkış";
+  return entry;
+}
+
+std::vector<FakeRecord> Records(int count) {
+  std::vector<FakeRecord> records;
+  for (int i = 0; i < count; ++i) {
+    records.push_back({100 + i, i % 2, 2026, 12, 7, 8 + (i / 60) % 10, i % 60});
+  }
+  return records;
+}
+
+class TransferRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::filesystem::create_directory(folder / "yedekler");
+    job.recordFilePath = folder / "tr500.txt";
+    job.programFolder = folder.Path();
+    job.today = [] { return CalendarDate{2026, 12, 7}; };
+  }
+
+  void Run() { RunTransfer(job, terminal, sink); }
+
+  std::string RunError() {
+    try {
+      Run();
+    } catch (const AppError& error) {
+      return error.what();
+    }
+    return "";
+  }
+
+  TempFolder folder;
+  TransferJob job;
+  FakeTerminal terminal;
+  RecordingSink sink;
+};
+
+// One fake stands for several terminals here: it refuses the second connect.
+class TwoAnswersTerminal : public FakeTerminal {
+ public:
+  bool ConnectNetwork(const std::string& ip, int port) override {
+    refuseNetwork = ++connects_ > 1;
+    return FakeTerminal::ConnectNetwork(ip, port);
+  }
+
+ private:
+  int connects_ = 0;
+};
+
+TEST_F(TransferRunTest, UntickedAndUnreachableRowsDoNotStopTheRun) {
+  TwoAnswersTerminal two;
+  two.log = Records(2);
+  job.devices = {Ethernet("bir"), Ethernet("iki"), Ethernet("üç", "4371")};
+  job.ticked = {true, false, true};
+  RunTransfer(job, two, sink);
+  EXPECT_EQ(sink.Status(1), RowStatus::kConnected);
+  EXPECT_EQ(sink.Status(2), RowStatus::kNone);
+  EXPECT_EQ(sink.Status(3), RowStatus::kFailed);
+  EXPECT_EQ(ReadFile(job.recordFilePath), "000,00100,1 2026/12/07 08:00:00\r\n"
+                                          "000,00101,0 2026/12/07 08:01:00\r\n");
+  EXPECT_EQ(ReadFile(folder / "yedekler/20261207.001"), ReadFile(job.recordFilePath));
+  EXPECT_EQ(two.CallCount("ConnectNetwork"), 2);
+  EXPECT_TRUE(two.log.empty());
+}
+
+TEST_F(TransferRunTest, CallsTheTerminalInOrderWithItsOwnArguments) {
+  terminal.log = Records(1);
+  job.devices = {Serial("Com3")};
+  job.ticked = {true};
+  Run();
+  EXPECT_THAT(terminal.calls,
+              ElementsAre("ConnectSerial(3,3,115200)", "ReadAttendanceLog(3)", "GetDeviceStatus(3,6)",
+                          "GetNextAttendanceRecord(3)", "GetNextAttendanceRecord(3)",
+                          "ClearAttendanceLog(3)", "Disconnect()"));
+  // "Her Zaman Çıkış" writes exit whatever the state.
+  EXPECT_EQ(ReadFile(job.recordFilePath), "000,00100,0 2026/12/07 08:00:00\r\n");
+}
+
+TEST_F(TransferRunTest, PortNamesAndConnectionTypesAreTakenLiterally) {
+  job.devices = {Serial("Com12", "7"), Ethernet("x"), Ethernet("y")};
+  job.devices[1].connectionType = "ethernet";
+  job.devices[2].connectionType = "";
+  job.ticked = {true, true, true};
+  Run();
+  EXPECT_EQ(terminal.calls.front(), "ConnectSerial(1,7,115200)");
+  EXPECT_EQ(terminal.CallCount("ConnectNetwork"), 0);
+  EXPECT_EQ(sink.Status(2), RowStatus::kNone);
+  EXPECT_EQ(sink.Status(3), RowStatus::kNone);
+}
+
+TEST_F(TransferRunTest, ProgressRoundsHalvesToEvenAndStaysWithinBounds) {
+  job.devices = {Ethernet("a")};
+  job.ticked = {true};
+  terminal.log = Records(3);
+  Run();
+  EXPECT_THAT(sink.progress[1], ElementsAre(0, 33, 67, 100));
+
+  sink.progress.clear();
+  terminal.log = Records(1);
+  terminal.reportedRecordCount = 8;
+  Run();
+  EXPECT_THAT(sink.progress[1], ElementsAre(0, 12));
+
+  sink.progress.clear();
+  terminal.log = Records(3);
+  terminal.reportedRecordCount = 0;
+  Run();
+  EXPECT_THAT(sink.progress[1], ElementsAre(0, 100));
+
+  sink.progress.clear();
+  terminal.log = Records(4);
+  terminal.reportedRecordCount = 2;
+  Run();
+  EXPECT_THAT(sink.progress[1], ElementsAre(0, 50, 100));
+}
+
+TEST_F(TransferRunTest, ManyRecordsReportEachPercentOnce) {
+  job.devices = {Ethernet("a")};
+  job.ticked = {true};
+  terminal.log = Records(20000);
+  Run();
+  EXPECT_EQ(sink.progress[1].size(), 101u);
+  EXPECT_EQ(sink.progress[1].back(), 100);
+  EXPECT_EQ(sink.taken[1], 20000);
+}
+
+TEST_F(TransferRunTest, LogIsClearedOnlyWhenAskedAndOnlyAfterTheFileIsReplaced) {
+  job.devices = {Ethernet("a")};
+  job.ticked = {true};
+  terminal.log = Records(2);
+  sink.clearLog = false;
+  Run();
+  EXPECT_EQ(terminal.CallCount("ClearAttendanceLog"), 0);
+  EXPECT_EQ(terminal.log.size(), 2u);
+
+  sink.clearLog = true;
+  std::string fileWhenAsked;
+  sink.onClearQuestion = [&] { fileWhenAsked = ReadFile(job.recordFilePath); };
+  Run();
+  EXPECT_EQ(terminal.CallCount("ClearAttendanceLog"), 1);
+  // Both runs' records are in the file by the time the log may be cleared.
+  EXPECT_EQ(std::count(fileWhenAsked.begin(), fileWhenAsked.end(), '\n'), 4);
+}
+
+TEST_F(TransferRunTest, StopInsideATerminalKeepsFileAndLogAndDisconnects) {
+  const std::string old = "000,00001,1 2026/12/06 08:00:00\r\n";
+  test::WriteFile(job.recordFilePath, old);
+  job.devices = {Ethernet("a"), Ethernet("b")};
+  job.ticked = {true, true};
+
+  terminal.log = Records(5);
+  terminal.FailOnCall("GetNextAttendanceRecord", 3, "Cihazla iletişim koptu");
+  EXPECT_EQ(RunError(), "Cihazla iletişim koptu");
+  EXPECT_EQ(terminal.calls.back(), "Disconnect()");
+  EXPECT_EQ(terminal.CallCount("ConnectNetwork"), 1);  // the second row is not reached
+
+  terminal.log.push_back({7, 0, 2026, 13, 1, 8, 0});
+  EXPECT_EQ(RunError(), "'2026/13/01' is not a valid date");
+  EXPECT_EQ(terminal.calls.back(), "Disconnect()");
+
+  EXPECT_EQ(ReadFile(job.recordFilePath), old);
+  EXPECT_EQ(terminal.log.size(), 6u);
+  EXPECT_EQ(terminal.CallCount("ClearAttendanceLog"), 0);
+  EXPECT_FALSE(test::FileExists(job.recordFilePath + ".gcc"));
+}
+
+TEST_F(TransferRunTest, BadNumbersStopTheRunWithTheIntegerMessage) {
+  job.devices = {Ethernet("a", "43x0"), Ethernet("b")};
+  job.ticked = {true, true};
+  EXPECT_EQ(RunError(), "'43x0' is not a valid integer value");
+  EXPECT_EQ(terminal.CallCount("ConnectNetwork"), 0);
+
+  // The machine number of a network terminal is read once it is connected.
+  job.devices = {Ethernet("a")};
+  job.devices[0].machineNumber = "bir";
+  EXPECT_EQ(RunError(), "'bir' is not a valid integer value");
+  EXPECT_EQ(sink.Status(1), RowStatus::kConnected);
+  EXPECT_FALSE(terminal.IsConnected());
+
+  job.devices = {Serial("Comx")};
+  EXPECT_EQ(RunError(), "'x' is not a valid integer value");
+  EXPECT_EQ(terminal.CallCount("ConnectSerial"), 0);
+}
+
+}  // namespace
+}  // namespace miravel

@@ -1,0 +1,120 @@
+#include "transfer/RecordFileMerger.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "core/AppError.h"
+#include "core/Numbers.h"
+#include "core/SafeFile.h"
+#include "transfer/RecordLine.h"
+
+namespace miravel {
+namespace {
+
+// A record file without any write permission is one the office has locked on
+// purpose; replacing it by rename would silently bypass that, so it is refused
+// (also for root, who passes every access check).
+bool IsReadOnly(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return false;
+  if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return true;
+  return ::access(path.c_str(), W_OK) != 0;
+}
+
+}  // namespace
+
+std::string RecordFileMerger::BackupName(CalendarDate date, int rowNumber) {
+  return PadNumber(4, date.year) + PadNumber(2, date.month) + PadNumber(2, date.day) + "." +
+         PadNumber(3, rowNumber);
+}
+
+RecordFileMerger::~RecordFileMerger() { Abandon(); }
+
+void RecordFileMerger::Open(const std::string& recordFilePath, const std::string& programFolder,
+                            int rowNumber, CalendarDate today) {
+  Abandon();
+  recordPath_ = recordFilePath;
+  mergePath_ = recordFilePath + ".gcc";
+  std::string folder = programFolder;
+  if (!folder.empty() && folder.back() != '/') folder += '/';
+  backupPath_ = folder + "yedekler/" + BackupName(today, rowNumber);
+
+  // The backup first: a missing yedekler folder stops the command before the
+  // record file is created or read.
+  if (!backup_.Open(backupPath_, FileWriter::Mode::kAppend)) {
+    throw FileError("Yedek dosyası açılamadı", backupPath_, errno);
+  }
+  if (!record_.Open(recordPath_)) {
+    if (errno != ENOENT) throw FileError("Kayıt dosyası açılamadı", recordPath_, errno);
+    FileWriter create;
+    if (!create.Open(recordPath_, FileWriter::Mode::kAppend)) {
+      throw FileError("Kayıt dosyası oluşturulamadı", recordPath_, errno);
+    }
+    create.Close(false);
+    if (!record_.Open(recordPath_)) {
+      throw FileError("Kayıt dosyası açılamadı", recordPath_, errno);
+    }
+  }
+  if (IsReadOnly(recordPath_)) throw WriteError(recordPath_);
+  if (!merge_.Open(mergePath_, FileWriter::Mode::kTruncate)) {
+    throw FileError("Birleştirme dosyası oluşturulamadı", mergePath_, errno);
+  }
+  open_ = true;
+  ReadPending();
+}
+
+void RecordFileMerger::ReadPending() {
+  std::string_view line;
+  hasPending_ = record_.Next(line);
+  if (hasPending_) {
+    pendingLine_.assign(line);
+    pendingTime_ = ExistingLineTime(pendingLine_);
+  }
+}
+
+void RecordFileMerger::Add(std::string_view line) {
+  const std::int64_t time = NewLineTime(line);
+  // Existing lines earlier than the new one go first; an existing line with
+  // the same time stays after the new line.
+  while (hasPending_ && pendingTime_ < time) {
+    merge_.WriteLine(pendingLine_);
+    ReadPending();
+  }
+  merge_.WriteLine(line);
+  backup_.WriteLine(line);
+}
+
+void RecordFileMerger::Finish() {
+  std::string_view line;
+  if (hasPending_) {
+    merge_.WriteLine(pendingLine_);
+    hasPending_ = false;
+    while (record_.Next(line)) merge_.WriteLine(line);
+  }
+  backup_.Close(true);
+  record_.Close();
+  merge_.Close(true);
+  open_ = false;
+  if (std::rename(mergePath_.c_str(), recordPath_.c_str()) != 0) {
+    const int error = errno;
+    keepMergeFile_ = true;
+    throw FileError("Kayıt dosyası yenilenemedi; birleştirilen kayıtlar " + mergePath_ +
+                        " dosyasında duruyor",
+                    recordPath_, error);
+  }
+  SyncParentFolder(recordPath_);
+}
+
+void RecordFileMerger::Abandon() {
+  backup_.Abandon();
+  record_.Close();
+  merge_.Abandon();
+  if (open_ && !keepMergeFile_) ::unlink(mergePath_.c_str());
+  open_ = false;
+  hasPending_ = false;
+}
+
+}  // namespace miravel

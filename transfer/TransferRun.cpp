@@ -1,0 +1,114 @@
+#include "transfer/TransferRun.h"
+
+#include <ctime>
+
+#include "core/Numbers.h"
+#include "core/Utf8.h"
+#include "terminal/TerminalClient.h"
+#include "transfer/RecordLine.h"
+
+namespace miravel {
+namespace {
+
+constexpr int kRecordCountStatus = 6;
+
+// Disconnects the terminal however the transfer of it ends.
+class ConnectionGuard {
+ public:
+  explicit ConnectionGuard(TerminalClient& terminal) : terminal_(terminal) {}
+  ~ConnectionGuard() { terminal_.Disconnect(); }
+  ConnectionGuard(const ConnectionGuard&) = delete;
+  ConnectionGuard& operator=(const ConnectionGuard&) = delete;
+
+ private:
+  TerminalClient& terminal_;
+};
+
+}  // namespace
+
+CalendarDate TodayOnThisComputer() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
+}
+
+int ComPortFromText(const std::string& portName) {
+  // The fourth character; a shorter name gives an empty text, which is not a
+  // number either.
+  const std::string firstThree = CutToChars(portName, 3);
+  const std::string firstFour = CutToChars(portName, 4);
+  return ParseInteger(firstFour.substr(firstThree.size()));
+}
+
+int TransferTerminal(TerminalClient& terminal, TransferSink& sink, const TransferJob& job,
+                     int row, int machineNumber, const std::string& inOutMode) {
+  RecordFileMerger merger;
+  merger.Open(job.recordFilePath, job.programFolder, row,
+              job.today ? job.today() : TodayOnThisComputer());
+  terminal.ReadAttendanceLog(machineNumber);
+  int total = 0;
+  if (!terminal.GetDeviceStatus(machineNumber, kRecordCountStatus, total)) total = 0;
+
+  int taken = 0;
+  int shownPercent = 0;
+  int unused1 = 0, unused2 = 0, unused3 = 0;
+  int enroll = 0, state = 0, year = 0, month = 0, day = 0, hour = 0, minute = 0;
+  while (terminal.GetNextAttendanceRecord(machineNumber, unused1, enroll, unused2, unused3, state,
+                                          year, month, day, hour, minute)) {
+    ++taken;
+    merger.Add(FormatRecordLine(enroll, InOutValue(inOutMode, state), year, month, day, hour,
+                                minute));
+    const int percent = ProgressPercent(taken, total);
+    if (percent != shownPercent) {
+      shownPercent = percent;
+      sink.ProgressChanged(row, percent);
+      sink.Refresh();
+    }
+  }
+  merger.Finish();
+  // Only now, with every record safely in the record file, may the terminal
+  // forget them.
+  if (sink.ShouldClearLog()) terminal.ClearAttendanceLog(machineNumber);
+  sink.TerminalTransferred(row, taken);
+  return taken;
+}
+
+void RunTransfer(const TransferJob& job, TerminalClient& terminal, TransferSink& sink) {
+  const int count = static_cast<int>(job.devices.size());
+  for (int row = 1; row <= count; ++row) {
+    sink.StatusChanged(row, RowStatus::kNone);
+    sink.ProgressChanged(row, 0);
+  }
+  for (int row = 1; row <= count; ++row) {
+    const DeviceEntry& device = job.devices[row - 1];
+    const bool ticked = static_cast<std::size_t>(row - 1) < job.ticked.size() && job.ticked[row - 1];
+    if (!ticked) {
+      sink.StatusChanged(row, RowStatus::kNone);
+    } else if (device.connectionType == kConnectionEthernet) {
+      const int port = ParseInteger(device.ipPort);
+      if (terminal.ConnectNetwork(device.ipAddress, port)) {
+        ConnectionGuard guard(terminal);
+        sink.StatusChanged(row, RowStatus::kConnected);
+        const int machine = ParseInteger(device.machineNumber);
+        TransferTerminal(terminal, sink, job, row, machine, device.inOutMode);
+      } else {
+        sink.StatusChanged(row, RowStatus::kFailed);
+      }
+    } else if (device.connectionType == kConnectionSerial) {
+      const int baud = ParseInteger(device.baudRate);
+      const int comPort = ComPortFromText(device.comPort);
+      const int machine = ParseInteger(device.machineNumber);
+      if (terminal.ConnectSerial(comPort, machine, baud)) {
+        ConnectionGuard guard(terminal);
+        sink.StatusChanged(row, RowStatus::kConnected);
+        TransferTerminal(terminal, sink, job, row, machine, device.inOutMode);
+      } else {
+        sink.StatusChanged(row, RowStatus::kFailed);
+      }
+    }
+    sink.Refresh();
+  }
+}
+
+}  // namespace miravel

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/DeviceSettings.h"
+#include "transfer/RecordFileMerger.h"
+
+namespace miravel {
+
+class TerminalClient;
+
+// The status shown for a row: nothing yet, connected, connection failed.
+enum class RowStatus { kNone = 0, kConnected = 1, kFailed = 2 };
+
+// Where a transfer reports what the user sees. Rows are 1-based, as in the
+// main window's grid and the backup file names.
+class TransferSink {
+ public:
+  virtual ~TransferSink() = default;
+  virtual void StatusChanged(int row, RowStatus status) = 0;
+  // Called only when the shown percentage changes (at most 101 times per
+  // terminal however many records flow).
+  virtual void ProgressChanged(int row, int percent) = 0;
+  // The points where the window refreshes its grid.
+  virtual void Refresh() {}
+  // Asked once per terminal, after its records are in the record file: clear
+  // the terminal's log now? (The user may change the option during a run.)
+  virtual bool ShouldClearLog() = 0;
+  // A terminal's transfer ran to its end; records is how many it delivered.
+  virtual void TerminalTransferred(int row, int records) { (void)row, (void)records; }
+};
+
+struct TransferJob {
+  DeviceList devices;
+  std::vector<bool> ticked;  // one per device; missing entries count as not ticked
+  std::string recordFilePath;
+  std::string programFolder;
+  std::function<CalendarDate()> today;  // the computer's date when not set
+};
+
+// Runs the transfer over every ticked device in list order: connect, take the
+// whole log into the record file and the day's backup, clear the log when the
+// option says so, disconnect. An unreachable terminal only gets the failed
+// status. A conversion error, a file error, an impossible record date or a
+// link error stops the whole run with AppError; the terminal being transferred
+// is then disconnected, its files are closed, the record file stays as it was
+// before that terminal and its log is not cleared.
+void RunTransfer(const TransferJob& job, TerminalClient& terminal, TransferSink& sink);
+
+// The transfer of one connected terminal; returns the number of records taken.
+int TransferTerminal(TerminalClient& terminal, TransferSink& sink, const TransferJob& job,
+                     int row, int machineNumber, const std::string& inOutMode);
+
+// The COM port number of a port name: its fourth character as a digit
+// ("Com3" gives 3; "Com12" gives 1). Throws the integer message otherwise.
+int ComPortFromText(const std::string& portName);
+
+CalendarDate TodayOnThisComputer();
+
+}  // namespace miravel
