@@ -67,12 +67,8 @@ void RecordFileMerger::Open(const std::string& recordFilePath, const std::string
 }
 
 void RecordFileMerger::ReadPending() {
-  std::string_view line;
-  hasPending_ = record_.Next(line);
-  if (hasPending_) {
-    pendingLine_.assign(line);
-    pendingTime_ = ExistingLineTime(pendingLine_);
-  }
+  hasPending_ = record_.Next(pendingLine_);
+  if (hasPending_) pendingTime_ = clock_.TimeOf(pendingLine_);
 }
 
 void RecordFileMerger::Add(std::string_view line) {

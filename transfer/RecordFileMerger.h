@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "core/BufferedFile.h"
+#include "transfer/RecordLine.h"
 
 namespace miravel {
 
@@ -62,8 +63,11 @@ class RecordFileMerger {
   LineReader record_;
   FileWriter merge_;
   FileWriter backup_;
-  std::string pendingLine_;
+  // The next existing line; it points into the reader's buffer, which stays
+  // valid until the reader is asked for the line after it.
+  std::string_view pendingLine_;
   std::int64_t pendingTime_ = 0;
+  ExistingLineClock clock_;
   // Whether pendingLine_ holds an existing line that is not yet in the merge
   // file. An explicit flag rather than a special time value, so that no real
   // date can be taken for "already written".

@@ -1,6 +1,7 @@
 #include "transfer/RecordLine.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "core/AppError.h"
 #include "core/DeviceSettings.h"
@@ -100,6 +101,22 @@ std::int64_t ExistingLineTime(std::string_view line) {
   const std::int64_t days = IsValidDate(f.year, f.month, f.day) ? DayNumber(f.year, f.month, f.day) : 0;
   const std::int64_t minutes = IsValidTime(f.hour, f.minute) ? f.hour * 60 + f.minute : 0;
   return days * 1440 + minutes;
+}
+
+std::int64_t ExistingLineClock::TimeOf(std::string_view line) {
+  if (line.size() < kMinimumLength) return 0;
+  const char* date = line.data() + kDateTextAt;
+  if (!hasLast_ || std::memcmp(date, lastDate_, sizeof lastDate_) != 0) {
+    LineFields f{};
+    if (!ReadFields(line, f)) return 0;
+    std::memcpy(lastDate_, date, sizeof lastDate_);
+    lastDays_ = IsValidDate(f.year, f.month, f.day) ? DayNumber(f.year, f.month, f.day) : 0;
+    hasLast_ = true;
+  }
+  const int hour = Digits(line, kHourAt, 2);
+  const int minute = Digits(line, kMinuteAt, 2);
+  if (hour < 0 || minute < 0) return 0;
+  return lastDays_ * 1440 + (IsValidTime(hour, minute) ? hour * 60 + minute : 0);
 }
 
 std::int64_t NewLineTime(std::string_view line) {

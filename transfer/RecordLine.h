@@ -28,6 +28,19 @@ inline constexpr char kOutOfRangeInOutChar = '9';
 // line) has time 0, so it stays ahead of every real record.
 std::int64_t ExistingLineTime(std::string_view line);
 
+// ExistingLineTime for a stream of lines: a record file holds long runs of
+// lines of one day, so the day of the previous line is remembered rather than
+// worked out again for every line.
+class ExistingLineClock {
+ public:
+  std::int64_t TimeOf(std::string_view line);
+
+ private:
+  char lastDate_[10] = {};
+  std::int64_t lastDays_ = 0;
+  bool hasLast_ = false;
+};
+
 // The same for a line just built from a terminal record, where an impossible
 // date or time is an error: throws AppError "'YYYY/MM/DD' is not a valid date"
 // or "'HH:MM:00' is not a valid time" with the texts as they stand in the line.

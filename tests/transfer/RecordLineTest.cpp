@@ -62,6 +62,19 @@ TEST(RecordLineTest, ExistingLinesWithBadPartsSortFirst) {
   EXPECT_LT(t("000,00001,1 2091/08/25 00:00:00"), t("000,00001,1 2091/08/25 00:01:00"));
 }
 
+TEST(RecordLineTest, StreamClockAgreesWithSingleLineTime) {
+  // The remembered day must never leak into a line that differs from it.
+  const std::vector<std::string> lines = {
+      "000,00001,1 2026/12/07 08:00:00", "000,00001,1 2026/12/07 09:15:00",
+      "000,00001,1 2026/12/07 xx:15:00", "000,00001,1 2026/12/07 25:15:00",
+      "000,00001,1 2026/02/30 10:00:00", "000,00001,1 2026/02/30 10:01:00",
+      "",                                "000,00001,1 2026/12/07 10:00:00",
+      "000,00001,1 2026/12/0",           "000,00001,1 2027/12/07 10:00:00",
+      "000,00001,1 2027/1x/07 10:00:00", "000,00001,1 2027/12/07 10:00:00"};
+  ExistingLineClock clock;
+  for (const auto& line : lines) EXPECT_EQ(clock.TimeOf(line), ExistingLineTime(line)) << line;
+}
+
 TEST(RecordLineTest, ImpossibleNewRecordsNameTheirText) {
   EXPECT_EQ(ErrorOf(FormatRecordLine(1, 1, 2026, 2, 30, 8, 0)), "'2026/02/30' is not a valid date");
   EXPECT_EQ(ErrorOf(FormatRecordLine(1, 1, 0, 1, 1, 8, 0)), "'0000/01/01' is not a valid date");
