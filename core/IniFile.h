@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <exception>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -19,6 +20,15 @@ namespace miravel {
 // old or the new file. Lines we did not change keep their bytes.
 //
 // A missing file reads as empty and is created by the first write.
+//
+// Reading: a line in a section that is not blank, not a comment (';') and not
+// a header, and has no '=', is a key with an empty value (as on Windows).
+// Names given by callers are compared without the blanks around them.
+// Writing: a section or key name that could not be read back as itself (a
+// ']' in a section name; '=' in a key name or a key name starting with '[' or
+// ';'; an empty key name; CR, LF or NUL in either) is refused with AppError
+// before anything changes. When a write cannot reach the disk, the object is
+// left as it was before the write (or before the group), matching the file.
 class IniFile {
  public:
   // Reads the file at path (a missing file is an empty file).
@@ -44,7 +54,8 @@ class IniFile {
   void WriteString(std::string_view section, std::string_view key, std::string_view value);
 
   // Removes the section's header and key lines; comment and blank lines stay.
-  // Nothing happens when the section does not exist.
+  // Every section of that name goes, not only the first, so that afterwards
+  // the section does not exist. Nothing happens when it does not exist.
   void EraseSection(std::string_view section);
 
   // Groups the writes of one bulk command into one commit. Groups nest; the
@@ -71,6 +82,9 @@ class IniWriteGroup {
 
  private:
   IniFile& file_;
+  // Exceptions already in flight when the group began; more at its end means
+  // the group ends by an error, and a failing commit must not throw then.
+  const int uncaughtAtStart_ = std::uncaught_exceptions();
 };
 
 }  // namespace miravel

@@ -1,0 +1,148 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "core/AppError.h"
+#include "core/IniFile.h"
+#include "tests/core/IniTestFiles.h"
+#include "tests/support/TempFolder.h"
+
+namespace miravel {
+namespace {
+
+using test::ReadFile;
+using test::TempFolder;
+using test::WriteFile;
+
+// A settings file whose folder stops taking new files, so that every commit
+// fails, until Repair().
+class IniFileFailureTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::filesystem::create_directory(folder_);
+    WriteFile(path_, kHandEdited);
+  }
+
+  void Break() {
+    // Permissions do not stop root, so there the folder is moved away instead.
+    if (::geteuid() == 0) {
+      ASSERT_EQ(std::rename(folder_.c_str(), (folder_ + ".away").c_str()), 0);
+    } else {
+      ASSERT_EQ(::chmod(folder_.c_str(), 0555), 0);
+    }
+  }
+  void Repair() {
+    if (::geteuid() == 0) {
+      ASSERT_EQ(std::rename((folder_ + ".away").c_str(), folder_.c_str()), 0);
+    } else {
+      ASSERT_EQ(::chmod(folder_.c_str(), 0755), 0);
+    }
+  }
+
+  void ExpectUnableToWrite(const std::function<void()>& write) {
+    try {
+      write();
+      ADD_FAILURE() << "the write did not fail";
+    } catch (const AppError& error) {
+      EXPECT_EQ(std::string(error.what()), "Unable to write to " + path_);
+    }
+  }
+
+  // The object reads what the untouched file holds.
+  void ExpectUnchanged(const IniFile& ini) {
+    EXPECT_EQ(ini.ReadString("ayarlar", "dosya", "-"), "C:\\kayit\\tr500.txt");
+    EXPECT_FALSE(ini.KeyExists("ayarlar", "yeni"));
+    EXPECT_FALSE(ini.SectionExists("cihaz2"));
+    EXPECT_EQ(ini.ReadString("cihaz1", "adi", "-"), "Kapı 1");
+    EXPECT_TRUE(ini.KeyExists("cihaz1", "flagonly"));
+    EXPECT_FALSE(ini.KeyExists("cihaz1", "gcdurum"));
+    EXPECT_EQ(ini.ReadString("empty", "x", "-"), "-");
+  }
+
+  // After the failure, one good write must give the old file plus that write
+  // only: nothing that failed may come back with it.
+  void ExpectOnlyTheNextWriteLands(IniFile& ini) {
+    ini.WriteString("ayarlar", "silkontrol", "1");
+    std::string expected = kHandEdited;
+    ReplaceOnce(expected, "silkontrol=\"0\"\n", "silkontrol=1\r\n");
+    EXPECT_EQ(ReadFile(path_), expected);
+    std::size_t entries = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder_)) {
+      ++entries;
+    }
+    EXPECT_EQ(entries, 1u) << "a temporary file was left behind";
+  }
+
+  TempFolder root_;
+  const std::string folder_ = root_ / "program";
+  const std::string path_ = folder_ + "/cihazlar.ini";
+};
+
+TEST_F(IniFileFailureTest, FailedWritesThrowAndAreNotSeenAfterwards) {
+  IniFile ini(path_);
+  Break();
+  ExpectUnableToWrite([&] { ini.WriteString("ayarlar", "dosya", "D:\\yeni.txt"); });
+  ExpectUnableToWrite([&] { ini.WriteString("ayarlar", "yeni", "1"); });
+  ExpectUnableToWrite([&] { ini.WriteString("cihaz2", "adi", "x"); });
+  ExpectUnableToWrite([&] { ini.EraseSection("cihaz1"); });
+  Repair();
+  ExpectUnchanged(ini);
+  ExpectOnlyTheNextWriteLands(ini);
+}
+
+TEST_F(IniFileFailureTest, FailedGroupTakesBackEveryChangeOfTheGroup) {
+  IniFile ini(path_);
+  Break();
+  ExpectUnableToWrite([&] {
+    IniWriteGroup group(ini);
+    ini.WriteString("ayarlar", "dosya", "D:\\yeni.txt");
+    ini.WriteString("ayarlar", "dosya", "E:\\yeni.txt");
+    ini.WriteString("ayarlar", "yeni", "1");
+    ini.WriteString("cihaz1", "gcdurum", "Standart");
+    ini.WriteString("cihaz2", "adi", "x");
+    ini.WriteString("empty", "x", "2");
+    ini.EraseSection("cihaz1");
+    ini.WriteString("cihaz1", "adi", "again");
+    ini.EraseSection("cihaz2");
+  });
+  Repair();
+  ExpectUnchanged(ini);
+  ExpectOnlyTheNextWriteLands(ini);
+}
+
+struct CommandStopped {};
+
+TEST_F(IniFileFailureTest, GroupEndedByAnErrorLetsThatErrorThroughWhenItsCommitFails) {
+  IniFile ini(path_);
+  Break();
+  EXPECT_THROW(
+      {
+        IniWriteGroup group(ini);
+        ini.WriteString("ayarlar", "yeni", "1");
+        ini.EraseSection("cihaz1");
+        throw CommandStopped();
+      },
+      CommandStopped);
+  Repair();
+  ExpectUnchanged(ini);
+  ExpectOnlyTheNextWriteLands(ini);
+}
+
+TEST_F(IniFileFailureTest, FileReplacedByAFolderFailsAtTheRename) {
+  IniFile ini(path_);
+  std::filesystem::remove(path_);
+  std::filesystem::create_directories(path_ + "/busy");
+  ExpectUnableToWrite([&] { ini.WriteString("ayarlar", "yeni", "1"); });
+  EXPECT_FALSE(ini.KeyExists("ayarlar", "yeni"));
+  std::filesystem::remove_all(path_);
+  WriteFile(path_, kHandEdited);
+  ExpectOnlyTheNextWriteLands(ini);
+}
+
+}  // namespace
+}  // namespace miravel

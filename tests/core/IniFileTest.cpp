@@ -1,0 +1,236 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "core/AppError.h"
+#include "core/IniFile.h"
+#include "core/Utf8.h"
+#include "tests/core/IniTestFiles.h"
+#include "tests/support/TempFolder.h"
+
+namespace miravel {
+namespace {
+
+using namespace std::string_literals;
+using test::FileExists;
+using test::ReadFile;
+using test::TempFolder;
+using test::WriteFile;
+
+class IniFileTest : public ::testing::Test {
+ protected:
+  IniFile& Load(const std::string& bytes) {
+    WriteFile(path_, bytes);
+    ini_ = std::make_unique<IniFile>(path_);
+    return *ini_;
+  }
+  // What a later run of the program would read from the disk.
+  std::string Reread(const std::string& section, const std::string& key) const {
+    return IniFile(path_).ReadString(section, key, "<none>");
+  }
+
+  TempFolder dir_;
+  const std::string path_ = dir_ / "test.ini";
+  std::unique_ptr<IniFile> ini_;
+};
+
+TEST_F(IniFileTest, HandEditedFileReadsAsWindowsReadsIt) {
+  IniFile& ini = Load(kHandEdited);
+  EXPECT_EQ(ini.ReadString("ayarlar", "dosya", "-"), "C:\\kayit\\tr500.txt");
+  EXPECT_EQ(ini.ReadString("AYARLAR", "SilKontrol", "-"), "0");
+  EXPECT_EQ(ini.ReadString("ayarlar", "# not a comment", "-"), "yes");
+  EXPECT_EQ(ini.ReadString("ayarlar", "next", "-"), "after a lone CR");
+  // The header without ']' opens cihaz1; its first adi wins over ADI and
+  // over the second cihaz1 section, whose keys are never seen.
+  EXPECT_EQ(ini.ReadString("cihaz1", "adi", "-"), "Kapı 1");
+  EXPECT_EQ(ini.ReadString("cihaz1", "extra", "-"), "-");
+  EXPECT_TRUE(ini.KeyExists("cihaz1", "flagonly"));
+  EXPECT_EQ(ini.ReadString("cihaz1", "flagonly", "-"), "");
+  EXPECT_FALSE(ini.KeyExists("cihaz1", "; comment inside"));
+  // An empty first section still wins over a later one with keys.
+  EXPECT_TRUE(ini.SectionExists("Empty"));
+  EXPECT_EQ(ini.ReadString("empty", "x", "-"), "-");
+  // Lines before the first header belong to no section.
+  EXPECT_FALSE(ini.SectionExists(""));
+  EXPECT_EQ(ini.ReadString("", "stray", "-"), "-");
+  EXPECT_FALSE(ini.SectionExists("cihaz2"));
+}
+
+TEST_F(IniFileTest, ValuesAreTrimmedAndLoseOneMatchingPairOfQuotes) {
+  IniFile& ini = Load(
+      "[q]\na=\"quoted\"\nb='single'\nc=\"mixed'\nd=\"\ne=\"\"\nf= \" in \" \t\n"
+      "g=x=y\nh=\n \ti \t= v \t\nj=''x''\r\n[ spaced name ]\r\nk=1");
+  const std::pair<const char*, const char*> expected[] = {
+      {"a", "quoted"}, {"b", "single"}, {"c", "\"mixed'"}, {"d", "\""}, {"e", ""},
+      {"f", " in "},   {"g", "x=y"},    {"h", ""},         {"i", "v"},  {"j", "'x'"}};
+  for (const auto& [key, value] : expected) EXPECT_EQ(ini.ReadString("q", key, "-"), value) << key;
+  EXPECT_EQ(ini.ReadString("spaced name", "k", "-"), "1");
+  EXPECT_EQ(ini.ReadString("  Spaced Name\t", " K ", "-"), "1");
+}
+
+TEST_F(IniFileTest, ReadLimitIsPerCallAndCountsCharacters) {
+  std::string bytes(3000, '\xFE');  // 'ş', two bytes each in memory
+  IniFile& ini = Load("[p]\r\nparmakizi0=" + bytes + "\r\n");
+  const std::string cut = ini.ReadString("p", "parmakizi0", "", 2047);
+  EXPECT_EQ(CharCount(cut), 2047u);
+  EXPECT_EQ(cut.size(), 2 * 2047u);
+  EXPECT_EQ(CharCount(ini.ReadString("p", "parmakizi0", "")), 3000u);
+  EXPECT_EQ(ini.ReadString("p", "missing", "çok uzun", 3), "çok");
+}
+
+TEST_F(IniFileTest, WriteReplacesInPlaceAndPlacesNewLinesAsWindowsDoes) {
+  IniFile& ini = Load(kHandEdited);
+  std::string expected = kHandEdited;
+
+  // An existing key keeps its place and its spelling; nothing else changes.
+  ini.WriteString("ayarlar", "DOSYA", "D:\\yeni.txt");
+  ReplaceOnce(expected, "  Dosya = C:\\kayit\\tr500.txt  \r\n", "Dosya=D:\\yeni.txt\r\n");
+  EXPECT_EQ(ReadFile(path_), expected);
+
+  // A new key follows the last key line, before the blank and comment lines.
+  ini.WriteString("Ayarlar", "yeni", "1");
+  InsertAfter(expected, "next=after a lone CR\n", "yeni=1\r\n");
+  EXPECT_EQ(ReadFile(path_), expected);
+
+  // The first of two cihaz1 sections takes it, after its key line "flagonly".
+  ini.WriteString("CIHAZ1", "gcdurum", "Her Zaman Giriş");
+  InsertAfter(expected, "flagonly\r\n", "gcdurum=Her Zaman Giri\xFE\r\n");
+  EXPECT_EQ(ReadFile(path_), expected);
+
+  // A section with no keys gets its first key right after its header.
+  ini.WriteString("empty", "x", "2");
+  InsertAfter(expected, "[empty]\r\n", "x=2\r\n");
+  EXPECT_EQ(ReadFile(path_), expected);
+
+  // A new section goes at the end; the missing final line end comes first.
+  ini.WriteString("cihaz2", "adi", "Kapı 2");
+  expected += "\r\n[cihaz2]\r\nadi=Kap\xFD 2\r\n";
+  EXPECT_EQ(ReadFile(path_), expected);
+
+  // A key line without '=' is replaced like any other.
+  ini.WriteString("cihaz1", "FLAGONLY", "on");
+  ReplaceOnce(expected, "flagonly\r\n", "flagonly=on\r\n");
+  EXPECT_EQ(ReadFile(path_), expected);
+
+  EXPECT_EQ(Reread("ayarlar", "dosya"), "D:\\yeni.txt");
+  EXPECT_EQ(Reread("cihaz1", "gcdurum"), "Her Zaman Giriş");
+  EXPECT_EQ(Reread("empty", "x"), "2");
+  EXPECT_EQ(Reread("cihaz2", "adi"), "Kapı 2");
+}
+
+TEST_F(IniFileTest, EraseRemovesHeadersAndKeysOfEverySectionOfTheNameOnly) {
+  IniFile& ini = Load(kHandEdited);
+  ini.EraseSection("Cihaz1");
+  std::string expected = kHandEdited;
+  for (const char* line :
+       {"[cihaz1\r\n", "adi = 'Kap\xFD 1'\r\n", "ADI=second\r\n", "flagonly\r\n",
+        "[ cihaz1 ] trailing text\r\n", "adi=ignored\r\n", "extra=only in the second\r\n"}) {
+    ReplaceOnce(expected, line, "");
+  }
+  EXPECT_EQ(ReadFile(path_), expected);
+  EXPECT_FALSE(ini.SectionExists("cihaz1"));
+  EXPECT_FALSE(ini.KeyExists("cihaz1", "extra"));
+
+  // Written again, it is a new section at the end; the kept comment lines
+  // now trail ayarlar, whose new keys still go before them.
+  ini.WriteString("cihaz1", "adi", "yeni");
+  ini.WriteString("ayarlar", "son", "1");
+  InsertAfter(expected, "next=after a lone CR\n", "son=1\r\n");
+  expected += "\r\n[cihaz1]\r\nadi=yeni\r\n";
+  EXPECT_EQ(ReadFile(path_), expected);
+
+  ini.EraseSection("not there");
+  EXPECT_EQ(ReadFile(path_), expected);
+}
+
+TEST_F(IniFileTest, LineEndsOfEveryKindAndAMissingLastOne) {
+  IniFile& ini = Load("[s]\ra=1\nb=2\r\n\r\rc=3\n[t]\r\nd=4");
+  EXPECT_EQ(ini.ReadString("s", "a", "-"), "1");
+  EXPECT_EQ(ini.ReadString("s", "b", "-"), "2");
+  EXPECT_EQ(ini.ReadString("s", "c", "-"), "3");
+  EXPECT_EQ(ini.ReadString("t", "d", "-"), "4");
+  ini.WriteString("t", "e", "5");
+  EXPECT_EQ(ReadFile(path_), "[s]\ra=1\nb=2\r\n\r\rc=3\n[t]\r\nd=4\r\ne=5\r\n");
+}
+
+TEST_F(IniFileTest, EveryCodePageByteInAValueSurvivesARoundTrip) {
+  std::string value = "<";
+  for (int b = 1; b < 256; ++b) {
+    if (b != '\r' && b != '\n') value.push_back(static_cast<char>(b));
+  }
+  value += ">";
+  const std::string original = "[s]\r\nham=" + value + "\r\n";
+  IniFile& ini = Load(original);
+  ini.WriteString("s", "kopya", ini.ReadString("s", "ham", ""));
+  EXPECT_EQ(ReadFile(path_), original + "kopya=" + value + "\r\n");
+}
+
+TEST_F(IniFileTest, ValuesCannotBreakOutOfTheirLine) {
+  IniFile& ini = Load("");
+  ini.WriteString("personel", "isim", "Ali\r\n[cihaz9]\radi=x\0y\n"s);
+  EXPECT_EQ(ReadFile(path_), "[personel]\r\nisim=Ali  [cihaz9] adi=x y \r\n");
+  EXPECT_FALSE(IniFile(path_).SectionExists("cihaz9"));
+  EXPECT_EQ(ini.ReadString("personel", "isim", ""), "Ali  [cihaz9] adi=x y");
+}
+
+TEST_F(IniFileTest, NamesThatWouldReadBackAsSomethingElseAreRefused) {
+  IniFile ini(path_);
+  const std::pair<std::string, std::string> refused[] = {
+      {"a]b", "k"}, {"a\nb", "k"}, {"a\rb", "k"}, {"a\0b"s, "k"}, {"s", "k=x"}, {"s", "[k"},
+      {"s", ";k"},  {"s", ""},     {"s", " \t"},  {"s", "k\n"},   {"s", "k\0"s}};
+  for (const auto& [section, key] : refused) {
+    EXPECT_THROW(ini.WriteString(section, key, "v"), AppError) << section << "/" << key;
+  }
+  EXPECT_FALSE(FileExists(path_));
+  // Blanks around a name are dropped, as a reload would drop them.
+  ini.WriteString(" s\t", " k ", "v");
+  EXPECT_EQ(ReadFile(path_), "[s]\r\nk=v\r\n");
+  EXPECT_EQ(ini.ReadString("s", "k", "-"), "v");
+}
+
+TEST_F(IniFileTest, MissingFileReadsEmptyAndIsCreatedByTheFirstWrite) {
+  IniFile ini(path_);
+  EXPECT_FALSE(ini.SectionExists("s"));
+  EXPECT_EQ(ini.ReadString("s", "k", "varsayılan"), "varsayılan");
+  ini.EraseSection("s");
+  EXPECT_FALSE(FileExists(path_));
+  ini.WriteString("s", "k", "v");
+  EXPECT_EQ(ReadFile(path_), "[s]\r\nk=v\r\n");
+  EXPECT_EQ(IniFile(dir_ / "no/such/folder.ini").ReadString("s", "k", "-"), "-");
+}
+
+TEST_F(IniFileTest, WriteGroupCommitsOnceAtTheOutermostEnd) {
+  IniFile& ini = Load("[s]\r\na=1\r\n");
+  {
+    IniWriteGroup outer(ini);
+    ini.WriteString("s", "a", "2");
+    {
+      IniWriteGroup inner(ini);
+      ini.WriteString("t", "b", "3");
+      ini.EraseSection("s");
+      ini.WriteString("s", "c", "4");
+    }
+    EXPECT_EQ(ReadFile(path_), "[s]\r\na=1\r\n");   // nothing on disk yet
+    EXPECT_EQ(ini.ReadString("t", "b", "-"), "3");  // but the writes are seen
+    EXPECT_EQ(ini.ReadString("s", "a", "-"), "-");
+  }
+  EXPECT_EQ(ReadFile(path_), "[t]\r\nb=3\r\n[s]\r\nc=4\r\n");
+}
+
+struct CommandStopped {};
+
+TEST_F(IniFileTest, WriteGroupEndedByAnErrorKeepsWhatWasWritten) {
+  IniFile& ini = Load("[s]\r\na=1\r\n");
+  EXPECT_THROW(
+      {
+        IniWriteGroup group(ini);
+        ini.WriteString("s", "a", "2");
+        ini.WriteString("s", "b", "3");
+        throw CommandStopped();
+      },
+      CommandStopped);
+  EXPECT_EQ(ReadFile(path_), "[s]\r\na=2\r\nb=3\r\n");
+}
+
+}  // namespace
+}  // namespace miravel
