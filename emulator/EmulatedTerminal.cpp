@@ -1,0 +1,125 @@
+#include "emulator/EmulatedTerminal.h"
+
+#include <algorithm>
+
+namespace miravel::emulator {
+
+namespace {
+constexpr int kFingers = 10;
+constexpr int kMaxPrivilege = 3;
+}  // namespace
+
+EmulatedTerminal::EmulatedTerminal(TerminalState state, std::string statePath)
+    : state_(std::move(state)), statePath_(std::move(statePath)) {}
+
+void EmulatedTerminal::Save() {
+  if (!statePath_.empty()) SaveStateFile(statePath_, state_);
+}
+
+bool EmulatedTerminal::DeviceStatus(int index, int& value) const {
+  const auto& users = state_.users;
+  switch (index) {
+    case 1:
+      value = static_cast<int>(std::count_if(users.begin(), users.end(),
+                                             [](const auto& u) { return u.second.privilege > 0; }));
+      return true;
+    case 2:
+      value = static_cast<int>(users.size());
+      return true;
+    case 3:
+      value = static_cast<int>(state_.templates.size());
+      return true;
+    case 4:
+      value = static_cast<int>(std::count_if(
+          users.begin(), users.end(), [](const auto& u) { return !u.second.password.empty(); }));
+      return true;
+    case 6:
+      value = static_cast<int>(state_.log.size());
+      return true;
+    default:
+      return false;
+  }
+}
+
+void EmulatedTerminal::ClearLog() {
+  state_.log.clear();
+  Save();
+}
+
+bool EmulatedTerminal::SetUser(int enrollNumber, const std::string& name,
+                               const std::string& password, int privilege, bool enabled) {
+  if (enrollNumber < 0 || privilege < 0 || privilege > kMaxPrivilege) return false;
+  state_.users[enrollNumber] = User{CleanField(name), CleanField(password), privilege, enabled};
+  Save();
+  return true;
+}
+
+const User* EmulatedTerminal::FindUser(int enrollNumber) const {
+  const auto found = state_.users.find(enrollNumber);
+  return found == state_.users.end() ? nullptr : &found->second;
+}
+
+bool EmulatedTerminal::DeleteUser(int enrollNumber) {
+  if (state_.users.erase(enrollNumber) == 0) return false;
+  auto& templates = state_.templates;
+  auto it = templates.lower_bound({enrollNumber, 0});
+  while (it != templates.end() && it->first.first == enrollNumber) it = templates.erase(it);
+  Save();
+  return true;
+}
+
+bool EmulatedTerminal::SetTemplate(int enrollNumber, int finger, const std::string& text) {
+  if (finger < 0 || finger >= kFingers || !FindUser(enrollNumber)) return false;
+  state_.templates[{enrollNumber, finger}] = CleanField(text);
+  Save();
+  return true;
+}
+
+bool EmulatedTerminal::DeleteTemplate(int enrollNumber, int finger) {
+  if (state_.templates.erase({enrollNumber, finger}) == 0) return false;
+  Save();
+  return true;
+}
+
+void EmulatedTerminal::ClearAdministrators() {
+  for (auto& [enroll, user] : state_.users) user.privilege = 0;
+  Save();
+}
+
+void EmulatedTerminal::ClearAllData() {
+  state_.users.clear();
+  state_.templates.clear();
+  Save();
+}
+
+ClockReading EmulatedTerminal::Clock(std::time_t now) const {
+  const std::time_t shown = now + static_cast<std::time_t>(state_.clockOffset);
+  std::tm local{};
+  localtime_r(&shown, &local);
+  return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+          local.tm_hour,        local.tm_min,     local.tm_sec};
+}
+
+bool EmulatedTerminal::SetClock(const ClockReading& r, std::time_t now) {
+  if (r.year < 1970 || r.year > 2200) return false;
+  std::tm local{};
+  local.tm_year = r.year - 1900;
+  local.tm_mon = r.month - 1;
+  local.tm_mday = r.day;
+  local.tm_hour = r.hour;
+  local.tm_min = r.minute;
+  local.tm_sec = r.second;
+  local.tm_isdst = -1;
+  const std::time_t wanted = std::mktime(&local);
+  // mktime rolls 31 April over into May; a terminal refuses such a time.
+  if (wanted == static_cast<std::time_t>(-1) || local.tm_year != r.year - 1900 ||
+      local.tm_mon != r.month - 1 || local.tm_mday != r.day || local.tm_hour != r.hour ||
+      local.tm_min != r.minute || local.tm_sec != r.second) {
+    return false;
+  }
+  state_.clockOffset = static_cast<std::int64_t>(wanted) - static_cast<std::int64_t>(now);
+  Save();
+  return true;
+}
+
+}  // namespace miravel::emulator

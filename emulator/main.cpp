@@ -1,0 +1,175 @@
+// miravel-terminal-emulator: a fingerprint terminal that speaks our wire
+// protocol, for tests, demos and rehearsing in the office.
+#include <csignal>
+#include <cstdio>
+#include <ctime>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/AppError.h"
+#include "core/Numbers.h"
+#include "emulator/EmulatedTerminal.h"
+#include "emulator/EmulatorServer.h"
+#include "emulator/RequestHandler.h"
+#include "emulator/StateGenerator.h"
+#include "emulator/TerminalState.h"
+
+namespace {
+
+using namespace miravel;
+using namespace miravel::emulator;
+
+constexpr const char* kHelp = R"(Kullanım: miravel-terminal-emulator [seçenekler]
+
+Miravel'in kendi protokolünü konuşan bir parmak izi cihazı. Testler, tanıtım ve
+program üzerinde alıştırma için: gerçek cihaz yerine bu program çalıştırılır ve
+Miravel'in cihaz listesinde adresi (Ethernet) ya da seri portu (Comm Port) verilir.
+
+Bağlantı:
+  --listen HOST:PORT   TCP üzerinden dinler (varsayılan 127.0.0.1:4370; yalnız bu
+                       bilgisayardan erişilir). Port 0 boş bir port seçer.
+                       Hazır olunca ilk satır olarak "listening on HOST:PORT"
+                       yazılır. Başka bir adres ancak açıkça verilirse kullanılır.
+  --pty LINK           Seri hat: bir sözde uçbirim açar ve LINK'i ona bağlar
+                       (ör. /tmp/cihaz1). Hazır olunca "serial on LINK" yazılır.
+                       Miravel'de cihazlar.ini [seriportlar] bölümüne com1=LINK
+                       yazılarak Com1 bu hatta yönlendirilir. --pty verilip
+                       --listen verilmezse yalnız seri hat açılır.
+  --machine N          Makine numarası (varsayılan: durum dosyasındaki, yoksa 1).
+                       Seri hatta yalnız bu numaraya gelen isteklere yanıt verir.
+
+Durum:
+  --state FILE         Kullanıcılar, parmak izleri, hareket kayıtları ve saat
+                       farkı bu dosyada tutulur (yoksa oluşturulur); her
+                       değişiklikten sonra güvenle yeniden yazılır. Verilmezse
+                       her şey bellekte kalır. Biçim (UTF-8, alanlar sekmeyle):
+                         [terminal]  machine=N, clockoffset=saniye
+                         [users]     sicil  ad  şifre  yetki(0-3)  etkin(0/1)
+                         [templates] sicil  parmak(0-9)  şablon
+                         [log]       sicil  durum  yıl  ay  gün  saat  dakika
+                       Kayıtlar [log] satırlarının sırasıyla gönderilir.
+
+Tanıtım verisi (durum dosyasına eklenir, dinlemeden önce yazılır):
+  --generate-users N       N kişi (Türkçe adlarla), son sicilden sonra
+  --generate-templates K   her kişiye K parmak izi (en çok 10)
+  --generate-log N         son iş günlerine giriş/çıkış kayıtları, zaman sırasıyla
+  --seed S                 aynı S aynı veriyi üretir (varsayılan 1)
+
+Test için arızalar:
+  --drop-after-records N   kayıtların N tanesini gönderdikten sonra bağlantıyı keser
+  --delay-ms MS            her yanıttan önce MS milisaniye bekler
+  --refuse                 bağlantıyı kabul edip hemen kapatır (seri hatta susar)
+
+Aynı anda tek bağlantıya hizmet verir; ikinci bağlantı sırasını bekler.
+SIGTERM ya da Ctrl+C ile düzgünce kapanır.
+)";
+
+std::atomic<bool> stopRequested{false};
+
+void OnStopSignal(int) { stopRequested = true; }
+
+struct Options {
+  std::string statePath;
+  std::optional<int> machine;
+  GenerateOptions generate;
+  std::optional<std::size_t> dropAfterRecords;
+  ServerOptions server;
+  bool listenGiven = false;
+  bool help = false;
+};
+
+int NonNegative(std::string_view option, std::string_view text) {
+  const int value = ParseInteger(text);
+  if (value < 0) throw AppError(std::string(option) + " negatif olamaz");
+  return value;
+}
+
+Options ParseArguments(int argc, char** argv) {
+  Options options;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view name = argv[i];
+    if (name == "--help" || name == "-h") {
+      options.help = true;
+      continue;
+    }
+    if (name == "--refuse") {
+      options.server.refuse = true;
+      continue;
+    }
+    if (i + 1 >= argc) throw AppError(std::string(name) + " bir değer bekler (--help)");
+    const std::string_view value = argv[++i];
+    if (name == "--state") {
+      options.statePath = value;
+    } else if (name == "--listen") {
+      options.server.listen = value;
+      options.listenGiven = true;
+    } else if (name == "--pty") {
+      options.server.ptyLink = value;
+    } else if (name == "--machine") {
+      options.machine = NonNegative(name, value);
+    } else if (name == "--generate-users") {
+      options.generate.users = NonNegative(name, value);
+    } else if (name == "--generate-templates") {
+      options.generate.templatesPerUser = NonNegative(name, value);
+    } else if (name == "--generate-log") {
+      options.generate.logRecords = NonNegative(name, value);
+    } else if (name == "--seed") {
+      options.generate.seed = static_cast<std::uint64_t>(NonNegative(name, value));
+    } else if (name == "--drop-after-records") {
+      options.dropAfterRecords = static_cast<std::size_t>(NonNegative(name, value));
+    } else if (name == "--delay-ms") {
+      options.server.delay = std::chrono::milliseconds(NonNegative(name, value));
+    } else {
+      throw AppError("bilinmeyen seçenek " + std::string(name) + " (--help)");
+    }
+  }
+  if (!options.listenGiven && options.server.ptyLink.empty()) {
+    options.server.listen = "127.0.0.1:4370";
+  }
+  return options;
+}
+
+void InstallSignals() {
+  struct sigaction action {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = 0;  // no restart: a blocked wait returns and sees the flag
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGINT, &action, nullptr);
+  std::signal(SIGPIPE, SIG_IGN);
+}
+
+int Run(const Options& options) {
+  TerminalState state;
+  if (!options.statePath.empty()) LoadStateFile(options.statePath, state);
+  if (options.machine) state.machineNumber = *options.machine;
+  Generate(state, options.generate, std::time(nullptr));
+  if (!options.statePath.empty()) SaveStateFile(options.statePath, state);
+
+  EmulatedTerminal terminal(std::move(state), options.statePath);
+  RequestHandler handler(terminal, options.dropAfterRecords);
+  EmulatorServer server(handler, options.server);
+  InstallSignals();
+  for (const std::string& line : server.Start()) std::printf("%s\n", line.c_str());
+  std::fflush(stdout);
+  server.Run(stopRequested);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    const Options options = ParseArguments(argc, argv);
+    if (options.help) {
+      std::fputs(kHelp, stdout);
+      return 0;
+    }
+    return Run(options);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "miravel-terminal-emulator: %s\n", error.what());
+    return 1;
+  }
+}
