@@ -1,0 +1,63 @@
+// The serial path: the emulator on a pseudo-terminal stands for a terminal on
+// a COM port, reached through the COM-number-to-device mapping.
+#include <gtest/gtest.h>
+
+#include "tests/support/EmulatorProcess.h"
+#include "tests/support/TempFolder.h"
+#include "tests/terminal/ClientFixture.h"
+
+namespace miravel {
+namespace {
+
+TEST(SerialLinkTest, TalksToTheTerminalWithItsMachineNumberOnly) {
+  test::TempFolder folder;
+  const std::string link = folder / "com1";
+  const std::string statePath = folder / "t.txt";
+  test::WriteFile(folder / "plain-file", "not a serial device");
+  test::EmulatorProcess emulator({"--pty", link, "--machine", "7", "--state", statePath,
+                                  "--generate-users", "5", "--generate-log", "9000"});
+  ASSERT_EQ(emulator.Link(), link);
+
+  WireTimeouts timeouts = test::ShortTimeouts();
+  timeouts.hello = std::chrono::milliseconds(700);
+  WireTerminalClient client(
+      [&](int comPort) {
+        return comPort == 1 ? link : comPort == 3 ? folder / "plain-file" : folder / "no-such-tty";
+      },
+      timeouts);
+
+  ASSERT_TRUE(client.ConnectSerial(1, 7, 115200));
+  int value = 0;
+  ASSERT_TRUE(client.GetDeviceStatus(7, 6, value));
+  EXPECT_EQ(value, 9000);
+  ASSERT_TRUE(client.ReadAttendanceLog(7));
+  const auto expected = test::LoadState(statePath).log;
+  int terminal, enroll, enrollMachine, verify, state, year, month, day, hour, minute;
+  std::size_t walked = 0;
+  while (client.GetNextAttendanceRecord(7, terminal, enroll, enrollMachine, verify, state, year,
+                                        month, day, hour, minute)) {
+    ASSERT_LT(walked, expected.size());
+    EXPECT_EQ((wire::LogRecord{enroll, state, year, month, day, hour, minute}), expected[walked]);
+    ++walked;
+  }
+  EXPECT_EQ(walked, expected.size());
+  ASSERT_TRUE(client.SetUserInfo(7, 900, "Seri Hat Çalışanı", "", 0, true));
+  EXPECT_EQ(test::LoadState(statePath).users.at(900).name, "Seri Hat Çalışanı");
+
+  // Another machine number on the same line stays silent: a refused
+  // connection, not an error later.
+  EXPECT_FALSE(client.ConnectSerial(1, 8, 9600));
+  EXPECT_FALSE(client.IsConnected());
+  // No device, not a serial device, a baud rate the line cannot take.
+  EXPECT_FALSE(client.ConnectSerial(2, 7, 9600));
+  EXPECT_FALSE(client.ConnectSerial(3, 7, 9600));
+  EXPECT_FALSE(client.ConnectSerial(1, 7, 12345));
+
+  // The line is still good for the right terminal.
+  ASSERT_TRUE(client.ConnectSerial(1, 7, 9600));
+  ASSERT_TRUE(client.GetDeviceStatus(7, 2, value));
+  EXPECT_EQ(value, 6);
+}
+
+}  // namespace
+}  // namespace miravel

@@ -1,0 +1,179 @@
+// Every operation of the production client against the real emulator program,
+// checked both through the client's answers and in the emulator's state file.
+#include <gtest/gtest.h>
+
+#include "core/AppError.h"
+#include "emulator/TerminalState.h"
+#include "tests/support/EmulatorProcess.h"
+#include "tests/support/TempFolder.h"
+#include "tests/terminal/ClientFixture.h"
+
+namespace miravel {
+namespace {
+
+using emulator::TerminalState;
+
+class WireClientTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    TerminalState state;
+    state.machineNumber = 4;
+    state.users[7] = {"Şükrü Çağlayan", "4321", 3, true};
+    state.users[12] = {"İpek Gün", "", 0, false};
+    state.users[30] = {"Oğuz Ünal", "", 1, true};
+    state.templates[{7, 0}] = "QUJDREVGR0hJSktMTU5PUA==";
+    state.templates[{7, 1}] = "ZmluZ2VyMQ==";
+    state.templates[{12, 6}] = std::string(3000, 'x');
+    // More records than one chunk carries, in an order that is not sorted.
+    for (int i = 0; i < 10000; ++i) {
+      state.log.push_back({i % 3 == 0 ? 30 : 7, i % 2, 2026, 12 - i % 12, 1 + i % 28, i % 24,
+                           i % 60});
+    }
+    state.log.push_back({12, 5, 2026, 2, 30, 25, 61});  // passed on as the terminal has it
+    emulator::SaveStateFile(statePath_, state);
+    expected_ = state;
+    emulator_ = std::make_unique<test::EmulatorProcess>(
+        std::vector<std::string>{"--listen", "127.0.0.1:0", "--state", statePath_});
+    ASSERT_TRUE(client_.ConnectNetwork("127.0.0.1", emulator_->Port()));
+  }
+
+  test::TempFolder folder_;
+  const std::string statePath_ = folder_ / "terminal.txt";
+  TerminalState expected_;
+  std::unique_ptr<test::EmulatorProcess> emulator_;
+  WireTerminalClient client_{[](int) { return std::string(); }, test::ShortTimeouts()};
+};
+
+TEST_F(WireClientTest, BulkLoadsBringEverythingAndTheWalksReadTheCopy) {
+  const int m = 4;
+  int value = 0;
+  ASSERT_TRUE(client_.GetDeviceStatus(m, 6, value));
+  EXPECT_EQ(value, 10001);
+  ASSERT_TRUE(client_.GetDeviceStatus(m, 2, value));
+  EXPECT_EQ(value, 3);
+  EXPECT_FALSE(client_.GetDeviceStatus(m, 99, value)) << "an unknown index is refused";
+  EXPECT_TRUE(client_.RegisterEvents(m, 1));
+
+  ASSERT_TRUE(client_.ReadAttendanceLog(m));
+  int terminal, enroll, enrollMachine, verify, state, year, month, day, hour, minute;
+  std::vector<wire::LogRecord> walked;
+  while (client_.GetNextAttendanceRecord(m, terminal, enroll, enrollMachine, verify, state, year,
+                                         month, day, hour, minute)) {
+    walked.push_back({enroll, state, year, month, day, hour, minute});
+    EXPECT_EQ(terminal, 4);
+  }
+  EXPECT_EQ(walked, expected_.log) << "every record, in the terminal's order";
+  EXPECT_FALSE(client_.GetNextAttendanceRecord(m, terminal, enroll, enrollMachine, verify, state,
+                                               year, month, day, hour, minute));
+
+  ASSERT_TRUE(client_.ReadAllUsers(m));
+  int privilege = -1, enabled = -1, backup = -1;
+  std::vector<std::tuple<int, int, int>> users;
+  while (client_.GetNextUser(m, enroll, enrollMachine, backup, privilege, enabled)) {
+    users.emplace_back(enroll, privilege, enabled);
+  }
+  EXPECT_EQ(users, (std::vector<std::tuple<int, int, int>>{{7, 3, 1}, {12, 0, 0}, {30, 1, 1}}));
+
+  ASSERT_TRUE(client_.ReadAllTemplates(m));
+  std::string text = "left over";
+  int length = -1;
+  ASSERT_TRUE(client_.GetFingerTemplate(m, 7, 1, text, length));
+  EXPECT_EQ(text, "ZmluZ2VyMQ==");
+  EXPECT_EQ(length, 12);
+  ASSERT_TRUE(client_.GetFingerTemplate(m, 12, 6, text, length));
+  EXPECT_EQ(text, std::string(3000, 'x'));
+  EXPECT_FALSE(client_.GetFingerTemplate(m, 7, 2, text, length));
+  EXPECT_EQ(text, "") << "a missing finger leaves no stale text behind";
+
+  // Reading the log again starts from its beginning.
+  ASSERT_TRUE(client_.ReadAttendanceLog(m));
+  ASSERT_TRUE(client_.GetNextAttendanceRecord(m, terminal, enroll, enrollMachine, verify, state,
+                                              year, month, day, hour, minute));
+  EXPECT_EQ(enroll, expected_.log[0].enrollNumber);
+}
+
+TEST_F(WireClientTest, ChangesReachTheTerminalAndItsStateFile) {
+  const int m = 4;
+  // Users: Turkish letters travel as they are; a tab cannot break the file.
+  ASSERT_TRUE(client_.SetUserInfo(m, 55, "Gülizar\tÖzçelik", "9876", 2, true));
+  std::string name, password;
+  int privilege = -1;
+  bool enabled = false;
+  ASSERT_TRUE(client_.GetUserInfo(m, 55, name, password, privilege, enabled));
+  EXPECT_EQ(name, "Gülizar Özçelik");
+  EXPECT_EQ(password, "9876");
+  EXPECT_EQ(privilege, 2);
+  EXPECT_TRUE(enabled);
+  EXPECT_FALSE(client_.GetUserInfo(m, 56, name, password, privilege, enabled));
+  EXPECT_FALSE(client_.SetUserInfo(m, 57, "Too High", "", 9, true));
+  EXPECT_EQ(test::LoadState(statePath_).users.at(55).name, "Gülizar Özçelik");
+
+  // Templates.
+  ASSERT_TRUE(client_.SetFingerTemplate(m, 55, 0, "yeni-şablon"));
+  EXPECT_FALSE(client_.SetFingerTemplate(m, 999, 0, "nobody")) << "no such user";
+  ASSERT_TRUE(client_.DeleteFingerTemplate(m, 7, 0));
+  EXPECT_FALSE(client_.DeleteFingerTemplate(m, 7, 0)) << "already gone";
+  TerminalState onDisk = test::LoadState(statePath_);
+  EXPECT_EQ(onDisk.templates.at({55, 0}), "yeni-şablon");
+  EXPECT_FALSE(onDisk.templates.count({7, 0}));
+
+  // Deleting a user takes the user's templates along.
+  ASSERT_TRUE(client_.DeleteUser(m, 12, 0, 0));
+  EXPECT_FALSE(client_.DeleteUser(m, 12, 0, 0));
+  onDisk = test::LoadState(statePath_);
+  EXPECT_FALSE(onDisk.users.count(12));
+  EXPECT_FALSE(onDisk.templates.count({12, 6}));
+
+  // Clock.
+  ASSERT_TRUE(client_.SetDeviceTime(m, 2031, 2, 3, 4, 5, 6));
+  int year, month, day, hour, minute, second;
+  ASSERT_TRUE(client_.GetDeviceTime(m, year, month, day, hour, minute, second));
+  EXPECT_EQ(std::make_tuple(year, month, day, hour, minute), std::make_tuple(2031, 2, 3, 4, 5));
+  EXPECT_LE(second, 16);
+  EXPECT_FALSE(client_.SetDeviceTime(m, 2031, 2, 29, 4, 5, 6)) << "no 29 February in 2031";
+  EXPECT_NE(test::LoadState(statePath_).clockOffset, 0);
+
+  // Administrators, log and user data.
+  ASSERT_TRUE(client_.ClearAdministrators(m));
+  for (const auto& [enroll, user] : test::LoadState(statePath_).users) {
+    EXPECT_EQ(user.privilege, 0) << enroll;
+  }
+  ASSERT_TRUE(client_.ClearAttendanceLog(m));
+  int value = -1;
+  ASSERT_TRUE(client_.GetDeviceStatus(m, 6, value));
+  EXPECT_EQ(value, 0);
+  ASSERT_TRUE(client_.ClearAllData(m));
+  ASSERT_TRUE(client_.GetDeviceStatus(m, 2, value));
+  EXPECT_EQ(value, 0);
+  onDisk = test::LoadState(statePath_);
+  EXPECT_TRUE(onDisk.users.empty());
+  EXPECT_TRUE(onDisk.templates.empty());
+  EXPECT_TRUE(onDisk.log.empty());
+}
+
+TEST_F(WireClientTest, NotConnectedCallsAreRefusedAndDisconnectIsAlwaysSafe) {
+  const int m = 4;
+  ASSERT_TRUE(client_.ReadAttendanceLog(m));
+  client_.Disconnect();
+  client_.Disconnect();
+  int a, b, c, d, e, f, g, h, i, j, value;
+  std::string text;
+  bool flag;
+  EXPECT_FALSE(client_.GetNextAttendanceRecord(m, a, b, c, d, e, f, g, h, i, j))
+      << "the copy goes with the connection";
+  EXPECT_FALSE(client_.GetDeviceStatus(m, 6, value));
+  EXPECT_FALSE(client_.ReadAllUsers(m));
+  EXPECT_FALSE(client_.GetUserInfo(m, 7, text, text, value, flag));
+  EXPECT_FALSE(client_.SetUserInfo(m, 7, "x", "", 0, true));
+  EXPECT_FALSE(client_.ClearAllData(m));
+  EXPECT_FALSE(client_.GetFingerTemplate(m, 7, 0, text, value));
+  EXPECT_EQ(test::LoadState(statePath_), expected_) << "nothing reached the terminal";
+
+  // The emulator serves the next connection once the first is gone.
+  ASSERT_TRUE(client_.ConnectNetwork("127.0.0.1", emulator_->Port()));
+  EXPECT_TRUE(client_.GetDeviceStatus(m, 2, value));
+  EXPECT_EQ(value, 3);
+}
+
+}  // namespace
+}  // namespace miravel
