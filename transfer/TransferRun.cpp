@@ -107,6 +107,7 @@ void RunTransfer(const TransferJob& job, TerminalClient& terminal, TransferSink&
         sink.StatusChanged(row, RowStatus::kFailed);
       }
     }
+    sink.RowFinished(row);
     sink.Refresh();
   }
 }

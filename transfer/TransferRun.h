@@ -30,6 +30,8 @@ class TransferSink {
   virtual bool ShouldClearLog() = 0;
   // A terminal's transfer ran to its end; records is how many it delivered.
   virtual void TerminalTransferred(int row, int records) { (void)row, (void)records; }
+  // The run is done with the row (transferred, failed, skipped or unticked).
+  virtual void RowFinished(int row) { (void)row; }
 };
 
 struct TransferJob {

@@ -1,0 +1,167 @@
+#include "app/AktarCommand.h"
+
+#include <map>
+
+#include "core/AppError.h"
+#include "core/DeviceSettings.h"
+#include "core/IniFile.h"
+#include "core/Numbers.h"
+#include "transfer/TransferRun.h"
+
+namespace miravel {
+namespace {
+
+// Prints each row's outcome as soon as the run is done with it.
+class ConsoleSink : public TransferSink {
+ public:
+  ConsoleSink(const DeviceList& devices, const std::vector<bool>& ticked, bool clearLog,
+              std::ostream& out, std::ostream& err, bool progressBar)
+      : devices_(devices), ticked_(ticked), clearLog_(clearLog), out_(out), err_(err),
+        progressBar_(progressBar) {}
+
+  void StatusChanged(int row, RowStatus status) override { status_[row] = status; }
+
+  void ProgressChanged(int row, int percent) override {
+    if (!progressBar_ || percent == 0) return;
+    constexpr int kWidth = 30;
+    const int filled = percent * kWidth / 100;
+    err_ << "\r" << devices_[row - 1].name << " [" << std::string(filled, '#')
+         << std::string(kWidth - filled, '.') << "] " << percent << "%" << std::flush;
+    barShown_ = true;
+  }
+
+  bool ShouldClearLog() override { return clearLog_; }
+  void TerminalTransferred(int row, int records) override { taken_[row] = records; }
+
+  void RowFinished(int row) override {
+    if (barShown_) {
+      err_ << "\r\033[K" << std::flush;
+      barShown_ = false;
+    }
+    const bool ticked = ticked_[row - 1];
+    out_ << row << " " << devices_[row - 1].name << ": ";
+    if (!ticked) {
+      out_ << "seçilmedi";
+    } else if (taken_.count(row) != 0) {
+      out_ << "aktarıldı, " << taken_[row] << " kayıt";
+    } else if (status_[row] == RowStatus::kFailed) {
+      out_ << "bağlantı kurulamadı";
+      ++unreachable_;
+    } else {
+      out_ << "bağlantı tipi tanınmadı, atlandı";
+    }
+    out_ << "\n" << std::flush;
+  }
+
+  void ClearBar() {
+    if (barShown_) err_ << "\r\033[K" << std::flush;
+    barShown_ = false;
+  }
+
+  int Unreachable() const { return unreachable_; }
+
+ private:
+  const DeviceList& devices_;
+  const std::vector<bool>& ticked_;
+  bool clearLog_;
+  std::ostream& out_;
+  std::ostream& err_;
+  bool progressBar_;
+  bool barShown_ = false;
+  std::map<int, RowStatus> status_;
+  std::map<int, int> taken_;
+  int unreachable_ = 0;
+};
+
+std::vector<int> ParseRowList(const std::string& text) {
+  std::vector<int> rows;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    const std::size_t comma = text.find(',', start);
+    const std::string item =
+        text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+    const int row = ParseInteger(item);
+    if (row < 1) throw AppError("Geçersiz satır numarası: " + item);
+    rows.push_back(row);
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  return rows;
+}
+
+}  // namespace
+
+std::string AktarUsage() {
+  return "Kullanım: miravel-aktar [--folder KLASÖR] [--only N,N...]\n"
+         "\n"
+         "Ana penceredeki \"Bilgileri Aktar\" komutunu pencere açmadan çalıştırır:\n"
+         "seçili cihazlardaki kayıtları kayıt dosyasına ve günlük yedeğe aktarır.\n"
+         "\n"
+         "  --folder KLASÖR  cihazlar.ini ve yedekler/ klasörünün bulunduğu program\n"
+         "                   klasörü (varsayılan: programın kendi klasörü)\n"
+         "  --only N,N...    yalnızca bu satırları (1'den başlayarak) aktar;\n"
+         "                   verilmezse bütün satırlar aktarılır\n"
+         "  --help           bu yardımı göster\n"
+         "\n"
+         "Çıkış durumu: 0 seçili bütün cihazlar aktarıldı; 1 bazı cihazlara\n"
+         "bağlanılamadı (ötekiler aktarıldı); 2 aktarım bir hatayla durdu.\n";
+}
+
+AktarOptions ParseAktarArguments(const std::vector<std::string>& arguments,
+                                 const std::string& defaultFolder) {
+  AktarOptions options;
+  options.programFolder = defaultFolder;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    const auto value = [&]() -> const std::string& {
+      if (i + 1 >= arguments.size()) throw AppError(argument + " bir değer bekliyor");
+      return arguments[++i];
+    };
+    if (argument == "--help" || argument == "-h") {
+      options.help = true;
+    } else if (argument == "--folder") {
+      options.programFolder = value();
+    } else if (argument == "--only") {
+      options.onlyRows = ParseRowList(value());
+    } else {
+      throw AppError("Bilinmeyen seçenek: " + argument);
+    }
+  }
+  if (!options.programFolder.empty() && options.programFolder.back() != '/') {
+    options.programFolder += '/';
+  }
+  return options;
+}
+
+int RunAktar(const AktarOptions& options, TerminalClient& terminal, std::ostream& out,
+             std::ostream& err, bool progressBar) {
+  try {
+    IniFile settingsFile(options.programFolder + "cihazlar.ini");
+    const AppSettings settings = LoadAppSettings(settingsFile);
+    TransferJob job;
+    job.devices = LoadDeviceList(settingsFile);
+    job.recordFilePath = settings.recordFilePath;
+    job.programFolder = options.programFolder;
+    job.ticked.assign(job.devices.size(), options.onlyRows.empty());
+    for (int row : options.onlyRows) {
+      if (row > static_cast<int>(job.devices.size())) {
+        throw AppError("Geçersiz satır numarası: " + std::to_string(row) + " (" +
+                       std::to_string(job.devices.size()) + " cihaz var)");
+      }
+      job.ticked[row - 1] = true;
+    }
+    ConsoleSink sink(job.devices, job.ticked, settings.deleteAfterTransfer, out, err, progressBar);
+    try {
+      RunTransfer(job, terminal, sink);
+    } catch (...) {
+      sink.ClearBar();
+      throw;
+    }
+    return sink.Unreachable() > 0 ? kAktarSomeUnreachable : kAktarAllTransferred;
+  } catch (const std::exception& error) {
+    err << error.what() << "\n";
+    return kAktarStopped;
+  }
+}
+
+}  // namespace miravel

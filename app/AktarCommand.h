@@ -1,0 +1,35 @@
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace miravel {
+
+class TerminalClient;
+
+// miravel-aktar: the main window's transfer without a window, for offices that
+// collect on a schedule.
+struct AktarOptions {
+  std::string programFolder;  // holds cihazlar.ini and yedekler/; ends in '/'
+  std::vector<int> onlyRows;  // 1-based rows to tick; empty = every row
+  bool help = false;
+};
+
+// Exit statuses.
+inline constexpr int kAktarAllTransferred = 0;
+inline constexpr int kAktarSomeUnreachable = 1;
+inline constexpr int kAktarStopped = 2;
+
+// Reads the command line; throws AppError with a Turkish message on bad use.
+AktarOptions ParseAktarArguments(const std::vector<std::string>& arguments,
+                                 const std::string& defaultFolder);
+std::string AktarUsage();
+
+// Runs the transfer over the rows of cihazlar.ini in the program folder:
+// one line per row on out, a progress bar on err when it is a terminal, the
+// error that stopped the run on err. Returns the exit status.
+int RunAktar(const AktarOptions& options, TerminalClient& terminal, std::ostream& out,
+             std::ostream& err, bool progressBar);
+
+}  // namespace miravel

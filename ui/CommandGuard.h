@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QObject>
+
+namespace miravel {
+
+// Lives for the length of one window command. While it lives, the windows keep
+// painting (Pump) but every click, key press and close request is dropped, so
+// no second command can start inside the running one and none is queued to
+// start after it.
+class CommandGuard : public QObject {
+  Q_OBJECT
+
+ public:
+  CommandGuard();
+  ~CommandGuard() override;
+  CommandGuard(const CommandGuard&) = delete;
+  CommandGuard& operator=(const CommandGuard&) = delete;
+
+  // Lets pending paints and timers run; user input is swallowed meanwhile.
+  static void Pump();
+  static bool IsRunning();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+};
+
+}  // namespace miravel
