@@ -187,6 +187,11 @@ struct IniFile::Impl {
 
   void Load(std::string_view bytes);
   Section* Find(std::string_view lookupKey);
+  // Room for one more record before a change, so that a change once made is
+  // always recorded; growing by half keeps a long group linear.
+  void MakeRoomForUndo() {
+    if (undo.size() == undo.capacity()) undo.reserve(16 + undo.capacity() * 3 / 2);
+  }
   void Write(const std::string& section, const std::string& key, const std::string& value);
   void Erase(const std::string& lookupKey);
   std::string Serialize() const;
@@ -246,40 +251,40 @@ Section* IniFile::Impl::Find(std::string_view lookupKey) {
 
 void IniFile::Impl::Write(const std::string& section, const std::string& key,
                           const std::string& value) {
-  const std::string sectionKey = LowerAscii(section);
-  const std::string keyKey = LowerAscii(key);
+  std::string sectionKey = LowerAscii(section);
+  std::string keyKey = LowerAscii(key);
+  MakeRoomForUndo();
   const auto found = index.find(sectionKey);
   if (found == index.end()) {
     Section fresh;
     fresh.header = ParseLine("[" + section + "]", LineEnd::kCrLf, false);
     fresh.body.push_back(ParseLine(key + "=" + value, LineEnd::kCrLf, true));
-    fresh.keys.emplace(keyKey, 0);
+    fresh.keys.emplace(std::move(keyKey), 0);
     fresh.keyLinesEnd = 1;
-    undo.push_back({Undo::Kind::kAppendedSection, {}, 0, {}, sectionKey, {}});
     sections.push_back(std::move(fresh));
     const SectionIt it = std::prev(sections.end());
-    undo.back().section = it;
     index[sectionKey].push_back(it);
+    undo.push_back({Undo::Kind::kAppendedSection, it, 0, {}, std::move(sectionKey), {}});
     dirty = true;
     return;
   }
   const SectionIt target = found->second.front();
   const auto keyIt = target->keys.find(keyKey);
   if (keyIt != target->keys.end()) {
-    Line& old = target->body[keyIt->second];
+    Line& slot = target->body[keyIt->second];
     // The key keeps the spelling it has in the file.
-    Line fresh = ParseLine(std::string(old.Name()) + "=" + value, LineEnd::kCrLf, true);
-    undo.push_back({Undo::Kind::kReplacedLine, target, keyIt->second, std::move(old), {}, {}});
-    old = std::move(fresh);
+    Line fresh = ParseLine(std::string(slot.Name()) + "=" + value, LineEnd::kCrLf, true);
+    undo.push_back({Undo::Kind::kReplacedLine, target, keyIt->second, std::move(slot), {}, {}});
+    slot = std::move(fresh);
     dirty = true;
     return;
   }
   const std::size_t at = target->keyLinesEnd;
-  undo.push_back({Undo::Kind::kInsertedKey, target, at, {}, keyKey, {}});
   target->body.insert(target->body.begin() + static_cast<std::ptrdiff_t>(at),
                       ParseLine(key + "=" + value, LineEnd::kCrLf, true));
   target->keys.emplace(keyKey, at);
   target->keyLinesEnd = at + 1;
+  undo.push_back({Undo::Kind::kInsertedKey, target, at, {}, std::move(keyKey), {}});
   dirty = true;
 }
 
@@ -288,6 +293,7 @@ void IniFile::Impl::Write(const std::string& section, const std::string& key,
 void IniFile::Impl::Erase(const std::string& lookupKey) {
   const auto found = index.find(lookupKey);
   if (found == index.end()) return;
+  MakeRoomForUndo();
   undo.push_back({Undo::Kind::kErasedSections, {}, 0, {}, lookupKey, std::move(found->second)});
   index.erase(found);
   for (const SectionIt& it : undo.back().erased) it->erased = true;

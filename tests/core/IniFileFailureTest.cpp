@@ -64,12 +64,18 @@ class IniFileFailureTest : public ::testing::Test {
     EXPECT_EQ(ini.ReadString("empty", "x", "-"), "-");
   }
 
-  // After the failure, one good write must give the old file plus that write
-  // only: nothing that failed may come back with it.
+  // After the failure, good writes must give the old file plus those writes
+  // only: nothing that failed may come back with them, and a new key still
+  // lands after the last key line.
   void ExpectOnlyTheNextWriteLands(IniFile& ini) {
-    ini.WriteString("ayarlar", "silkontrol", "1");
+    {
+      IniWriteGroup group(ini);
+      ini.WriteString("ayarlar", "silkontrol", "1");
+      ini.WriteString("ayarlar", "son", "1");
+    }
     std::string expected = kHandEdited;
     ReplaceOnce(expected, "silkontrol=\"0\"\n", "silkontrol=1\r\n");
+    InsertAfter(expected, "next=after a lone CR\n", "son=1\r\n");
     EXPECT_EQ(ReadFile(path_), expected);
     std::size_t entries = 0;
     for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder_)) {

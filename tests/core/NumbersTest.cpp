@@ -21,8 +21,9 @@ TEST(ParseInteger, AcceptsBlanksSignsAndTheWhole32BitRange) {
 }
 
 TEST(ParseInteger, RefusesEverythingElseNamingTheTextAsGiven) {
-  for (const std::string text : {"", " ", "+", "-", "x1", "1x", "1.5", "1 2", "- 5", "+-5", "0x10",
-                                 "2147483648", "-2147483649", "99999999999999999999", "١٢"}) {
+  for (const std::string text :
+       {"", " ", "+", "-", "x1", "1x", "1.5", "1 2", "- 5", "+-5", "0x10", "2147483648",
+        "-2147483649", "99999999999999999999", "18446744073709551621", "١٢"}) {
     try {
       ParseInteger(text);
       ADD_FAILURE() << "accepted '" << text << "'";
