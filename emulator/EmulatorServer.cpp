@@ -27,7 +27,9 @@ constexpr auto kStallLimit = std::chrono::seconds(10);
 // noise; forget it so the next request is read from its start.
 constexpr auto kSerialResync = std::chrono::seconds(1);
 
-void Warn(const std::string& text) { std::fprintf(stderr, "emulator: %s\n", text.c_str()); }
+void Warn(const std::string& text) {
+  std::fprintf(stderr, "emulator: %s\n", text.c_str());
+}
 
 void SplitHostPort(const std::string& text, std::string& host, std::string& port) {
   const std::size_t colon = text.rfind(':');
@@ -89,10 +91,9 @@ void EmulatorServer::OpenListener() {
   }
   listenFd_ = ::socket(found->ai_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
   const int one = 1;
-  const bool ok = listenFd_ >= 0 &&
-                  ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one) == 0 &&
-                  ::bind(listenFd_, found->ai_addr, found->ai_addrlen) == 0 &&
-                  ::listen(listenFd_, 8) == 0;
+  const bool ok =
+      listenFd_ >= 0 && ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one) == 0 &&
+      ::bind(listenFd_, found->ai_addr, found->ai_addrlen) == 0 && ::listen(listenFd_, 8) == 0;
   const int error = errno;
   ::freeaddrinfo(found);
   if (!ok) throw FileError("Dinlenemiyor:", options_.listen, error);

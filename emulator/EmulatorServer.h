@@ -11,8 +11,8 @@
 namespace miravel::emulator {
 
 struct ServerOptions {
-  std::string listen;  // HOST:PORT, empty for none; port 0 picks a free port
-  std::string ptyLink;  // symbolic link to a new pseudo-terminal, empty for none
+  std::string listen;                  // HOST:PORT, empty for none; port 0 picks a free port
+  std::string ptyLink;                 // symbolic link to a new pseudo-terminal, empty for none
   std::chrono::milliseconds delay{0};  // before each reply
   bool refuse = false;                 // accept, then hang up at once
 };

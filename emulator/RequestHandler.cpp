@@ -187,8 +187,12 @@ Response RequestHandler::Handle(std::string_view requestPayload, bool serialLine
       request.ExpectEnd();
       const ClockReading now = terminal_.Clock(std::time(nullptr));
       PayloadWriter outputs;
-      outputs.I32(now.year).I32(now.month).I32(now.day).I32(now.hour).I32(now.minute).I32(
-          now.second);
+      outputs.I32(now.year)
+          .I32(now.month)
+          .I32(now.day)
+          .I32(now.hour)
+          .I32(now.minute)
+          .I32(now.second);
       AppendReply(out, op, true, outputs);
       break;
     }

@@ -8,14 +8,14 @@
 namespace miravel::emulator {
 namespace {
 
-constexpr const char* kFirstNames[] = {
-    "Ahmet", "Ayşe",   "Çağlar", "Şükrü",  "Gülşen", "İbrahim", "Öznur", "Ümit",
-    "Ömer",  "Şeyma",  "Ilgın",  "Doğan",  "Hülya",  "Mehmet",  "Zeynep", "Gökhan",
-    "Elçin", "Barış",  "Işıl",   "Nurşen", "Yiğit",  "Özge",    "Tuğçe", "Erdoğan"};
-constexpr const char* kLastNames[] = {
-    "Yılmaz",  "Kaya",   "Demir",   "Şahin",  "Çelik",   "Yıldız", "Öztürk", "Aydın",
-    "Özdemir", "Arslan", "Doğan",   "Kılıç",  "Aslan",   "Çetin",  "Kara",   "Koç",
-    "Kurt",    "Özkan",  "Şimşek",  "Polat",  "Güneş",   "Erdoğan", "Ünal",  "Işık"};
+constexpr const char* kFirstNames[] = {"Ahmet", "Ayşe",   "Çağlar", "Şükrü",  "Gülşen", "İbrahim",
+                                       "Öznur", "Ümit",   "Ömer",   "Şeyma",  "Ilgın",  "Doğan",
+                                       "Hülya", "Mehmet", "Zeynep", "Gökhan", "Elçin",  "Barış",
+                                       "Işıl",  "Nurşen", "Yiğit",  "Özge",   "Tuğçe",  "Erdoğan"};
+constexpr const char* kLastNames[] = {"Yılmaz", "Kaya",  "Demir",   "Şahin",   "Çelik", "Yıldız",
+                                      "Öztürk", "Aydın", "Özdemir", "Arslan",  "Doğan", "Kılıç",
+                                      "Aslan",  "Çetin", "Kara",    "Koç",     "Kurt",  "Özkan",
+                                      "Şimşek", "Polat", "Güneş",   "Erdoğan", "Ünal",  "Işık"};
 
 constexpr char kTemplateAlphabet[] =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";

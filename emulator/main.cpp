@@ -68,7 +68,9 @@ SIGTERM ya da Ctrl+C ile düzgünce kapanır.
 
 std::atomic<bool> stopRequested{false};
 
-void OnStopSignal(int) { stopRequested = true; }
+void OnStopSignal(int) {
+  stopRequested = true;
+}
 
 struct Options {
   std::string statePath;

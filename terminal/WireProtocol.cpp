@@ -40,7 +40,9 @@ bool IsKnownKind(char kind) {
          kind == static_cast<char>(FrameKind::kChunk);
 }
 
-[[noreturn]] void Malformed() { throw AppError(kBadReplyMessage); }
+[[noreturn]] void Malformed() {
+  throw AppError(kBadReplyMessage);
+}
 
 }  // namespace
 
@@ -83,13 +85,17 @@ PayloadWriter& PayloadWriter::Text(std::string_view text) {
 
 PayloadWriter& PayloadWriter::Log(const LogRecord& record) {
   const auto u32 = static_cast<std::uint32_t>(record.enrollNumber);
-  const char bytes[kLogRecordBytes] = {
-      static_cast<char>(u32),           static_cast<char>(u32 >> 8),
-      static_cast<char>(u32 >> 16),     static_cast<char>(u32 >> 24),
-      static_cast<char>(record.inOutState), static_cast<char>(record.year),
-      static_cast<char>(record.year >> 8),  static_cast<char>(record.month),
-      static_cast<char>(record.day),        static_cast<char>(record.hour),
-      static_cast<char>(record.minute)};
+  const char bytes[kLogRecordBytes] = {static_cast<char>(u32),
+                                       static_cast<char>(u32 >> 8),
+                                       static_cast<char>(u32 >> 16),
+                                       static_cast<char>(u32 >> 24),
+                                       static_cast<char>(record.inOutState),
+                                       static_cast<char>(record.year),
+                                       static_cast<char>(record.year >> 8),
+                                       static_cast<char>(record.month),
+                                       static_cast<char>(record.day),
+                                       static_cast<char>(record.hour),
+                                       static_cast<char>(record.minute)};
   bytes_.append(bytes, kLogRecordBytes);
   return *this;
 }
@@ -101,16 +107,22 @@ const char* PayloadReader::Take(std::size_t count) {
   return p;
 }
 
-std::uint8_t PayloadReader::U8() { return static_cast<std::uint8_t>(*Take(1)); }
+std::uint8_t PayloadReader::U8() {
+  return static_cast<std::uint8_t>(*Take(1));
+}
 
 std::uint16_t PayloadReader::U16() {
   const auto* u = reinterpret_cast<const unsigned char*>(Take(2));
   return static_cast<std::uint16_t>(u[0] | u[1] << 8);
 }
 
-std::uint32_t PayloadReader::U32() { return LoadU32(Take(4)); }
+std::uint32_t PayloadReader::U32() {
+  return LoadU32(Take(4));
+}
 
-std::int32_t PayloadReader::I32() { return static_cast<std::int32_t>(U32()); }
+std::int32_t PayloadReader::I32() {
+  return static_cast<std::int32_t>(U32());
+}
 
 std::string PayloadReader::Text(std::size_t maxBytes) {
   const std::uint32_t size = U32();

@@ -62,8 +62,8 @@ inline constexpr std::uint8_t kDone = 1;
 
 struct LogRecord {
   std::int32_t enrollNumber = 0;
-  int inOutState = 0;  // 0..255
-  int year = 0;        // 0..65535
+  int inOutState = 0;                            // 0..255
+  int year = 0;                                  // 0..65535
   int month = 0, day = 0, hour = 0, minute = 0;  // 0..255 each
 
   bool operator==(const LogRecord&) const = default;

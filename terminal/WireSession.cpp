@@ -10,7 +10,9 @@ using wire::PayloadWriter;
 
 namespace {
 
-[[noreturn]] void Malformed() { throw AppError(wire::kBadReplyMessage); }
+[[noreturn]] void Malformed() {
+  throw AppError(wire::kBadReplyMessage);
+}
 
 // A chunk starts with its item count; each item takes at least minItemBytes,
 // so a count the payload cannot hold is rejected before any work.
@@ -152,15 +154,13 @@ bool WireSession::SetUserInfo(int machineNumber, int enrollNumber, std::string_v
   return Exchange(Op::kSetUserInfo, machineNumber, args);
 }
 
-bool WireSession::DeleteUser(int machineNumber, int enrollNumber, int backupNumber,
-                             int reserved) {
+bool WireSession::DeleteUser(int machineNumber, int enrollNumber, int backupNumber, int reserved) {
   PayloadWriter args;
   args.I32(enrollNumber).I32(backupNumber).I32(reserved);
   return Exchange(Op::kDeleteUser, machineNumber, args);
 }
 
-bool WireSession::ReadAllTemplates(int machineNumber,
-                                   std::vector<wire::TemplateEntry>& templates) {
+bool WireSession::ReadAllTemplates(int machineNumber, std::vector<wire::TemplateEntry>& templates) {
   templates.clear();
   std::size_t totalBytes = 0;
   const bool done = Exchange(
@@ -211,8 +211,12 @@ bool WireSession::GetDeviceTime(int machineNumber, DeviceTime& time) {
 
 bool WireSession::SetDeviceTime(int machineNumber, const DeviceTime& time) {
   PayloadWriter args;
-  args.I32(time.year).I32(time.month).I32(time.day).I32(time.hour).I32(time.minute).I32(
-      time.second);
+  args.I32(time.year)
+      .I32(time.month)
+      .I32(time.day)
+      .I32(time.hour)
+      .I32(time.minute)
+      .I32(time.second);
   return Exchange(Op::kSetDeviceTime, machineNumber, args);
 }
 

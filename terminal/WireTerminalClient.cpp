@@ -25,8 +25,8 @@ constexpr int kVerifyByFinger = 1;
 
 bool BaudConstant(int baudRate, speed_t& speed) {
   static constexpr std::pair<int, speed_t> kRates[] = {
-      {1200, B1200},     {2400, B2400},     {4800, B4800},     {9600, B9600},
-      {19200, B19200},   {38400, B38400},   {57600, B57600},   {115200, B115200},
+      {1200, B1200},     {2400, B2400},     {4800, B4800},    {9600, B9600},
+      {19200, B19200},   {38400, B38400},   {57600, B57600},  {115200, B115200},
       {230400, B230400}, {460800, B460800}, {921600, B921600}};
   for (const auto& [rate, constant] : kRates) {
     if (rate == baudRate) {
@@ -118,8 +118,8 @@ bool WireTerminalClient::OnLink(Call&& call) {
 
 bool WireTerminalClient::Open(int fd, bool serial, int machineNumber) {
   if (fd < 0) return false;
-  stream_ = std::make_unique<FdStream>(fd, serial ? FdStream::Kind::kSerial : FdStream::Kind::kSocket,
-                                       timeouts_.hello);
+  stream_ = std::make_unique<FdStream>(
+      fd, serial ? FdStream::Kind::kSerial : FdStream::Kind::kSocket, timeouts_.hello);
   session_ = std::make_unique<WireSession>(*stream_);
   int answeredMachine = 0;
   bool answered = false;
@@ -148,6 +148,7 @@ bool WireTerminalClient::ConnectNetwork(const std::string& ipAddress, int port) 
 
 bool WireTerminalClient::ConnectSerial(int comPort, int machineNumber, int baudRate) {
   Disconnect();
+  if (!serialDevicePath_) return false;
   return Open(OpenSerial(serialDevicePath_(comPort), baudRate), true, machineNumber);
 }
 
@@ -167,7 +168,8 @@ bool WireTerminalClient::RegisterEvents(int machineNumber, int eventMask) {
 }
 
 bool WireTerminalClient::GetDeviceStatus(int machineNumber, int statusIndex, int& value) {
-  return OnLink([&](WireSession& s) { return s.GetDeviceStatus(machineNumber, statusIndex, value); });
+  return OnLink(
+      [&](WireSession& s) { return s.GetDeviceStatus(machineNumber, statusIndex, value); });
 }
 
 bool WireTerminalClient::ReadAttendanceLog(int machineNumber) {

@@ -63,8 +63,8 @@ class WireTerminalClient : public TerminalClient {
                    const std::string& password, int privilege, bool enabled) override;
   bool DeleteUser(int machineNumber, int enrollNumber, int backupNumber, int reserved) override;
   bool ReadAllTemplates(int machineNumber) override;
-  bool GetFingerTemplate(int machineNumber, int enrollNumber, int finger,
-                         std::string& templateText, int& length) override;
+  bool GetFingerTemplate(int machineNumber, int enrollNumber, int finger, std::string& templateText,
+                         int& length) override;
   bool SetFingerTemplate(int machineNumber, int enrollNumber, int finger,
                          const std::string& templateText) override;
   bool DeleteFingerTemplate(int machineNumber, int enrollNumber, int finger) override;

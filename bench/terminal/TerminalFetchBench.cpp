@@ -60,9 +60,9 @@ double TimePlainWrite(const std::vector<wire::LogRecord>& log, const std::string
   }
   char line[64];
   for (const wire::LogRecord& r : log) {
-    const int size = std::snprintf(line, sizeof line, "000,%05d,%d %04d/%02d/%02d %02d:%02d:00\r\n",
-                                   r.enrollNumber, r.inOutState, r.year, r.month, r.day, r.hour,
-                                   r.minute);
+    const int size =
+        std::snprintf(line, sizeof line, "000,%05d,%d %04d/%02d/%02d %02d:%02d:00\r\n",
+                      r.enrollNumber, r.inOutState, r.year, r.month, r.day, r.hour, r.minute);
     std::fwrite(line, 1, static_cast<std::size_t>(size), file);
   }
   std::fclose(file);
@@ -107,6 +107,7 @@ int main() {
   std::printf("records fetched and walked: %zu\n", walked);
   std::printf("fetch+walk: %.2f ms (%.0f records/s); plain write: %.2f ms (%.0f records/s)\n",
               fetch * 1e3, walked / fetch, write * 1e3, log.size() / write);
-  std::printf("ratio fetch/write: %.2f (goal <= 3.00): %s\n", ratio, ratio <= 3.0 ? "MET" : "MISSED");
+  std::printf("ratio fetch/write: %.2f (goal <= 3.00): %s\n", ratio,
+              ratio <= 3.0 ? "MET" : "MISSED");
   return walked == log.size() ? 0 : 1;
 }

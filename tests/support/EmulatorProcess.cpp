@@ -15,7 +15,9 @@ extern char** environ;
 
 namespace miravel::test {
 
-std::string EmulatorProcess::BinaryPath() { return MIRAVEL_EMULATOR_PATH; }
+std::string EmulatorProcess::BinaryPath() {
+  return MIRAVEL_EMULATOR_PATH;
+}
 
 EmulatorProcess::EmulatorProcess(const std::vector<std::string>& arguments,
                                  std::chrono::milliseconds startTimeout) {
@@ -42,12 +44,14 @@ EmulatorProcess::EmulatorProcess(const std::vector<std::string>& arguments,
   firstLine_ = ReadLine(startTimeout);
   if (firstLine_.empty()) {
     const int status = Stop();
-    throw std::runtime_error("the emulator did not come up (wait status " +
-                             std::to_string(status) + ")");
+    throw std::runtime_error("the emulator did not come up (wait status " + std::to_string(status) +
+                             ")");
   }
 }
 
-EmulatorProcess::~EmulatorProcess() { Stop(); }
+EmulatorProcess::~EmulatorProcess() {
+  Stop();
+}
 
 std::string EmulatorProcess::ReadLine(std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;

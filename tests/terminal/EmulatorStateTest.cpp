@@ -38,16 +38,16 @@ TEST(TerminalStateTest, FileRoundTripsAndKeepsNamesFromBreakingLines) {
 }
 
 TEST(TerminalStateTest, ReadsHandWrittenFilesAndNamesTheBadLine) {
-  const TerminalState state = ParseState(
-      "[terminal]\r\nmachine=3\r\n\r\n[log]\r\n5\t1\t2026\t13\t40\t8\t0\r\n", "t.txt");
+  const TerminalState state =
+      ParseState("[terminal]\r\nmachine=3\r\n\r\n[log]\r\n5\t1\t2026\t13\t40\t8\t0\r\n", "t.txt");
   EXPECT_EQ(state.machineNumber, 3);
   ASSERT_EQ(state.log.size(), 1u);
   // An impossible date passes: the program's own checks must meet it.
   EXPECT_EQ(state.log[0], (wire::LogRecord{5, 1, 2026, 13, 40, 8, 0}));
 
-  for (const char* bad : {"[log]\n1\t0\t2026\t12\t1\t8\n", "[users]\n1\tAli\t\t9x\t1\n",
-                          "[log]\n1\t300\t2026\t1\t1\t8\t0\n", "[kayit]\n", "1\t2\n",
-                          "[templates]\n1\t10\tabc\n"}) {
+  for (const char* bad :
+       {"[log]\n1\t0\t2026\t12\t1\t8\n", "[users]\n1\tAli\t\t9x\t1\n",
+        "[log]\n1\t300\t2026\t1\t1\t8\t0\n", "[kayit]\n", "1\t2\n", "[templates]\n1\t10\tabc\n"}) {
     try {
       ParseState(std::string("[terminal]\n") + bad, "t.txt");
       ADD_FAILURE() << "accepted: " << bad;

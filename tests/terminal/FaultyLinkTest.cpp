@@ -2,12 +2,11 @@
 // nonsense: the client must answer false for a refused connection and throw
 // our error (and close the link) for a failure during a call, never hang.
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <thread>
 
@@ -128,8 +127,8 @@ TEST(FaultyLinkTest, RefusedOrAbsentTerminalIsAFalseConnectWithinTheTimeOut) {
 TEST(FaultyLinkTest, ConnectionLostInTheMiddleOfALogStopsTheCommand) {
   test::TempFolder folder;
   const std::string statePath = folder / "t.txt";
-  test::EmulatorProcess emulator({"--listen", "127.0.0.1:0", "--state", statePath,
-                                  "--generate-log", "20000", "--drop-after-records", "5000"});
+  test::EmulatorProcess emulator({"--listen", "127.0.0.1:0", "--state", statePath, "--generate-log",
+                                  "20000", "--drop-after-records", "5000"});
   auto client = NetworkClient();
   ASSERT_TRUE(client.ConnectNetwork("127.0.0.1", emulator.Port()));
   ExpectLinkError(wire::kLinkLostMessage, [&] { client.ReadAttendanceLog(1); });
@@ -166,10 +165,12 @@ TEST(FaultyLinkTest, NonsenseFromTheTerminalIsABrokenReply) {
   // A log that promises more records than it sent.
   std::string shortLog;
   wire::PayloadWriter chunk;
-  chunk.U8(static_cast<std::uint8_t>(wire::Op::kReadAttendanceLog)).U32(1).Log({5, 0, 2026, 1, 2, 3, 4});
+  chunk.U8(static_cast<std::uint8_t>(wire::Op::kReadAttendanceLog))
+      .U32(1)
+      .Log({5, 0, 2026, 1, 2, 3, 4});
   wire::AppendFrame(shortLog, wire::FrameKind::kChunk, chunk.Bytes());
-  shortLog += ScriptedTerminal::Reply(wire::Op::kReadAttendanceLog,
-                                      std::string("\x01\x02\x00\x00\x00", 5));
+  shortLog +=
+      ScriptedTerminal::Reply(wire::Op::kReadAttendanceLog, std::string("\x01\x02\x00\x00\x00", 5));
 
   for (const std::string& reply : {garbage, wrongOp}) {
     ScriptedTerminal terminal({reply});
@@ -188,8 +189,8 @@ TEST(FaultyLinkTest, NonsenseFromTheTerminalIsABrokenReply) {
   }
   {
     // Half a frame, then the line goes dead.
-    ScriptedTerminal terminal({ScriptedTerminal::Reply(wire::Op::kGetDeviceStatus, "\x01\x05")
-                                   .substr(0, 9)});
+    ScriptedTerminal terminal(
+        {ScriptedTerminal::Reply(wire::Op::kGetDeviceStatus, "\x01\x05").substr(0, 9)});
     auto client = NetworkClient();
     ASSERT_TRUE(client.ConnectNetwork("127.0.0.1", terminal.Port()));
     int value = 0;
@@ -197,7 +198,8 @@ TEST(FaultyLinkTest, NonsenseFromTheTerminalIsABrokenReply) {
   }
   {
     // A refusal is an answer, not a failure: the link stays up.
-    ScriptedTerminal terminal({ScriptedTerminal::Reply(wire::Op::kGetDeviceStatus, std::string(1, '\0'))});
+    ScriptedTerminal terminal(
+        {ScriptedTerminal::Reply(wire::Op::kGetDeviceStatus, std::string(1, '\0'))});
     auto client = NetworkClient();
     ASSERT_TRUE(client.ConnectNetwork("127.0.0.1", terminal.Port()));
     int value = 0;

@@ -28,8 +28,12 @@ void* operator new(std::size_t size) {
 // The pair of the replacement above: it frees what malloc gave.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+  std::free(p);
+}
 #pragma GCC diagnostic pop
 
 namespace miravel {
@@ -42,7 +46,8 @@ using emulator::TerminalState;
 // Replays fixed bytes as the terminal's answer, in pieces of random size.
 class ReplayStream : public ByteStream {
  public:
-  ReplayStream(std::string bytes, std::mt19937& random) : bytes_(std::move(bytes)), random_(random) {}
+  ReplayStream(std::string bytes, std::mt19937& random)
+      : bytes_(std::move(bytes)), random_(random) {}
   std::size_t ReadSome(char* buffer, std::size_t size) override {
     const std::size_t left = bytes_.size() - pos_;
     if (left == 0) return 0;
@@ -121,7 +126,9 @@ std::vector<std::pair<std::string, Call>> EveryOperation() {
       {"DeleteFingerTemplate", [](WireSession& s) { return s.DeleteFingerTemplate(1, 1, 0); }},
       {"GetDeviceTime", [](WireSession& s) { return s.GetDeviceTime(1, time); }},
       {"SetDeviceTime",
-       [](WireSession& s) { return s.SetDeviceTime(1, DeviceTime{2030, 1, 2, 3, 4, 5}); }},
+       [](WireSession& s) {
+         return s.SetDeviceTime(1, DeviceTime{2030, 1, 2, 3, 4, 5});
+       }},
       {"ClearAdministrators", [](WireSession& s) { return s.ClearAdministrators(1); }},
       {"ClearAllData", [](WireSession& s) { return s.ClearAllData(1); }},
   };

@@ -2,6 +2,8 @@
 // a COM port, reached through the COM-number-to-device mapping.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "tests/support/EmulatorProcess.h"
 #include "tests/support/TempFolder.h"
 #include "tests/terminal/ClientFixture.h"
@@ -57,6 +59,10 @@ TEST(SerialLinkTest, TalksToTheTerminalWithItsMachineNumberOnly) {
   ASSERT_TRUE(client.ConnectSerial(1, 7, 9600));
   ASSERT_TRUE(client.GetDeviceStatus(7, 2, value));
   EXPECT_EQ(value, 6);
+
+  // SIGTERM ends it cleanly, link removed, even with a program still on the line.
+  EXPECT_EQ(emulator.Stop(), 0) << "wait status";
+  EXPECT_FALSE(std::filesystem::is_symlink(link));
 }
 
 }  // namespace

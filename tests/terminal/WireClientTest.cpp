@@ -26,8 +26,8 @@ class WireClientTest : public ::testing::Test {
     state.templates[{12, 6}] = std::string(3000, 'x');
     // More records than one chunk carries, in an order that is not sorted.
     for (int i = 0; i < 10000; ++i) {
-      state.log.push_back({i % 3 == 0 ? 30 : 7, i % 2, 2026, 12 - i % 12, 1 + i % 28, i % 24,
-                           i % 60});
+      state.log.push_back(
+          {i % 3 == 0 ? 30 : 7, i % 2, 2026, 12 - i % 12, 1 + i % 28, i % 24, i % 60});
     }
     state.log.push_back({12, 5, 2026, 2, 30, 25, 61});  // passed on as the terminal has it
     emulator::SaveStateFile(statePath_, state);

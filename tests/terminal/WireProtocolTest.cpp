@@ -1,8 +1,7 @@
-#include "terminal/WireProtocol.h"
-
 #include <gtest/gtest.h>
 
 #include "core/AppError.h"
+#include "terminal/WireProtocol.h"
 
 namespace miravel::wire {
 namespace {
@@ -88,7 +87,10 @@ TEST(PayloadTest, RoundTripsEveryFieldTypeAndRejectsShortOrOverlongInput) {
   PayloadWriter text;
   text.Text(std::string(50, 'a'));
   ExpectBadReply([&] { PayloadReader(text.Bytes()).Text(49); });
-  const std::string lying("\xff\xff\xff\x7f" "abc", 7);
+  const std::string lying(
+      "\xff\xff\xff\x7f"
+      "abc",
+      7);
   ExpectBadReply([&] { PayloadReader(lying).Text(SIZE_MAX); });
   // Bytes left over mean the layouts differ.
   ExpectBadReply([&] { PayloadReader("x").ExpectEnd(); });
