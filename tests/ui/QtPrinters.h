@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <ostream>
+
+// Readable GoogleTest failure messages for Qt's text types.
+inline void PrintTo(const QString& text, std::ostream* out) {
+  *out << '"' << text.toStdString() << '"';
+}
+
+inline void PrintTo(const QStringList& texts, std::ostream* out) {
+  *out << '{';
+  for (qsizetype i = 0; i < texts.size(); ++i) {
+    *out << (i == 0 ? "" : ", ");
+    PrintTo(texts[i], out);
+  }
+  *out << '}';
+}
