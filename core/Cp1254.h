@@ -7,7 +7,7 @@ namespace miravel {
 
 // Stored files are 8-bit Turkish Windows text; everything in memory is UTF-8.
 // Every one of the 256 bytes has a character, so bytes read and written back
-// unchanged stay unchanged (the five unassigned bytes map to the C1 controls
+// unchanged stay unchanged (the seven unassigned bytes map to the C1 controls
 // of the same number).
 std::string Cp1254ToUtf8(std::string_view bytes);
 

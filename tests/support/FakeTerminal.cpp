@@ -31,6 +31,7 @@ int FakeTerminal::CallCount(const std::string& operation) const {
 void FakeTerminal::Enter(const std::string& operation, const std::string& arguments) {
   calls.push_back(operation + "(" + arguments + ")");
   const int count = ++callCounts_[operation];
+  if (onCall) onCall(operation);
   const auto failure = failures_.find(operation);
   if (failure != failures_.end() && failure->second.first == count) {
     throw AppError(failure->second.second);
@@ -39,7 +40,7 @@ void FakeTerminal::Enter(const std::string& operation, const std::string& argume
 
 bool FakeTerminal::ConnectNetwork(const std::string& ipAddress, int port) {
   Enter("ConnectNetwork", Join({ipAddress, N(port)}));
-  connected_ = !refuseNetwork;
+  connected_ = !refuseNetwork && refusedPorts.count(port) == 0;
   return connected_;
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -39,10 +41,13 @@ class FakeTerminal : public TerminalClient {
 
   // Script.
   bool refuseNetwork = false;
+  std::set<int> refusedPorts;  // network connects to these ports are refused
   bool refuseSerial = false;
   std::optional<int> reportedRecordCount;  // status 6 when set, else log size
   bool statusFails = false;                // GetDeviceStatus returns false
   std::vector<std::string> calls;
+  // Runs inside every call, after it is recorded (to act during a command).
+  std::function<void(const std::string& operation)> onCall;
 
   // The occurrence-th call (1-based) of operation throws AppError(message).
   void FailOnCall(const std::string& operation, int occurrence,

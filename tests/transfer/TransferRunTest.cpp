@@ -97,32 +97,20 @@ class TransferRunTest : public ::testing::Test {
   RecordingSink sink;
 };
 
-// One fake stands for several terminals here: it refuses the second connect.
-class TwoAnswersTerminal : public FakeTerminal {
- public:
-  bool ConnectNetwork(const std::string& ip, int port) override {
-    refuseNetwork = ++connects_ > 1;
-    return FakeTerminal::ConnectNetwork(ip, port);
-  }
-
- private:
-  int connects_ = 0;
-};
-
 TEST_F(TransferRunTest, UntickedAndUnreachableRowsDoNotStopTheRun) {
-  TwoAnswersTerminal two;
-  two.log = Records(2);
+  terminal.log = Records(2);
+  terminal.refusedPorts = {4371};
   job.devices = {Ethernet("bir"), Ethernet("iki"), Ethernet("üç", "4371")};
   job.ticked = {true, false, true};
-  RunTransfer(job, two, sink);
+  Run();
   EXPECT_EQ(sink.Status(1), RowStatus::kConnected);
   EXPECT_EQ(sink.Status(2), RowStatus::kNone);
   EXPECT_EQ(sink.Status(3), RowStatus::kFailed);
   EXPECT_EQ(ReadFile(job.recordFilePath), "000,00100,1 2026/12/07 08:00:00\r\n"
                                           "000,00101,0 2026/12/07 08:01:00\r\n");
   EXPECT_EQ(ReadFile(folder / "yedekler/20261207.001"), ReadFile(job.recordFilePath));
-  EXPECT_EQ(two.CallCount("ConnectNetwork"), 2);
-  EXPECT_TRUE(two.log.empty());
+  EXPECT_EQ(terminal.CallCount("ConnectNetwork"), 2);
+  EXPECT_TRUE(terminal.log.empty());
 }
 
 TEST_F(TransferRunTest, CallsTheTerminalInOrderWithItsOwnArguments) {
