@@ -24,7 +24,8 @@ constexpr int kPollSliceMs = 100;
 // A peer that takes no byte of a reply for this long is given up.
 constexpr auto kStallLimit = std::chrono::seconds(10);
 // A half-received request followed by this much silence on the serial line is
-// noise; forget it so the next request is read from its start.
+// noise (a header whose length promises bytes that never come): step past its
+// first byte and look for a frame start in what followed it.
 constexpr auto kSerialResync = std::chrono::seconds(1);
 
 void Warn(const std::string& text) {
@@ -176,7 +177,8 @@ void EmulatorServer::Run(const std::atomic<bool>& stop) {
     if (serialSlot >= 0 && fds[serialSlot].revents != 0) ServeSerial(stop);
     if (serialFrames_.Buffered() > 0 &&
         std::chrono::steady_clock::now() - lastSerialByte_ > kSerialResync) {
-      serialFrames_.Clear();
+      serialFrames_.SkipByte();
+      AnswerSerialFrames(stop);
     }
   }
 }
@@ -205,12 +207,16 @@ void EmulatorServer::ServeSerial(const std::atomic<bool>& stop) {
   char buffer[65536];
   const ssize_t got = ::read(ptyMaster_, buffer, sizeof buffer);
   if (got <= 0) {
-    // No program has the line open: wait instead of spinning on the hang-up.
+    // Nothing to read after all, or the line failed: wait instead of spinning.
     std::this_thread::sleep_for(std::chrono::milliseconds(kPollSliceMs));
     return;
   }
   lastSerialByte_ = std::chrono::steady_clock::now();
   serialFrames_.Feed(buffer, static_cast<std::size_t>(got));
+  AnswerSerialFrames(stop);
+}
+
+void EmulatorServer::AnswerSerialFrames(const std::atomic<bool>& stop) {
   for (;;) {
     wire::Frame frame;
     try {

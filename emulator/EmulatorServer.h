@@ -41,6 +41,7 @@ class EmulatorServer {
   // connection is to be closed.
   bool ServeClient(const std::atomic<bool>& stop);
   void ServeSerial(const std::atomic<bool>& stop);
+  void AnswerSerialFrames(const std::atomic<bool>& stop);
   // Waits for the delay, then sends; false when the peer is gone or stuck.
   bool Reply(int fd, const Response& response, const std::atomic<bool>& stop);
 

@@ -114,6 +114,10 @@ TerminalState ParseState(std::string_view text, const std::string& fileName) {
         const auto f = parse.Fields(line, 5);
         User user;
         const int enroll = static_cast<int>(parse.Number(f[0], 0, kIntMax));
+        // Longer texts could not travel to the program.
+        if (f[1].size() > wire::kMaxTextBytes || f[2].size() > wire::kMaxTextBytes) {
+          parse.Fail("ad ya da şifre çok uzun");
+        }
         user.name = std::string(f[1]);
         user.password = std::string(f[2]);
         user.privilege = static_cast<int>(parse.Number(f[3], 0, 255));
@@ -125,6 +129,7 @@ TerminalState ParseState(std::string_view text, const std::string& fileName) {
         const auto f = parse.Fields(line, 3);
         const int enroll = static_cast<int>(parse.Number(f[0], 0, kIntMax));
         const int finger = static_cast<int>(parse.Number(f[1], 0, 9));
+        if (f[2].size() > wire::kMaxTemplateBytes) parse.Fail("şablon çok uzun");
         state.templates[{enroll, finger}] = std::string(f[2]);
         break;
       }

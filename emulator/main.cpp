@@ -1,5 +1,6 @@
 // miravel-terminal-emulator: a fingerprint terminal that speaks our wire
 // protocol, for tests, demos and rehearsing in the office.
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <ctime>
@@ -100,6 +101,14 @@ Options ParseArguments(int argc, char** argv) {
       options.server.refuse = true;
       continue;
     }
+    static constexpr std::string_view kWithValue[] = {
+        "--state",        "--listen",         "--pty",
+        "--machine",      "--generate-users", "--generate-templates",
+        "--generate-log", "--seed",           "--drop-after-records",
+        "--delay-ms"};
+    if (std::find(std::begin(kWithValue), std::end(kWithValue), name) == std::end(kWithValue)) {
+      throw AppError("bilinmeyen seçenek " + std::string(name) + " (--help)");
+    }
     if (i + 1 >= argc) throw AppError(std::string(name) + " bir değer bekler (--help)");
     const std::string_view value = argv[++i];
     if (name == "--state") {
@@ -121,10 +130,8 @@ Options ParseArguments(int argc, char** argv) {
       options.generate.seed = static_cast<std::uint64_t>(NonNegative(name, value));
     } else if (name == "--drop-after-records") {
       options.dropAfterRecords = static_cast<std::size_t>(NonNegative(name, value));
-    } else if (name == "--delay-ms") {
+    } else {  // --delay-ms
       options.server.delay = std::chrono::milliseconds(NonNegative(name, value));
-    } else {
-      throw AppError("bilinmeyen seçenek " + std::string(name) + " (--help)");
     }
   }
   if (!options.listenGiven && options.server.ptyLink.empty()) {

@@ -1,8 +1,11 @@
 // The serial path: the emulator on a pseudo-terminal stands for a terminal on
 // a COM port, reached through the COM-number-to-device mapping.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <thread>
 
 #include "tests/support/EmulatorProcess.h"
 #include "tests/support/TempFolder.h"
@@ -59,6 +62,18 @@ TEST(SerialLinkTest, TalksToTheTerminalWithItsMachineNumberOnly) {
   ASSERT_TRUE(client.ConnectSerial(1, 7, 9600));
   ASSERT_TRUE(client.GetDeviceStatus(7, 2, value));
   EXPECT_EQ(value, 6);
+  client.Disconnect();
+
+  // Noise on the line: a header that promises a long frame that never comes.
+  // The terminal must find the next request after it, not wait forever.
+  const int line = ::open(link.c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(line, 0);
+  const std::string noise("\x07MVQ\xe8\x03\x00\x00zz", 10);
+  EXPECT_EQ(::write(line, noise.data(), noise.size()), 10);
+  ::close(line);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));  // let the terminal read it
+  WireTerminalClient patient([&](int) { return link; }, test::ShortTimeouts());
+  EXPECT_TRUE(patient.ConnectSerial(1, 7, 9600));
 
   // SIGTERM ends it cleanly, link removed, even with a program still on the line.
   EXPECT_EQ(emulator.Stop(), 0) << "wait status";
