@@ -34,7 +34,12 @@ class MainFormTest : public ::testing::Test {
   void SetUp() override {
     std::filesystem::create_directory(folder / "yedekler");
     state.programFolder = folder.Path();
+    // A relative record file path is taken from the current folder: keep it
+    // inside the test's own folder.
+    previousFolder = std::filesystem::current_path();
+    std::filesystem::current_path(folder.Path());
   }
+  void TearDown() override { std::filesystem::current_path(previousFolder); }
 
   // Writes cihazlar.ini (UTF-8 here, Windows-1254 on disk) and opens the window.
   Tmainform& Open(const std::string& settings) {
@@ -51,6 +56,7 @@ class MainFormTest : public ::testing::Test {
   FakeTerminal terminal;
   test::FakeUiServices ui;
   std::unique_ptr<Tmainform> form;
+  std::filesystem::path previousFolder;
 };
 
 TEST_F(MainFormTest, LoadsTheListAndSettingsAsStored) {
@@ -121,6 +127,7 @@ TEST_F(MainFormTest, StoppedTransferShowsOneErrorAndKeepsTheLog) {
 TEST_F(MainFormTest, LongTransferRepaintsOnlyChangedProgressAndTakesNoClicks) {
   Tmainform& window = Open(Ethernet(1, "Bir", 1));
   for (int i = 0; i < 20000; ++i) terminal.log.push_back({i, 0, 2026, 12, 7, 8, i % 60});
+  // The default record file, relative to the current folder.
   int progressChanges = 0;
   QObject::connect(window.GridView1->model(), &QAbstractItemModel::dataChanged,
                    [&](const QModelIndex& from) { progressChanges += from.column() == Tmainform::kProgress; });
@@ -135,6 +142,7 @@ TEST_F(MainFormTest, LongTransferRepaintsOnlyChangedProgressAndTakesNoClicks) {
   EXPECT_LE(progressChanges, 101);
   EXPECT_GE(progressChanges, 100);
   EXPECT_EQ(window.GridView1->CellValue(0, Tmainform::kProgress), 100);
+  EXPECT_TRUE(test::FileExists(folder / "tr500.txt"));
 }
 
 TEST_F(MainFormTest, ClosingTheSettingsWindowRebuildsTheRows) {
