@@ -99,10 +99,10 @@ QList<QPixmap> FingerprintImages() {
       Drawn(size, [](QPainter& painter) { DrawCross(painter, QRectF(3.5, 3.5, 9, 9), 2.2, kRed); });
   QPixmap fingerprint = Drawn(size, [](QPainter& painter) {
     // Ridges as arcs around one core, open towards the bottom like a finger's tip.
-    painter.setPen(RoundPen(QColor(105, 105, 110), 1.1));
+    painter.setPen(RoundPen(QColor(105, 105, 110), 1.2));
     painter.setBrush(Qt::NoBrush);
-    const QPointF core(8, 8.5);
-    for (qreal radius : {1.6, 3.4, 5.2, 7.0}) {
+    const QPointF core(8, 9);
+    for (qreal radius : {1.5, 4.0, 6.5}) {
       const QRectF box(core.x() - radius, core.y() - radius, 2 * radius, 2 * radius);
       painter.drawArc(box, -40 * 16, 260 * 16);
     }

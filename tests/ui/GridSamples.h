@@ -17,7 +17,7 @@ enum SampleColumn {
   kStatus = 5,     // image
   kPrivilege = 6,  // drop-down, offered values only
   kSelect = 7,     // check box at the left, editable
-  kFlag = 8,       // hidden text
+  kFlag = 8,       // hidden text, sorted as numbers
   kSampleColumnCount
 };
 
@@ -45,7 +45,11 @@ inline QList<GridColumn> SampleColumns() {
        .items = {"Normal", "Kayıtçı", "Yetkili", "Supervizor"},
        .freeText = false},
       {.caption = "Seç", .kind = ColumnKind::CheckBox, .width = 40, .editable = true},
-      {.caption = "durum", .kind = ColumnKind::Text, .width = 40, .hidden = true},
+      {.caption = "durum",
+       .kind = ColumnKind::Text,
+       .width = 40,
+       .hidden = true,
+       .numericSort = true},
   };
 }
 

@@ -195,9 +195,15 @@ TEST_F(ReportGridTest, HeaderClicksDoNothingUnlessSortable) {
 }
 
 TEST_F(ReportGridTest, NumbersThatAreNotNumbersSortFirstAndStayTogether) {
-  for (const char* text : {"12", "", "abc", "3"}) grid_.SetCellText(grid_.AddRow(), kNumber, text);
+  for (const char* text : {"12", "", "abc", "3"}) {
+    const int r = grid_.AddRow();
+    grid_.SetCellText(r, kNumber, text);
+    grid_.SetCellText(r, kFlag, text);  // a text column that sorts as numbers
+  }
   grid_.SortByColumn(kNumber, Qt::AscendingOrder);
   EXPECT_EQ(ColumnTexts(kNumber), QStringList({"", "abc", "3", "12"}));
+  grid_.SortByColumn(kFlag, Qt::DescendingOrder);
+  EXPECT_EQ(ColumnTexts(kFlag), QStringList({"12", "3", "abc", ""}));
 }
 
 TEST_F(ReportGridTest, SettingCellsNeverMovesRowsOfASortedGrid) {
