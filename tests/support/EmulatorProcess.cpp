@@ -3,15 +3,13 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <stdexcept>
 #include <thread>
-
-extern char** environ;
 
 namespace miravel::test {
 
@@ -23,24 +21,30 @@ EmulatorProcess::EmulatorProcess(const std::vector<std::string>& arguments,
                                  std::chrono::milliseconds startTimeout) {
   int pipeFds[2];
   if (::pipe2(pipeFds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-
   const std::string binary = BinaryPath();
   std::vector<char*> argv;
   argv.push_back(const_cast<char*>(binary.c_str()));
   for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
   argv.push_back(nullptr);
-  const int error = ::posix_spawn(&pid_, binary.c_str(), &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
+
+  const pid_t parent = ::getpid();
+  pid_t child = ::fork();
+  if (child == 0) {
+    // Only async-signal-safe calls here. If the test program dies without
+    // running destructors (killed at its time-out), the emulator goes too.
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (::getppid() != parent) ::_exit(127);
+    ::dup2(pipeFds[1], STDOUT_FILENO);
+    ::execv(binary.c_str(), argv.data());
+    ::_exit(127);
+  }
   ::close(pipeFds[1]);
   stdoutFd_ = pipeFds[0];
-  if (error != 0) {
-    pid_ = -1;
+  if (child < 0) {
     ::close(stdoutFd_);
     throw std::runtime_error("cannot start " + binary);
   }
+  pid_ = child;
   firstLine_ = ReadLine(startTimeout);
   if (firstLine_.empty()) {
     const int status = Stop();

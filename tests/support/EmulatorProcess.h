@@ -12,7 +12,10 @@ namespace miravel::test {
 // with the given arguments, waits for its first line ("listening on
 // HOST:PORT" or "serial on LINK") and stops it in the destructor, by its pid:
 // SIGTERM, then SIGKILL when it does not end within the grace period.
-// Throws std::runtime_error when the program does not come up.
+// Throws std::runtime_error when the program does not come up. The emulator
+// also gets SIGTERM when the thread that started it ends, so a test program
+// killed at its time-out leaves no emulator behind: start it from the thread
+// that lives as long as the object.
 //
 //   EmulatorProcess emulator({"--listen", "127.0.0.1:0", "--state", folder / "t.txt"});
 //   client.ConnectNetwork("127.0.0.1", emulator.Port());
