@@ -1,0 +1,173 @@
+// miravel-aktar as the office runs it: real emulated terminals, real files,
+// exit statuses and the lines it prints.
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "tests/e2e/E2eSupport.h"
+#include "tests/support/EmulatorProcess.h"
+#include "tests/support/TempFolder.h"
+
+namespace miravel::e2e {
+namespace {
+
+using test::EmulatorProcess;
+using test::FileExists;
+using test::ReadFile;
+using test::TempFolder;
+using test::WriteFile;
+
+std::vector<std::string> Sorted(std::vector<std::string> lines) {
+  std::sort(lines.begin(), lines.end());
+  return lines;
+}
+
+std::vector<std::string> Lines(const std::string& bytes) {
+  bool wellFormed = false;
+  std::vector<std::string> lines = SplitRecordFile(bytes, wellFormed);
+  EXPECT_TRUE(wellFormed);
+  EXPECT_TRUE(InTimeOrder(lines));
+  return lines;
+}
+
+// A port on 127.0.0.1 that refuses connections: bound, so nobody else takes
+// it during the test, but never listening.
+class DeadPort {
+ public:
+  DeadPort() {
+    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+      throw std::runtime_error("cannot reserve a port");
+    }
+    port_ = ntohs(address.sin_port);
+  }
+  ~DeadPort() { ::close(fd_); }
+  DeadPort(const DeadPort&) = delete;
+  DeadPort& operator=(const DeadPort&) = delete;
+  int Port() const { return port_; }
+
+ private:
+  int fd_ = -1;
+  int port_ = 0;
+};
+
+class AktarProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override { std::filesystem::create_directory(folder / "yedekler"); }
+
+  std::vector<std::string> Backups() {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder / "yedekler")) {
+      names.push_back(entry.path().filename().string());
+    }
+    return names;
+  }
+
+  TempFolder folder;
+  const std::string recordPath = folder / "tr500.txt";
+  const std::string statePath = folder / "terminal.txt";
+};
+
+// A link that breaks in the middle of the log stops the run; the office's
+// files stay as they were and the terminal keeps its records for the next run.
+TEST_F(AktarProgramTest, BrokenLinkStopsWithFilesUntouchedAndTheNextRunBringsEverything) {
+  const std::vector<std::string> oldLines = MakeRecordLines(3000, 21);
+  const std::string oldBytes = JoinLines(oldLines);
+  WriteFile(recordPath, oldBytes);
+  const std::vector<wire::LogRecord> log = MakeLog(10000, 22);
+  WriteStateFile(statePath, log);
+  {
+    // The second chunk of the log is cut short.
+    EmulatorProcess faulty(
+        {"--listen", "127.0.0.1:0", "--state", statePath, "--drop-after-records", "6000"});
+    WriteSettings(folder.Path(), recordPath, true, {EthernetRow("Ana Kapı", faulty.Port())});
+    const AktarResult result = RunAktar(folder.Path());
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_NE(result.err, "");
+    EXPECT_EQ(ReadFile(recordPath), oldBytes);
+    EXPECT_FALSE(FileExists(recordPath + ".gcc"));
+    EXPECT_EQ(ReadStateLog(statePath), log);
+  }
+
+  EmulatorProcess healthy({"--listen", "127.0.0.1:0", "--state", statePath});
+  WriteSettings(folder.Path(), recordPath, true, {EthernetRow("Ana Kapı", healthy.Port())});
+  const AktarResult result = RunAktar(folder.Path());
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.out, "1 Ana Kapı: aktarıldı, 10000 kayıt\n");
+  EXPECT_EQ(result.err, "");
+  std::vector<std::string> expected = oldLines;
+  for (const wire::LogRecord& record : log) expected.push_back(ExpectedLine(record));
+  EXPECT_EQ(Sorted(Lines(ReadFile(recordPath))), Sorted(expected));
+  EXPECT_TRUE(ReadStateLog(statePath).empty());
+}
+
+// Row 1 is transferred, row 2 is not chosen (and its terminal never hears
+// from us), row 3 does not answer: exit status 1, one line per row, no error.
+TEST_F(AktarProgramTest, UnchosenAndUnreachableRowsAreReportedAndTheOthersTransferred) {
+  const std::vector<std::string> oldLines = MakeRecordLines(2000, 31);
+  WriteFile(recordPath, JoinLines(oldLines));
+  const std::vector<wire::LogRecord> firstLog = MakeLog(500, 32);
+  const std::vector<wire::LogRecord> secondLog = MakeLog(300, 33);
+  WriteStateFile(statePath, firstLog);
+  WriteStateFile(folder / "second.txt", secondLog);
+  EmulatorProcess first({"--listen", "127.0.0.1:0", "--state", statePath});
+  EmulatorProcess second({"--listen", "127.0.0.1:0", "--state", folder / "second.txt"});
+  const DeadPort dead;
+  // The delete option is off: the transferred log stays on the terminal.
+  WriteSettings(folder.Path(), recordPath, false,
+                {EthernetRow("Giriş Kapısı", first.Port()), EthernetRow("Yemekhane", second.Port()),
+                 EthernetRow("Depo", dead.Port())});
+
+  const AktarResult result = RunAktar(folder.Path(), {"--only", "1,3"});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.out,
+            "1 Giriş Kapısı: aktarıldı, 500 kayıt\n"
+            "2 Yemekhane: seçilmedi\n"
+            "3 Depo: bağlantı kurulamadı\n");
+  EXPECT_EQ(result.err, "");
+
+  std::vector<std::string> firstLines;
+  for (const wire::LogRecord& record : firstLog) firstLines.push_back(ExpectedLine(record));
+  std::vector<std::string> expected = oldLines;
+  expected.insert(expected.end(), firstLines.begin(), firstLines.end());
+  EXPECT_EQ(Sorted(Lines(ReadFile(recordPath))), Sorted(expected));
+  EXPECT_EQ(ReadStateLog(statePath), firstLog);
+  EXPECT_EQ(ReadStateLog(folder / "second.txt"), secondLog);
+  // Only the transferred row has a backup for today, in delivery order.
+  const std::vector<std::string> backups = Backups();
+  ASSERT_EQ(backups.size(), 1u);
+  EXPECT_TRUE(backups[0].ends_with(".001")) << backups[0];
+  EXPECT_EQ(ReadFile(folder / "yedekler/" + backups[0]), JoinLines(firstLines));
+}
+
+// A terminal on a serial line (a pseudo terminal mapped through seriportlar)
+// that only records exits: every line carries 0 whatever the terminal's state,
+// and a missing record file is created with just the new lines.
+TEST_F(AktarProgramTest, SerialAlwaysExitTerminalFillsAMissingRecordFileWithExits) {
+  const std::vector<wire::LogRecord> log = MakeLog(400, 41);
+  WriteStateFile(statePath, log);
+  EmulatorProcess serial({"--pty", folder / "cihaz1", "--state", statePath});
+  ASSERT_NE(serial.Link(), "");
+  WriteSettings(folder.Path(), recordPath, true,
+                {SerialRow("Arka Kapı", "Com1", "Her Zaman Çıkış")}, {serial.Link()});
+
+  const AktarResult result = RunAktar(folder.Path());
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.out, "1 Arka Kapı: aktarıldı, 400 kayıt\n");
+  std::vector<std::string> expected;
+  for (const wire::LogRecord& record : log) expected.push_back(ExpectedLine(record, 0));
+  EXPECT_EQ(ReadFile(recordPath), JoinLines(expected));
+  EXPECT_TRUE(ReadStateLog(statePath).empty());
+}
+
+}  // namespace
+}  // namespace miravel::e2e

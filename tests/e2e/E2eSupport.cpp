@@ -1,0 +1,303 @@
+#include "tests/e2e/E2eSupport.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <stdexcept>
+#include <thread>
+#include <tuple>
+
+#include "core/Cp1254.h"
+#include "emulator/TerminalState.h"
+
+extern char** environ;
+
+namespace miravel::e2e {
+namespace {
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteAll(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+  if (!out.flush()) throw std::runtime_error("cannot write " + path);
+}
+
+constexpr int kDaysInMonth[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+
+bool IsLeap(int year) {
+  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+int DaysIn(int year, int month) {
+  return month == 2 && IsLeap(year) ? 29 : kDaysInMonth[month - 1];
+}
+
+struct Moment {
+  int month, day, hour, minute;
+  auto Key() const { return std::tie(month, day, hour, minute); }
+};
+
+// Random moments of working hours in the first half of 2026, in time order.
+std::vector<Moment> MakeMoments(int count, std::mt19937& random) {
+  std::uniform_int_distribution<int> dayOfYear(4, 176);  // 5 January .. 26 June
+  std::uniform_int_distribution<int> hour(7, 19);
+  std::uniform_int_distribution<int> minute(0, 59);
+  std::vector<Moment> moments;
+  moments.reserve(static_cast<std::size_t>(count));
+  for (int i = 0; i < count; ++i) {
+    int day = dayOfYear(random);
+    int month = 1;
+    while (day >= DaysIn(2026, month)) day -= DaysIn(2026, month++);
+    moments.push_back({month, day + 1, hour(random), minute(random)});
+  }
+  std::stable_sort(moments.begin(), moments.end(),
+                   [](const Moment& a, const Moment& b) { return a.Key() < b.Key(); });
+  return moments;
+}
+
+bool Digits(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+int Number(std::string_view text) {
+  int value = 0;
+  for (char c : text) value = value * 10 + (c - '0');
+  return value;
+}
+
+// 000,EEEEE,S YYYY/MM/DD HH:MM:00 with a real date and time.
+bool WellFormedLine(std::string_view line) {
+  if (line.size() != 31 || line.substr(0, 4) != "000," || !Digits(line.substr(4, 5)) ||
+      line[9] != ',' || !Digits(line.substr(10, 1)) || line[11] != ' ' ||
+      !Digits(line.substr(12, 4)) || line[16] != '/' || !Digits(line.substr(17, 2)) ||
+      line[19] != '/' || !Digits(line.substr(20, 2)) || line[22] != ' ' ||
+      !Digits(line.substr(23, 2)) || line[25] != ':' || !Digits(line.substr(26, 2)) ||
+      line.substr(28) != ":00") {
+    return false;
+  }
+  const int year = Number(line.substr(12, 4));
+  const int month = Number(line.substr(17, 2));
+  const int day = Number(line.substr(20, 2));
+  return year >= 1 && month >= 1 && month <= 12 && day >= 1 && day <= DaysIn(year, month) &&
+         Number(line.substr(23, 2)) < 24 && Number(line.substr(26, 2)) < 60;
+}
+
+}  // namespace
+
+std::string AktarPath() {
+  return MIRAVEL_AKTAR_PATH;
+}
+
+ProgramRun::ProgramRun(const std::string& path, const std::vector<std::string>& arguments,
+                       const std::string& outputFolder)
+    : stdoutPath_(outputFolder + "/run.out"), stderrPath_(outputFolder + "/run.err") {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, stdoutPath_.c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, stderrPath_.c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  std::vector<char*> argv;
+  argv.push_back(const_cast<char*>(path.c_str()));
+  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
+  const int error = ::posix_spawn(&pid_, path.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (error != 0) {
+    pid_ = -1;
+    throw std::runtime_error("cannot start " + path);
+  }
+}
+
+ProgramRun::~ProgramRun() {
+  Kill();
+}
+
+int ProgramRun::Wait(std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (pid_ > 0 && !Ended()) {
+    if (std::chrono::steady_clock::now() >= deadline) return Kill();
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return status_;
+}
+
+bool ProgramRun::Ended() {
+  if (pid_ <= 0) return true;
+  if (::waitpid(pid_, &status_, WNOHANG) != pid_) return false;
+  pid_ = -1;
+  return true;
+}
+
+int ProgramRun::Kill() {
+  if (pid_ > 0) {
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, &status_, 0);
+    pid_ = -1;
+  }
+  return status_;
+}
+
+std::string ProgramRun::Stdout() const {
+  return ReadAll(stdoutPath_);
+}
+std::string ProgramRun::Stderr() const {
+  return ReadAll(stderrPath_);
+}
+
+AktarResult RunAktar(const std::string& folder, const std::vector<std::string>& extra) {
+  std::vector<std::string> arguments = {"--folder", folder};
+  arguments.insert(arguments.end(), extra.begin(), extra.end());
+  ProgramRun run(AktarPath(), arguments, folder);
+  const int status = run.Wait();
+  AktarResult result;
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.out = run.Stdout();
+  result.err = run.Stderr();
+  return result;
+}
+
+std::vector<wire::LogRecord> MakeLog(int count, std::uint32_t seed) {
+  std::mt19937 random(seed);
+  std::uniform_int_distribution<int> enroll(1, 99999);
+  std::uniform_int_distribution<int> state(0, 5);
+  std::vector<wire::LogRecord> log;
+  for (const Moment& moment : MakeMoments(count, random)) {
+    wire::LogRecord record;
+    record.enrollNumber = enroll(random);
+    record.inOutState = state(random);
+    record.year = 2026;
+    record.month = moment.month;
+    record.day = moment.day;
+    record.hour = moment.hour;
+    record.minute = moment.minute;
+    log.push_back(record);
+  }
+  return log;
+}
+
+std::vector<std::string> MakeRecordLines(int count, std::uint32_t seed) {
+  std::mt19937 random(seed);
+  std::uniform_int_distribution<int> enroll(1, 99999);
+  std::uniform_int_distribution<int> inOut(0, 1);
+  std::vector<std::string> lines;
+  for (const Moment& moment : MakeMoments(count, random)) {
+    char line[64];
+    std::snprintf(line, sizeof line, "000,%05d,%d 2026/%02d/%02d %02d:%02d:00", enroll(random),
+                  inOut(random), moment.month, moment.day, moment.hour, moment.minute);
+    lines.emplace_back(line);
+  }
+  return lines;
+}
+
+std::string ExpectedLine(const wire::LogRecord& record, int fixedInOut) {
+  char line[96];
+  std::snprintf(line, sizeof line, "000,%05d,%d %04d/%02d/%02d %02d:%02d:00",
+                record.enrollNumber % 100000, fixedInOut, record.year, record.month, record.day,
+                record.hour, record.minute);
+  return line;
+}
+
+std::string ExpectedLine(const wire::LogRecord& record) {
+  // Even states are entries (1), odd states exits (0).
+  return ExpectedLine(record, record.inOutState % 2 == 0 ? 1 : 0);
+}
+
+std::string JoinLines(const std::vector<std::string>& lines) {
+  std::string bytes;
+  bytes.reserve(lines.size() * 33);
+  for (const std::string& line : lines) {
+    bytes += line;
+    bytes += "\r\n";
+  }
+  return bytes;
+}
+
+std::vector<std::string> SplitRecordFile(std::string_view bytes, bool& wellFormed) {
+  wellFormed = bytes.empty() || bytes.ends_with("\r\n");
+  std::vector<std::string> lines;
+  lines.reserve(bytes.size() / 33 + 1);
+  while (!bytes.empty()) {
+    const std::size_t end = bytes.find("\r\n");
+    const std::string_view line = bytes.substr(0, end);
+    if (!WellFormedLine(line)) wellFormed = false;
+    lines.emplace_back(line);
+    if (end == std::string_view::npos) break;
+    bytes.remove_prefix(end + 2);
+  }
+  return lines;
+}
+
+bool InTimeOrder(const std::vector<std::string>& lines) {
+  // Year to minute sit in columns 13 to 28 with fixed widths, so text order is
+  // time order.
+  for (std::size_t i = 1; i < lines.size(); ++i) {
+    if (lines[i].substr(12, 16) < lines[i - 1].substr(12, 16)) return false;
+  }
+  return true;
+}
+
+void WriteStateFile(const std::string& path, const std::vector<wire::LogRecord>& log) {
+  emulator::TerminalState state;
+  state.log = log;
+  WriteAll(path, emulator::FormatState(state));
+}
+
+std::vector<wire::LogRecord> ReadStateLog(const std::string& path) {
+  emulator::TerminalState state;
+  if (!emulator::LoadStateFile(path, state)) throw std::runtime_error("no state file " + path);
+  return state.log;
+}
+
+TerminalRow EthernetRow(const std::string& name, int port) {
+  TerminalRow row;
+  row.name = name;
+  row.port = port;
+  return row;
+}
+
+TerminalRow SerialRow(const std::string& name, const std::string& comPort,
+                      const std::string& inOut) {
+  TerminalRow row;
+  row.name = name;
+  row.connection = "Comm Port";
+  row.comPort = comPort;
+  row.inOut = inOut;
+  return row;
+}
+
+void WriteSettings(const std::string& folder, const std::string& recordFile, bool clearLog,
+                   const std::vector<TerminalRow>& rows,
+                   const std::vector<std::string>& serialLinks) {
+  std::string text =
+      "[ayarlar]\r\ndosya=" + recordFile + "\r\nsilkontrol=" + (clearLog ? "1" : "0") + "\r\n";
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const TerminalRow& row = rows[i];
+    text += "[cihaz" + std::to_string(i + 1) + "]\r\nadi=" + row.name +
+            "\r\nbaglantitipi=" + row.connection + "\r\nmakineno=1\r\nportno=" + row.comPort +
+            "\r\nbaudrate=115200\r\nipadres=127.0.0.1\r\nipport=" + std::to_string(row.port) +
+            "\r\nparola=\r\ngcdurum=" + row.inOut + "\r\n";
+  }
+  if (!serialLinks.empty()) {
+    text += "[seriportlar]\r\n";
+    for (std::size_t i = 0; i < serialLinks.size(); ++i) {
+      text += "com" + std::to_string(i + 1) + "=" + serialLinks[i] + "\r\n";
+    }
+  }
+  WriteAll(folder + "/cihazlar.ini", Utf8ToCp1254(text));
+}
+
+}  // namespace miravel::e2e

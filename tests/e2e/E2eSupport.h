@@ -1,0 +1,98 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "terminal/WireProtocol.h"
+
+namespace miravel::e2e {
+
+// The programs this build made.
+std::string AktarPath();
+
+// One run of a program with its stdout and stderr caught in files, so that a
+// chatty program never blocks on a full pipe.
+class ProgramRun {
+ public:
+  // Starts path with the arguments; the output files go into outputFolder.
+  ProgramRun(const std::string& path, const std::vector<std::string>& arguments,
+             const std::string& outputFolder);
+  // Kills the program when it is still running, so no test leaves one behind.
+  ~ProgramRun();
+  ProgramRun(const ProgramRun&) = delete;
+  ProgramRun& operator=(const ProgramRun&) = delete;
+
+  pid_t Pid() const { return pid_; }
+  // Waits for the end (SIGKILL after the time-out) and returns the wait status.
+  int Wait(std::chrono::milliseconds timeout = std::chrono::seconds(60));
+  // Whether the program ended by itself before now (reaps it then).
+  bool Ended();
+  // SIGKILL now (when it is still running) and reap it; returns the wait status.
+  int Kill();
+  std::string Stdout() const;
+  std::string Stderr() const;
+
+ private:
+  pid_t pid_ = -1;
+  int status_ = 0;
+  std::string stdoutPath_;
+  std::string stderrPath_;
+};
+
+// miravel-aktar --folder folder [extra...], run to its end.
+struct AktarResult {
+  int exitCode = -1;  // -1 when it did not exit normally
+  std::string out;
+  std::string err;
+};
+AktarResult RunAktar(const std::string& folder, const std::vector<std::string>& extra = {});
+
+// Attendance data with known content: records in time order between
+// 2026-01-05 and 2026-06-26, on working hours, states 0..5.
+std::vector<wire::LogRecord> MakeLog(int count, std::uint32_t seed);
+// Record-file lines in time order over the same months, in the layout the
+// program writes.
+std::vector<std::string> MakeRecordLines(int count, std::uint32_t seed);
+
+// The line the record file must get for a record of a "Standart" terminal, or
+// for a terminal whose mode fixes the in/out value.
+std::string ExpectedLine(const wire::LogRecord& record);
+std::string ExpectedLine(const wire::LogRecord& record, int fixedInOut);
+
+// Lines joined with CR LF after each, as the record file stores them.
+std::string JoinLines(const std::vector<std::string>& lines);
+// The lines of a record file (CR LF ends removed). Sets wellFormed to false
+// when the file does not end with CR LF or a line does not have the record
+// layout with a valid date and time.
+std::vector<std::string> SplitRecordFile(std::string_view bytes, bool& wellFormed);
+// Whether the lines are in time order.
+bool InTimeOrder(const std::vector<std::string>& lines);
+
+// The emulator's state file: a terminal with machine number 1 and this log.
+void WriteStateFile(const std::string& path, const std::vector<wire::LogRecord>& log);
+std::vector<wire::LogRecord> ReadStateLog(const std::string& path);
+
+// One row of cihazlar.ini.
+struct TerminalRow {
+  std::string name;
+  std::string connection = "Ethernet";
+  int port = 0;         // ipport for Ethernet
+  std::string comPort;  // portno for Comm Port
+  std::string inOut = "Standart";
+};
+TerminalRow EthernetRow(const std::string& name, int port);
+TerminalRow SerialRow(const std::string& name, const std::string& comPort,
+                      const std::string& inOut);
+// Writes cihazlar.ini into folder as the program stores it (Windows-1254,
+// CR LF): the record file, the delete option, the rows, and the serial links
+// (com1=link...) when given.
+void WriteSettings(const std::string& folder, const std::string& recordFile, bool clearLog,
+                   const std::vector<TerminalRow>& rows,
+                   const std::vector<std::string>& serialLinks = {});
+
+}  // namespace miravel::e2e
