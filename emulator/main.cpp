@@ -60,6 +60,7 @@ Tanıtım verisi (durum dosyasına eklenir, dinlemeden önce yazılır):
 
 Test için arızalar:
   --drop-after-records N   kayıtların N tanesini gönderdikten sonra bağlantıyı keser
+                           (seri hatta yanıtın kalanını göndermez)
   --delay-ms MS            her yanıttan önce MS milisaniye bekler
   --refuse                 bağlantıyı kabul edip hemen kapatır (seri hatta susar)
 
