@@ -3,10 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
-#include <QPainter>
 
 #include "tests/ui/GridSamples.h"
-#include "tests/ui/QtPrinters.h"
 #include "ui/grid/ReportGrid.h"
 
 namespace miravel {
@@ -78,48 +76,44 @@ TEST_F(GridPaintingTest, ProgressBarsFillFromTheLeftWithoutText) {
                                    cell.top() + cell.height() * 3 / 8));
   };
   const QColor empty = sample(0, 0.25);
+  const QRect none = CellRect(0, kProgress);
+  EXPECT_TRUE(Near(PixelAt(picture, QPoint(none.left() + 1, none.center().y())),
+                   PixelAt(picture, none.topLeft() + QPoint(1, 1))))
+      << "an empty bar shows a sliver of fill";
   EXPECT_FALSE(Near(sample(1, 0.25), empty, 20)) << "half bar not filled on the left";
   EXPECT_TRUE(Near(sample(1, 0.75), empty, 20)) << "half bar filled on the right";
   EXPECT_FALSE(Near(sample(2, 0.75), empty, 20)) << "full bar not filled";
   EXPECT_TRUE(Near(sample(1, 0.25), sample(2, 0.25), 20));
 }
 
-TEST_F(GridPaintingTest, ImagesAreCentredAndShrunkToTheRow) {
-  grid_.SetImageList({Solid({50, 50}, Qt::transparent), Solid({10, 10}, QColor(0, 0, 255)),
-                      Solid({50, 50}, QColor(255, 0, 0))});
+TEST_F(GridPaintingTest, ImagesAndCheckBoxesAreDrawnInTheMiddle) {
+  const QColor blue(0, 0, 255), red(255, 0, 0);
+  grid_.SetImageList({Solid({10, 10}, blue), Solid({50, 50}, red)});
   grid_.SetCellValue(1, kStatus, 1);
-  grid_.SetCellValue(2, kStatus, 2);
-  grid_.SetCellValue(3, kStatus, 7);  // no such picture: nothing drawn
+  grid_.SetCellValue(2, kStatus, 7);  // no such picture: nothing drawn
+  grid_.SetRowBackground(3, QColor(200, 230, 255));
+  grid_.SetChecked(3, kTick, true);
   const QImage picture = Picture();
-  const QRect small = CellRect(1, kStatus);
-  EXPECT_TRUE(Near(PixelAt(picture, small.center()), QColor(0, 0, 255)));
-  EXPECT_FALSE(Near(PixelAt(picture, small.center() + QPoint(8, 0)), QColor(0, 0, 255)));
-  EXPECT_FALSE(Near(PixelAt(picture, small.center() - QPoint(8, 0)), QColor(0, 0, 255)));
-  const QRect large = CellRect(2, kStatus);
-  EXPECT_TRUE(Near(PixelAt(picture, large.center()), QColor(255, 0, 0)));
-  EXPECT_TRUE(Near(PixelAt(picture, large.center() - QPoint(0, 9)), QColor(255, 0, 0)));
-  // Shrunk to the row's height, it is as narrow as it is high.
-  EXPECT_FALSE(Near(PixelAt(picture, large.center() + QPoint(18, 0)), QColor(255, 0, 0)));
-  EXPECT_FALSE(Near(PixelAt(picture, CellRect(0, kStatus).center()), QColor(255, 0, 0)));
-  EXPECT_FALSE(Near(PixelAt(picture, CellRect(3, kStatus).center()), QColor(255, 0, 0)));
-}
+  const QRect small = CellRect(0, kStatus);
+  EXPECT_TRUE(Near(PixelAt(picture, small.center()), blue));
+  EXPECT_FALSE(Near(PixelAt(picture, small.center() + QPoint(8, 0)), blue));
+  EXPECT_FALSE(Near(PixelAt(picture, small.center() - QPoint(8, 0)), blue));
+  // A picture taller than the row is shrunk to it, keeping its shape.
+  const QRect large = CellRect(1, kStatus);
+  EXPECT_TRUE(Near(PixelAt(picture, large.center() - QPoint(0, 9)), red));
+  EXPECT_FALSE(Near(PixelAt(picture, large.center() + QPoint(18, 0)), red));
+  EXPECT_FALSE(Near(PixelAt(picture, CellRect(2, kStatus).center()), red));
 
-TEST_F(GridPaintingTest, CentredCheckBoxesAreDrawnInTheMiddle) {
-  const QColor background(200, 230, 255);
-  grid_.SetRowBackground(0, background);
-  grid_.SetChecked(0, kTick, true);
-  const QImage picture = Picture();
-  const QRect cell = CellRect(0, kTick);
-  int inkLeft = cell.right(), inkRight = cell.left();
-  for (int x = cell.left() + 1; x < cell.right(); ++x) {
-    if (!Near(PixelAt(picture, QPoint(x, cell.center().y())), background, 12)) {
+  const QRect box = CellRect(3, kTick);
+  int inkLeft = box.right(), inkRight = box.left();
+  for (int x = box.left() + 1; x < box.right(); ++x) {
+    if (!Near(PixelAt(picture, QPoint(x, box.center().y())), QColor(200, 230, 255), 12)) {
       inkLeft = std::min(inkLeft, x);
       inkRight = std::max(inkRight, x);
     }
   }
   ASSERT_LT(inkLeft, inkRight) << "no check box drawn";
-  const int middle = (inkLeft + inkRight) / 2;
-  EXPECT_LE(std::abs(middle - cell.center().x()), 2);
+  EXPECT_LE(std::abs((inkLeft + inkRight) / 2 - box.center().x()), 2);
 }
 
 }  // namespace

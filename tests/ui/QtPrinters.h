@@ -1,19 +1,9 @@
 #pragma once
 
 #include <QString>
-#include <QStringList>
 #include <ostream>
 
-// Readable GoogleTest failure messages for Qt's text types.
+// Readable GoogleTest failure messages for texts (and lists of them).
 inline void PrintTo(const QString& text, std::ostream* out) {
   *out << '"' << text.toStdString() << '"';
-}
-
-inline void PrintTo(const QStringList& texts, std::ostream* out) {
-  *out << '{';
-  for (qsizetype i = 0; i < texts.size(); ++i) {
-    *out << (i == 0 ? "" : ", ");
-    PrintTo(texts[i], out);
-  }
-  *out << '}';
 }
