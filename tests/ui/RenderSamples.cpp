@@ -80,6 +80,10 @@ int main(int argc, char** argv) {
   grid->show();
   grid->setCurrentCell(1, test::kName);
   ok &= Save(grid->grab(), folder, "grid-shown.png");
+  grid->SetFullRowSelection(true);
+  grid->setCurrentCell(2, test::kLinkType);
+  grid->editItem(grid->item(2, test::kLinkType));
+  ok &= Save(grid->grab(), folder, "grid-editing.png");
   ok &= Save(Sheet(StatusImages(), 50), folder, "status-images.png");
   ok &= Save(Sheet(FingerprintImages(), 16), folder, "fingerprint-images.png");
   ok &= Save(Sheet({TransferGlyph(), SettingsGlyph(), ExitGlyph(), OkGlyph(), CancelGlyph(),
