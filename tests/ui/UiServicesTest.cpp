@@ -1,11 +1,17 @@
-// The command helper: an error stops the command, is shown through the
-// program's error display and leaves the program running.
+// The command helper, and the real dialogs answered as a user would.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTimer>
 #include <stdexcept>
 
 #include "core/AppError.h"
+#include "tests/support/TempFolder.h"
 #include "tests/ui/QtPrinters.h"
+#include "ui/QtUiServices.h"
 #include "ui/UiServices.h"
 
 namespace miravel {
@@ -40,6 +46,40 @@ TEST(RunCommandTest, ShowsTheErrorThatStoppedTheCommandAndGoesOn) {
   EXPECT_EQ(ui.errors[1], "Dosya açılamadı: kayıt.txt");
   EXPECT_EQ(ui.errors[2], "grid row 5");
   EXPECT_FALSE(ui.errors[3].isEmpty());
+}
+
+// Runs answer on the dialog the next call opens, once it is up.
+template <class Dialog, class Answer>
+void WhenDialogOpens(Answer answer) {
+  QTimer::singleShot(0, [answer] {
+    auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    answer(*dialog);
+  });
+}
+
+TEST(QtUiServicesTest, ErrorsShowAsHataAndTheFileDialogTakesANewName) {
+  QtUiServices ui;
+  QString caption, text;
+  WhenDialogOpens<QMessageBox>([&](QMessageBox& box) {
+    caption = box.windowTitle();
+    text = box.text();
+    box.accept();
+  });
+  ui.ShowError(nullptr, "Unable to write to tr500.txt");
+  EXPECT_EQ(caption, "Hata");
+  EXPECT_EQ(text, "Unable to write to tr500.txt");
+
+  // The record file may not exist yet: a new name in the folder is taken.
+  test::TempFolder folder;
+  const QString wanted = QString::fromStdString(folder / "yeni kayıt.txt");
+  WhenDialogOpens<QFileDialog>([&](QFileDialog& dialog) {
+    dialog.selectFile(wanted);
+    static_cast<QDialog&>(dialog).accept();  // as the "Open" button does
+  });
+  EXPECT_EQ(ui.ChooseOpenFile(nullptr, QString::fromStdString(folder / "tr500.txt")), wanted);
+  WhenDialogOpens<QFileDialog>([](QFileDialog& dialog) { dialog.reject(); });
+  EXPECT_EQ(ui.ChooseOpenFile(nullptr, wanted), "");
 }
 
 }  // namespace
