@@ -1,6 +1,7 @@
 #include "core/BufferedFile.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -94,9 +95,15 @@ bool FileWriter::Open(const std::string& path, Mode mode) {
   fd_ = ::open(path.c_str(), flags, 0644);
   if (fd_ < 0) return false;
   path_ = path;
+  written_ = handedToDisk_ = 0;
   buffer_.resize(kBufferSize);
   used_ = 0;
   return true;
+}
+
+void FileWriter::CopyPermissionsFrom(const std::string& path) {
+  struct stat info {};
+  if (fd_ >= 0 && ::stat(path.c_str(), &info) == 0) ::fchmod(fd_, info.st_mode & 07777);
 }
 
 void FileWriter::Write(std::string_view bytes) {
@@ -131,7 +138,15 @@ void FileWriter::Flush() {
     }
     done += static_cast<std::size_t>(written);
   }
+  written_ += used_;
   used_ = 0;
+  constexpr std::uint64_t kWritebackStep = 8 << 20;
+  if (writebackEarly_ && written_ - handedToDisk_ >= kWritebackStep) {
+    // Only a hint: a failure shows again, and is reported, at fsync.
+    ::sync_file_range(fd_, static_cast<off64_t>(handedToDisk_),
+                      static_cast<off64_t>(written_ - handedToDisk_), SYNC_FILE_RANGE_WRITE);
+    handedToDisk_ = written_;
+  }
 }
 
 void FileWriter::Close(bool syncToDisk) {

@@ -62,6 +62,10 @@ void RecordFileMerger::Open(const std::string& recordFilePath, const std::string
   if (!merge_.Open(mergePath_, FileWriter::Mode::kTruncate)) {
     throw FileError("Birleştirme dosyası oluşturulamadı", mergePath_, errno);
   }
+  merge_.StartWritebackEarly();
+  // Whoever may read or write the record file keeps that right after it is
+  // replaced.
+  merge_.CopyPermissionsFrom(recordPath_);
   open_ = true;
   ReadPending();
 }

@@ -121,6 +121,15 @@ TEST_F(RecordFileMergerTest, LinesAcrossBufferBoundariesSurviveByteForByte) {
   EXPECT_TRUE(ReadFile(recordPath) == old);
 }
 
+TEST_F(RecordFileMergerTest, ReplacedRecordFileKeepsItsPermissions) {
+  WriteFile(recordPath, Line(1, 8, 0) + "\r\n");
+  ::chmod(recordPath.c_str(), 0664);
+  Merge({Line(2, 9, 0)});
+  struct stat info {};
+  ASSERT_EQ(::stat(recordPath.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0664u);
+}
+
 TEST_F(RecordFileMergerTest, InvalidRecordLeavesEverythingAsItWas) {
   const std::string old = Line(1, 8, 0) + "\r\n" + Line(1, 9, 0) + "\r\n";
   WriteFile(recordPath, old);
