@@ -127,6 +127,15 @@ TEST_F(AktarProgramTest, UnchosenAndUnreachableRowsAreReportedAndTheOthersTransf
                 {EthernetRow("Giriş Kapısı", first.Port()), EthernetRow("Yemekhane", second.Port()),
                  EthernetRow("Depo", dead.Port())});
 
+  // A row number beyond the list stops before any terminal is touched.
+  const std::string oldBytes = ReadFile(recordPath);
+  const AktarResult wrongRow = RunAktar(folder.Path(), {"--only", "1,4"});
+  EXPECT_EQ(wrongRow.exitCode, 2);
+  EXPECT_NE(wrongRow.err, "");
+  EXPECT_EQ(wrongRow.out, "");
+  EXPECT_EQ(ReadFile(recordPath), oldBytes);
+  EXPECT_TRUE(Backups().empty());
+
   const AktarResult result = RunAktar(folder.Path(), {"--only", "1,3"});
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_EQ(result.out,
@@ -147,6 +156,34 @@ TEST_F(AktarProgramTest, UnchosenAndUnreachableRowsAreReportedAndTheOthersTransf
   ASSERT_EQ(backups.size(), 1u);
   EXPECT_TRUE(backups[0].ends_with(".001")) << backups[0];
   EXPECT_EQ(ReadFile(folder / "yedekler/" + backups[0]), JoinLines(firstLines));
+}
+
+// A record with an impossible date on the second terminal stops the run
+// there: the first terminal's transfer (and the clearing of its log) stays
+// done, the second one's log is kept and the record file holds no line of it.
+TEST_F(AktarProgramTest, ImpossibleRecordDateStopsAtItsTerminalAndKeepsWhatWasDoneBefore) {
+  const std::vector<std::string> oldLines = MakeRecordLines(1000, 51);
+  WriteFile(recordPath, JoinLines(oldLines));
+  const std::vector<wire::LogRecord> firstLog = MakeLog(700, 52);
+  std::vector<wire::LogRecord> secondLog = MakeLog(700, 53);
+  secondLog[400].month = 13;
+  WriteStateFile(statePath, firstLog);
+  WriteStateFile(folder / "second.txt", secondLog);
+  EmulatorProcess first({"--listen", "127.0.0.1:0", "--state", statePath});
+  EmulatorProcess second({"--listen", "127.0.0.1:0", "--state", folder / "second.txt"});
+  WriteSettings(folder.Path(), recordPath, true,
+                {EthernetRow("Giriş", first.Port()), EthernetRow("Çıkış", second.Port())});
+
+  const AktarResult result = RunAktar(folder.Path());
+  EXPECT_EQ(result.exitCode, 2);
+  EXPECT_EQ(result.out, "1 Giriş: aktarıldı, 700 kayıt\n");
+  EXPECT_NE(result.err.find("is not a valid date"), std::string::npos) << result.err;
+  std::vector<std::string> expected = oldLines;
+  for (const wire::LogRecord& record : firstLog) expected.push_back(ExpectedLine(record));
+  EXPECT_EQ(Sorted(Lines(ReadFile(recordPath))), Sorted(expected));
+  EXPECT_FALSE(FileExists(recordPath + ".gcc"));
+  EXPECT_TRUE(ReadStateLog(statePath).empty());
+  EXPECT_EQ(ReadStateLog(folder / "second.txt"), secondLog);
 }
 
 // A terminal on a serial line (a pseudo terminal mapped through seriportlar)

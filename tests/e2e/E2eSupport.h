@@ -30,14 +30,16 @@ class ProgramRun {
   pid_t Pid() const { return pid_; }
   // Waits for the end (SIGKILL after the time-out) and returns the wait status.
   int Wait(std::chrono::milliseconds timeout = std::chrono::seconds(60));
-  // Whether the program ended by itself before now (reaps it then).
-  bool Ended();
-  // SIGKILL now (when it is still running) and reap it; returns the wait status.
+  // SIGKILL now and reap; returns the wait status, which tells whether the
+  // program was killed or had already ended by itself.
   int Kill();
   std::string Stdout() const;
   std::string Stderr() const;
 
  private:
+  // Whether the program has ended (reaps it then).
+  bool Ended();
+
   pid_t pid_ = -1;
   int status_ = 0;
   std::string stdoutPath_;
