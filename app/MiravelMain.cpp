@@ -13,8 +13,6 @@
 int main(int argc, char** argv) {
   using namespace miravel;
   QApplication application(argc, argv);
-  // The caption of the program's message boxes.
-  QApplication::setApplicationDisplayName(QStringLiteral("Miravel"));
 
   AppState state;
   state.programFolder = QCoreApplication::applicationDirPath().toStdString() + "/";

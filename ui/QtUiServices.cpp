@@ -2,13 +2,12 @@
 
 #include <QDesktopServices>
 #include <QFileDialog>
-#include <QGuiApplication>
 #include <QMessageBox>
 
 namespace miravel {
 
 void QtUiServices::ShowMessage(QWidget* parent, const QString& text) {
-  QMessageBox::information(parent, QGuiApplication::applicationDisplayName(), text);
+  QMessageBox::information(parent, QStringLiteral("Miravel"), text);
 }
 
 void QtUiServices::ShowError(QWidget* parent, const QString& text) {
