@@ -126,11 +126,14 @@ ProgramRun::~ProgramRun() {
   Kill();
 }
 
-int ProgramRun::Wait(std::chrono::milliseconds timeout) {
+int ProgramRun::Wait(std::chrono::steady_clock::duration timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   while (pid_ > 0 && !Ended()) {
-    if (std::chrono::steady_clock::now() >= deadline) return Kill();
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= deadline) return Kill();
+    // Poll often, but wake exactly at the deadline so that a kill lands when
+    // it was meant to.
+    std::this_thread::sleep_until(std::min(deadline, now + std::chrono::milliseconds(2)));
   }
   return status_;
 }

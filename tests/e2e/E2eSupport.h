@@ -28,17 +28,17 @@ class ProgramRun {
   ProgramRun& operator=(const ProgramRun&) = delete;
 
   pid_t Pid() const { return pid_; }
-  // Waits for the end (SIGKILL after the time-out) and returns the wait status.
-  int Wait(std::chrono::milliseconds timeout = std::chrono::seconds(60));
-  // SIGKILL now and reap; returns the wait status, which tells whether the
-  // program was killed or had already ended by itself.
-  int Kill();
+  // Waits for the end, SIGKILL when the time-out comes first; returns the wait
+  // status, which tells whether the program ended by itself.
+  int Wait(std::chrono::steady_clock::duration timeout = std::chrono::seconds(60));
   std::string Stdout() const;
   std::string Stderr() const;
 
  private:
   // Whether the program has ended (reaps it then).
   bool Ended();
+  // SIGKILL unless already reaped, then reap; returns the wait status.
+  int Kill();
 
   pid_t pid_ = -1;
   int status_ = 0;

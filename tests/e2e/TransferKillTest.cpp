@@ -9,7 +9,6 @@
 #include <iostream>
 #include <memory>
 #include <random>
-#include <thread>
 
 #include "tests/e2e/E2eSupport.h"
 #include "tests/support/EmulatorProcess.h"
@@ -132,8 +131,7 @@ TEST(TransferKillTest, KillAtAnyMomentLeavesOldOrNewFileAndClearsOnlyTransferred
 
     const auto start = Clock::now();
     ProgramRun run(AktarPath(), {"--folder", folder.Path()}, folder.Path());
-    std::this_thread::sleep_until(start + delay);
-    const int status = run.Kill();
+    const int status = run.Wait(delay);
     // A run that ended before its kill counts as a finished transfer.
     const bool endedByItself = !WIFSIGNALED(status);
     if (endedByItself) {
