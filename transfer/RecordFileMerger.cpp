@@ -1,5 +1,6 @@
 #include "transfer/RecordFileMerger.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,6 +23,21 @@ bool IsReadOnly(const std::string& path) {
   if (::stat(path.c_str(), &info) != 0) return false;
   if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return true;
   return ::access(path.c_str(), W_OK) != 0;
+}
+
+// Whether the file is empty or its last byte ends a line. A backup cut short
+// by a power loss would otherwise glue the next run's first line to its torn
+// last one.
+bool EndsAtLineEnd(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return true;
+  char last = '\n';
+  const off_t size = ::lseek(fd, 0, SEEK_END);
+  if (size > 0) {
+    if (::pread(fd, &last, 1, size - 1) != 1) last = '\n';
+  }
+  ::close(fd);
+  return last == '\n';
 }
 
 }  // namespace
@@ -47,6 +63,7 @@ void RecordFileMerger::Open(const std::string& recordFilePath, const std::string
   if (!backup_.Open(backupPath_, FileWriter::Mode::kAppend)) {
     throw FileError("Yedek dosyası açılamadı", backupPath_, errno);
   }
+  if (!EndsAtLineEnd(backupPath_)) backup_.Write("\r\n");
   if (!record_.Open(recordPath_)) {
     if (errno != ENOENT) throw FileError("Kayıt dosyası açılamadı", recordPath_, errno);
     FileWriter create;

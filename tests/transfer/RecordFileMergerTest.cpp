@@ -108,6 +108,12 @@ TEST_F(RecordFileMergerTest, BackupIsNamedByDateAndRowAndAppendsAcrossRuns) {
   EXPECT_EQ(ReadFile(folder / "yedekler/20261207.003"),
             Line(1, 8, 0) + "\r\n" + Line(2, 7, 0) + "\r\n");
   EXPECT_EQ(ReadFile(recordPath), Line(2, 7, 0) + "\r\n" + Line(1, 8, 0) + "\r\n");
+
+  // A backup whose last line was cut short by a power loss gets its own line end.
+  WriteFile(folder / "yedekler/20261207.004", "000,00001,1 2026/12");
+  Merge({Line(3, 9, 0)}, 4);
+  EXPECT_EQ(ReadFile(folder / "yedekler/20261207.004"),
+            "000,00001,1 2026/12\r\n" + Line(3, 9, 0) + "\r\n");
 }
 
 TEST_F(RecordFileMergerTest, LinesAcrossBufferBoundariesSurviveByteForByte) {
