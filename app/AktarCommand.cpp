@@ -16,7 +16,11 @@ class ConsoleSink : public TransferSink {
  public:
   ConsoleSink(const DeviceList& devices, const std::vector<bool>& ticked, bool clearLog,
               std::ostream& out, std::ostream& err, bool progressBar)
-      : devices_(devices), ticked_(ticked), clearLog_(clearLog), out_(out), err_(err),
+      : devices_(devices),
+        ticked_(ticked),
+        clearLog_(clearLog),
+        out_(out),
+        err_(err),
         progressBar_(progressBar) {}
 
   void StatusChanged(int row, RowStatus status) override { status_[row] = status; }

@@ -24,8 +24,8 @@ int main(int argc, char** argv) {
   using namespace miravel;
   AktarOptions options;
   try {
-    options = ParseAktarArguments(std::vector<std::string>(argv + 1, argv + argc),
-                                  ExecutableFolder());
+    options =
+        ParseAktarArguments(std::vector<std::string>(argv + 1, argv + argc), ExecutableFolder());
   } catch (const AppError& error) {
     std::cerr << error.what() << "\n\n" << AktarUsage();
     return kAktarStopped;
@@ -35,8 +35,7 @@ int main(int argc, char** argv) {
     return kAktarAllTransferred;
   }
   const std::string settingsPath = options.programFolder + "cihazlar.ini";
-  WireTerminalClient terminal([settingsPath](int comPort) {
-    return SerialDevicePath(IniFile(settingsPath), comPort);
-  });
+  WireTerminalClient terminal(
+      [settingsPath](int comPort) { return SerialDevicePath(IniFile(settingsPath), comPort); });
   return RunAktar(options, terminal, std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1);
 }

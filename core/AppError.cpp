@@ -4,7 +4,9 @@
 
 namespace miravel {
 
-AppError WriteError(const std::string& path) { return AppError("Unable to write to " + path); }
+AppError WriteError(const std::string& path) {
+  return AppError("Unable to write to " + path);
+}
 
 AppError FileError(const std::string& what, const std::string& path, int errorNumber) {
   std::string message = what + ": " + path;

@@ -16,7 +16,9 @@ constexpr std::size_t kBufferSize = 1 << 20;
 
 }  // namespace
 
-LineReader::~LineReader() { Close(); }
+LineReader::~LineReader() {
+  Close();
+}
 
 bool LineReader::Open(const std::string& path) {
   Close();
@@ -87,7 +89,9 @@ bool LineReader::Next(std::string_view& line) {
   }
 }
 
-FileWriter::~FileWriter() { Abandon(); }
+FileWriter::~FileWriter() {
+  Abandon();
+}
 
 bool FileWriter::Open(const std::string& path, Mode mode) {
   Abandon();

@@ -12,12 +12,14 @@ constexpr const char* kDeleteAfterKey = "silkontrol";
 constexpr const char* kSerialPortsSection = "seriportlar";
 constexpr const char* kDefaultDeviceName = "deneme";
 
-std::string DeviceSection(int number) { return "cihaz" + std::to_string(number); }
+std::string DeviceSection(int number) {
+  return "cihaz" + std::to_string(number);
+}
 
 std::string* FieldOf(DeviceEntry& entry, std::size_t index) {
-  std::string* fields[] = {&entry.name,      &entry.connectionType, &entry.machineNumber,
-                           &entry.comPort,   &entry.baudRate,       &entry.ipAddress,
-                           &entry.ipPort,    &entry.password,       &entry.inOutMode};
+  std::string* fields[] = {&entry.name,    &entry.connectionType, &entry.machineNumber,
+                           &entry.comPort, &entry.baudRate,       &entry.ipAddress,
+                           &entry.ipPort,  &entry.password,       &entry.inOutMode};
   return fields[index];
 }
 

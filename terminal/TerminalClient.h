@@ -31,8 +31,7 @@ class TerminalClient {
   virtual bool ReadAttendanceLog(int machineNumber) = 0;
   virtual bool GetNextAttendanceRecord(int machineNumber, int& terminalNumber, int& enrollNumber,
                                        int& enrollMachine, int& verifyMode, int& inOutState,
-                                       int& year, int& month, int& day, int& hour,
-                                       int& minute) = 0;
+                                       int& year, int& month, int& day, int& hour, int& minute) = 0;
   virtual bool ClearAttendanceLog(int machineNumber) = 0;
 
   // Loads all users; GetNextUser then walks the loaded copy.
@@ -43,8 +42,7 @@ class TerminalClient {
                            std::string& password, int& privilege, bool& enabled) = 0;
   virtual bool SetUserInfo(int machineNumber, int enrollNumber, const std::string& name,
                            const std::string& password, int privilege, bool enabled) = 0;
-  virtual bool DeleteUser(int machineNumber, int enrollNumber, int backupNumber,
-                          int reserved) = 0;
+  virtual bool DeleteUser(int machineNumber, int enrollNumber, int backupNumber, int reserved) = 0;
 
   // Loads all templates; GetFingerTemplate then reads the loaded copy.
   virtual bool ReadAllTemplates(int machineNumber) = 0;
@@ -56,8 +54,8 @@ class TerminalClient {
 
   virtual bool GetDeviceTime(int machineNumber, int& year, int& month, int& day, int& hour,
                              int& minute, int& second) = 0;
-  virtual bool SetDeviceTime(int machineNumber, int year, int month, int day, int hour,
-                             int minute, int second) = 0;
+  virtual bool SetDeviceTime(int machineNumber, int year, int month, int day, int hour, int minute,
+                             int second) = 0;
 
   virtual bool ClearAdministrators(int machineNumber) = 0;
   virtual bool ClearAllData(int machineNumber) = 0;

@@ -23,9 +23,8 @@ int main(int argc, char** argv) {
   state.programFolder = QDir(argv[1]).absolutePath().toStdString() + "/";
   QDir::setCurrent(QString::fromStdString(state.programFolder));
   QtUiServices ui;
-  WireTerminalClient terminal([&state](int comPort) {
-    return SerialDevicePath(*state.settingsFile, comPort);
-  });
+  WireTerminalClient terminal(
+      [&state](int comPort) { return SerialDevicePath(*state.settingsFile, comPort); });
   Tmainform window(state, terminal, ui);
   window.show();
   QApplication::processEvents();

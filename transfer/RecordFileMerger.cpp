@@ -47,7 +47,9 @@ std::string RecordFileMerger::BackupName(CalendarDate date, int rowNumber) {
          PadNumber(3, rowNumber);
 }
 
-RecordFileMerger::~RecordFileMerger() { Abandon(); }
+RecordFileMerger::~RecordFileMerger() {
+  Abandon();
+}
 
 void RecordFileMerger::Open(const std::string& recordFilePath, const std::string& programFolder,
                             int rowNumber, CalendarDate today) {
@@ -118,9 +120,9 @@ void RecordFileMerger::Finish() {
   if (std::rename(mergePath_.c_str(), recordPath_.c_str()) != 0) {
     const int error = errno;
     keepMergeFile_ = true;
-    throw FileError("Kayıt dosyası yenilenemedi; birleştirilen kayıtlar " + mergePath_ +
-                        " dosyasında duruyor",
-                    recordPath_, error);
+    throw FileError(
+        "Kayıt dosyası yenilenemedi; birleştirilen kayıtlar " + mergePath_ + " dosyasında duruyor",
+        recordPath_, error);
   }
   SyncParentFolder(recordPath_);
 }

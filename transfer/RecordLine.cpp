@@ -27,7 +27,9 @@ int Digits(std::string_view line, std::size_t pos, std::size_t count) {
   return value;
 }
 
-bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+bool IsLeapYear(int year) {
+  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
 
 bool IsValidDate(int year, int month, int day) {
   static constexpr int kDaysInMonth[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -36,7 +38,9 @@ bool IsValidDate(int year, int month, int day) {
   return day <= days;
 }
 
-bool IsValidTime(int hour, int minute) { return hour >= 0 && hour <= 23 && minute >= 0 && minute <= 59; }
+bool IsValidTime(int hour, int minute) {
+  return hour >= 0 && hour <= 23 && minute >= 0 && minute <= 59;
+}
 
 // Days from 30 December 1899 to the given date (negative before it).
 std::int64_t DayNumber(int year, int month, int day) {
@@ -72,8 +76,8 @@ int InOutValue(std::string_view inOutMode, int terminalState) {
   return terminalState;
 }
 
-std::string FormatRecordLine(int userNumber, int inOutValue, int year, int month, int day,
-                             int hour, int minute) {
+std::string FormatRecordLine(int userNumber, int inOutValue, int year, int month, int day, int hour,
+                             int minute) {
   std::string line;
   line.reserve(31);
   line += "000,";
@@ -98,7 +102,8 @@ std::string FormatRecordLine(int userNumber, int inOutValue, int year, int month
 std::int64_t ExistingLineTime(std::string_view line) {
   LineFields f{};
   if (!ReadFields(line, f)) return 0;
-  const std::int64_t days = IsValidDate(f.year, f.month, f.day) ? DayNumber(f.year, f.month, f.day) : 0;
+  const std::int64_t days =
+      IsValidDate(f.year, f.month, f.day) ? DayNumber(f.year, f.month, f.day) : 0;
   const std::int64_t minutes = IsValidTime(f.hour, f.minute) ? f.hour * 60 + f.minute : 0;
   return days * 1440 + minutes;
 }

@@ -17,8 +17,8 @@ int InOutValue(std::string_view inOutMode, int terminalState);
 // the file (and our own merge) take the time from fixed columns. An in/out
 // value that does not fit its one column (10 and above, or negative) is
 // written as kOutOfRangeInOutChar.
-std::string FormatRecordLine(int userNumber, int inOutValue, int year, int month, int day,
-                             int hour, int minute);
+std::string FormatRecordLine(int userNumber, int inOutValue, int year, int month, int day, int hour,
+                             int minute);
 inline constexpr char kOutOfRangeInOutChar = '9';
 
 // The time of a line in minutes, counted from 30 December 1899 00:00, read

@@ -41,8 +41,8 @@ int ComPortFromText(const std::string& portName) {
   return ParseInteger(firstFour.substr(firstThree.size()));
 }
 
-int TransferTerminal(TerminalClient& terminal, TransferSink& sink, const TransferJob& job,
-                     int row, int machineNumber, const std::string& inOutMode) {
+int TransferTerminal(TerminalClient& terminal, TransferSink& sink, const TransferJob& job, int row,
+                     int machineNumber, const std::string& inOutMode) {
   RecordFileMerger merger;
   merger.Open(job.recordFilePath, job.programFolder, row,
               job.today ? job.today() : TodayOnThisComputer());
@@ -57,8 +57,8 @@ int TransferTerminal(TerminalClient& terminal, TransferSink& sink, const Transfe
   while (terminal.GetNextAttendanceRecord(machineNumber, unused1, enroll, unused2, unused3, state,
                                           year, month, day, hour, minute)) {
     ++taken;
-    merger.Add(FormatRecordLine(enroll, InOutValue(inOutMode, state), year, month, day, hour,
-                                minute));
+    merger.Add(
+        FormatRecordLine(enroll, InOutValue(inOutMode, state), year, month, day, hour, minute));
     const int percent = ProgressPercent(taken, total);
     if (percent != shownPercent) {
       shownPercent = percent;
@@ -82,7 +82,8 @@ void RunTransfer(const TransferJob& job, TerminalClient& terminal, TransferSink&
   }
   for (int row = 1; row <= count; ++row) {
     const DeviceEntry& device = job.devices[row - 1];
-    const bool ticked = static_cast<std::size_t>(row - 1) < job.ticked.size() && job.ticked[row - 1];
+    const bool ticked =
+        static_cast<std::size_t>(row - 1) < job.ticked.size() && job.ticked[row - 1];
     if (!ticked) {
       sink.StatusChanged(row, RowStatus::kNone);
     } else if (device.connectionType == kConnectionEthernet) {

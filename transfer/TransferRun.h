@@ -52,8 +52,8 @@ struct TransferJob {
 void RunTransfer(const TransferJob& job, TerminalClient& terminal, TransferSink& sink);
 
 // The transfer of one connected terminal; returns the number of records taken.
-int TransferTerminal(TerminalClient& terminal, TransferSink& sink, const TransferJob& job,
-                     int row, int machineNumber, const std::string& inOutMode);
+int TransferTerminal(TerminalClient& terminal, TransferSink& sink, const TransferJob& job, int row,
+                     int machineNumber, const std::string& inOutMode);
 
 // The COM port number of a port name: its fourth character as a digit
 // ("Com3" gives 3; "Com12" gives 1). Throws the integer message otherwise.

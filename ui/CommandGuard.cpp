@@ -40,9 +40,13 @@ CommandGuard::~CommandGuard() {
   --runningCommands;
 }
 
-void CommandGuard::Pump() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void CommandGuard::Pump() {
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
-bool CommandGuard::IsRunning() { return runningCommands > 0; }
+bool CommandGuard::IsRunning() {
+  return runningCommands > 0;
+}
 
 bool CommandGuard::eventFilter(QObject* watched, QEvent* event) {
   // A close the program asks for itself is not the user's.

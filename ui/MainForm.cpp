@@ -20,13 +20,16 @@ constexpr int kClientHeight = 514;
 constexpr int kBannerHeight = 84;
 constexpr int kFooterHeight = 44;
 
-QString Q(const std::string& text) { return QString::fromStdString(text); }
+QString Q(const std::string& text) {
+  return QString::fromStdString(text);
+}
 
 // Shows a transfer in the grid: the cells change only when their value does,
 // and each refresh point lets the window paint without taking user input.
 class GridTransferSink : public TransferSink {
  public:
-  GridTransferSink(ReportGrid& grid, QCheckBox& deleteAfter) : grid_(grid), deleteAfter_(deleteAfter) {}
+  GridTransferSink(ReportGrid& grid, QCheckBox& deleteAfter)
+      : grid_(grid), deleteAfter_(deleteAfter) {}
 
   void StatusChanged(int row, RowStatus status) override {
     grid_.SetCellValue(row - 1, Tmainform::kStatus, static_cast<int>(status));
@@ -113,11 +116,12 @@ void Tmainform::BuildControls() {
   GridView1->SetHeaderHeight(18);
   GridView1->SetRowHeight(24);
   GridView1->setGeometry(12, kBannerHeight + 12, 596,
-                        kClientHeight - kBannerHeight - kFooterHeight - 24);
+                         kClientHeight - kBannerHeight - kFooterHeight - 24);
 
   const int buttonsLeft = 620;
   const int buttonWidth = 136;
-  baglanbuton = GlyphButton(this, QStringLiteral("Bilgileri Aktar"), TransferGlyph(), QColor(0, 0, 255));
+  baglanbuton =
+      GlyphButton(this, QStringLiteral("Bilgileri Aktar"), TransferGlyph(), QColor(0, 0, 255));
   baglanbuton->setGeometry(buttonsLeft, kBannerHeight + 12, buttonWidth, 44);
   ayarlarbuton = GlyphButton(this, QStringLiteral("Ayarlar"), SettingsGlyph(), QColor(128, 0, 0));
   ayarlarbuton->setGeometry(buttonsLeft, kBannerHeight + 64, buttonWidth, 44);
@@ -148,7 +152,9 @@ void Tmainform::FormCreate() {
   GridView1->SetRowCountTo(static_cast<int>(state_.devices.size()));
 }
 
-void Tmainform::FormShow() { FillDeviceRows(); }
+void Tmainform::FormShow() {
+  FillDeviceRows();
+}
 
 void Tmainform::FillDeviceRows() {
   const auto count = static_cast<int>(state_.devices.size());
@@ -185,7 +191,9 @@ void Tmainform::ayarlarbutonClick() {
   FillDeviceRows();
 }
 
-void Tmainform::cikisbutonClick() { close(); }
+void Tmainform::cikisbutonClick() {
+  close();
+}
 
 void Tmainform::silkontrolClick() {
   if (!state_.settingsFile) return;
@@ -199,11 +207,17 @@ QUrl Tmainform::HelpAddress() const {
   return QUrl::fromLocalFile(QString::fromStdString(state_.programFolder + "yardim/index.html"));
 }
 
-void Tmainform::Image1DblClick() { ui_.OpenUrl(HelpAddress()); }
+void Tmainform::Image1DblClick() {
+  ui_.OpenUrl(HelpAddress());
+}
 
-void Tmainform::Image2DblClick() { ui_.OpenUrl(HelpAddress()); }
+void Tmainform::Image2DblClick() {
+  ui_.OpenUrl(HelpAddress());
+}
 
-void Tmainform::FormClose() { state_.settingsFile.reset(); }
+void Tmainform::FormClose() {
+  state_.settingsFile.reset();
+}
 
 void Tmainform::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);

@@ -40,8 +40,7 @@ class Tmainform : public QWidget {
   enum Column { kTick = 0, kName = 1, kConnection = 2, kProgress = 3, kStatus = 4 };
 
   // Runs FormCreate: opens cihazlar.ini and loads the settings and the list.
-  Tmainform(AppState& state, TerminalClient& terminal, UiServices& ui,
-            QWidget* parent = nullptr);
+  Tmainform(AppState& state, TerminalClient& terminal, UiServices& ui, QWidget* parent = nullptr);
   ~Tmainform() override;
 
   // Shown modally by ayarlarbutonClick; the main window rebuilds its rows when

@@ -2,7 +2,8 @@
 
 namespace miravel {
 
-Tayarlarform::Tayarlarform(AppState& state, TerminalClient& terminal, UiServices& ui, QWidget* parent)
+Tayarlarform::Tayarlarform(AppState& state, TerminalClient& terminal, UiServices& ui,
+                           QWidget* parent)
     : QDialog(parent), state_(state), terminalClient_(terminal), ui_(ui) {
   setWindowTitle(QStringLiteral("Ayarlar"));
   setFixedSize(745, 501);

@@ -85,8 +85,8 @@ void Merge(const std::string& path, const std::string& folder, long existingLine
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::string folder = argc > 1 ? argv[1] : std::filesystem::temp_directory_path().string() +
-                                                      "/miravel-bench-merge";
+  const std::string folder =
+      argc > 1 ? argv[1] : std::filesystem::temp_directory_path().string() + "/miravel-bench-merge";
   std::filesystem::create_directories(folder + "/yedekler");
   const std::string small = folder + "/small.txt";
   const std::string large = folder + "/large.txt";

@@ -14,7 +14,9 @@ std::string Join(std::initializer_list<std::string> parts) {
   return out;
 }
 
-std::string N(int value) { return std::to_string(value); }
+std::string N(int value) {
+  return std::to_string(value);
+}
 
 }  // namespace
 
@@ -144,15 +146,14 @@ bool FakeTerminal::GetUserInfo(int machineNumber, int enrollNumber, std::string&
 
 bool FakeTerminal::SetUserInfo(int machineNumber, int enrollNumber, const std::string& name,
                                const std::string& password, int privilege, bool enabled) {
-  Enter("SetUserInfo", Join({N(machineNumber), N(enrollNumber), name, password, N(privilege),
-                             N(enabled)}));
+  Enter("SetUserInfo",
+        Join({N(machineNumber), N(enrollNumber), name, password, N(privilege), N(enabled)}));
   if (!connected_) return false;
   users[enrollNumber] = FakeUser{name, password, privilege, enabled};
   return true;
 }
 
-bool FakeTerminal::DeleteUser(int machineNumber, int enrollNumber, int backupNumber,
-                              int reserved) {
+bool FakeTerminal::DeleteUser(int machineNumber, int enrollNumber, int backupNumber, int reserved) {
   Enter("DeleteUser", Join({N(machineNumber), N(enrollNumber), N(backupNumber), N(reserved)}));
   if (!connected_ || users.erase(enrollNumber) == 0) return false;
   for (auto it = templates.begin(); it != templates.end();) {

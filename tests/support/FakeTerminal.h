@@ -34,7 +34,7 @@ class FakeTerminal : public TerminalClient {
  public:
   // What the terminal holds.
   std::vector<FakeRecord> log;
-  std::map<int, FakeUser> users;                        // by enroll number, in order
+  std::map<int, FakeUser> users;                         // by enroll number, in order
   std::map<std::pair<int, int>, std::string> templates;  // (enroll, finger) -> text
   int clockYear = 2026, clockMonth = 12, clockDay = 7;
   int clockHour = 9, clockMinute = 0, clockSecond = 0;

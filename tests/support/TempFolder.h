@@ -52,6 +52,8 @@ inline void WriteFile(const std::string& path, const std::string& bytes) {
   out << bytes;
 }
 
-inline bool FileExists(const std::string& path) { return std::filesystem::exists(path); }
+inline bool FileExists(const std::string& path) {
+  return std::filesystem::exists(path);
+}
 
 }  // namespace miravel::test

@@ -1,13 +1,11 @@
-#include "transfer/RecordFileMerger.h"
-
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <filesystem>
 
-#include <gtest/gtest.h>
-
 #include "core/AppError.h"
 #include "tests/support/TempFolder.h"
+#include "transfer/RecordFileMerger.h"
 #include "transfer/RecordLine.h"
 
 namespace miravel {
@@ -59,9 +57,9 @@ TEST_F(RecordFileMergerTest, MissingRecordFileGetsExactlyTheNewLines) {
 TEST_F(RecordFileMergerTest, NewLinesSlotInByTimeAndGoBeforeEqualTimes) {
   WriteFile(recordPath, Line(1, 8, 0) + "\r\n" + Line(1, 9, 0) + "\r\n" + Line(9, 10, 0) + "\r\n");
   Merge({Line(2, 8, 30), Line(3, 10, 0), Line(4, 11, 0)});
-  EXPECT_EQ(ReadFile(recordPath), Line(1, 8, 0) + "\r\n" + Line(2, 8, 30) + "\r\n" +
-                                      Line(1, 9, 0) + "\r\n" + Line(3, 10, 0) + "\r\n" +
-                                      Line(9, 10, 0) + "\r\n" + Line(4, 11, 0) + "\r\n");
+  EXPECT_EQ(ReadFile(recordPath), Line(1, 8, 0) + "\r\n" + Line(2, 8, 30) + "\r\n" + Line(1, 9, 0) +
+                                      "\r\n" + Line(3, 10, 0) + "\r\n" + Line(9, 10, 0) + "\r\n" +
+                                      Line(4, 11, 0) + "\r\n");
 }
 
 TEST_F(RecordFileMergerTest, ExistingLinesKeepTheirOrderAndBadLinesStayAhead) {

@@ -1,8 +1,7 @@
-#include "transfer/RecordLine.h"
-
 #include <gtest/gtest.h>
 
 #include "core/AppError.h"
+#include "transfer/RecordLine.h"
 
 namespace miravel {
 namespace {
@@ -64,13 +63,18 @@ TEST(RecordLineTest, ExistingLinesWithBadPartsSortFirst) {
 
 TEST(RecordLineTest, StreamClockAgreesWithSingleLineTime) {
   // The remembered day must never leak into a line that differs from it.
-  const std::vector<std::string> lines = {
-      "000,00001,1 2026/12/07 08:00:00", "000,00001,1 2026/12/07 09:15:00",
-      "000,00001,1 2026/12/07 xx:15:00", "000,00001,1 2026/12/07 25:15:00",
-      "000,00001,1 2026/02/30 10:00:00", "000,00001,1 2026/02/30 10:01:00",
-      "",                                "000,00001,1 2026/12/07 10:00:00",
-      "000,00001,1 2026/12/0",           "000,00001,1 2027/12/07 10:00:00",
-      "000,00001,1 2027/1x/07 10:00:00", "000,00001,1 2027/12/07 10:00:00"};
+  const std::vector<std::string> lines = {"000,00001,1 2026/12/07 08:00:00",
+                                          "000,00001,1 2026/12/07 09:15:00",
+                                          "000,00001,1 2026/12/07 xx:15:00",
+                                          "000,00001,1 2026/12/07 25:15:00",
+                                          "000,00001,1 2026/02/30 10:00:00",
+                                          "000,00001,1 2026/02/30 10:01:00",
+                                          "",
+                                          "000,00001,1 2026/12/07 10:00:00",
+                                          "000,00001,1 2026/12/0",
+                                          "000,00001,1 2027/12/07 10:00:00",
+                                          "000,00001,1 2027/1x/07 10:00:00",
+                                          "000,00001,1 2027/12/07 10:00:00"};
   ExistingLineClock clock;
   for (const auto& line : lines) EXPECT_EQ(clock.TimeOf(line), ExistingLineTime(line)) << line;
 }

@@ -1,15 +1,14 @@
-#include "transfer/TransferRun.h"
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <map>
-
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include "core/AppError.h"
 #include "tests/support/FakeTerminal.h"
 #include "tests/support/TempFolder.h"
 #include "transfer/RecordLine.h"
+#include "transfer/TransferRun.h"
 
 namespace miravel {
 namespace {
@@ -106,8 +105,9 @@ TEST_F(TransferRunTest, UntickedAndUnreachableRowsDoNotStopTheRun) {
   EXPECT_EQ(sink.Status(1), RowStatus::kConnected);
   EXPECT_EQ(sink.Status(2), RowStatus::kNone);
   EXPECT_EQ(sink.Status(3), RowStatus::kFailed);
-  EXPECT_EQ(ReadFile(job.recordFilePath), "000,00100,1 2026/12/07 08:00:00\r\n"
-                                          "000,00101,0 2026/12/07 08:01:00\r\n");
+  EXPECT_EQ(ReadFile(job.recordFilePath),
+            "000,00100,1 2026/12/07 08:00:00\r\n"
+            "000,00101,0 2026/12/07 08:01:00\r\n");
   EXPECT_EQ(ReadFile(folder / "yedekler/20261207.001"), ReadFile(job.recordFilePath));
   EXPECT_EQ(terminal.CallCount("ConnectNetwork"), 2);
   EXPECT_TRUE(terminal.log.empty());
@@ -119,9 +119,9 @@ TEST_F(TransferRunTest, CallsTheTerminalInOrderWithItsOwnArguments) {
   job.ticked = {true};
   Run();
   EXPECT_THAT(terminal.calls,
-              ElementsAre("ConnectSerial(3,3,115200)", "ReadAttendanceLog(3)", "GetDeviceStatus(3,6)",
-                          "GetNextAttendanceRecord(3)", "GetNextAttendanceRecord(3)",
-                          "ClearAttendanceLog(3)", "Disconnect()"));
+              ElementsAre("ConnectSerial(3,3,115200)", "ReadAttendanceLog(3)",
+                          "GetDeviceStatus(3,6)", "GetNextAttendanceRecord(3)",
+                          "GetNextAttendanceRecord(3)", "ClearAttendanceLog(3)", "Disconnect()"));
   // "Her Zaman Çıkış" writes exit whatever the state.
   EXPECT_EQ(ReadFile(job.recordFilePath), "000,00100,0 2026/12/07 08:00:00\r\n");
 }

@@ -1,4 +1,4 @@
-#include "ui/MainForm.h"
+#include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QSignalSpy>
@@ -6,12 +6,11 @@
 #include <QTimer>
 #include <filesystem>
 
-#include <gtest/gtest.h>
-
 #include "core/Cp1254.h"
 #include "tests/support/FakeTerminal.h"
 #include "tests/support/FakeUiServices.h"
 #include "tests/support/TempFolder.h"
+#include "ui/MainForm.h"
 #include "ui/SettingsForm.h"
 
 namespace miravel {
@@ -60,10 +59,12 @@ class MainFormTest : public ::testing::Test {
 };
 
 TEST_F(MainFormTest, LoadsTheListAndSettingsAsStored) {
-  Tmainform& window = Open(
-      "[ayarlar]\r\ndosya=   \r\nsilkontrol=yes\r\n" + Ethernet(1, "Merkez Giriş Kapısı Numara 1", 4370) +
-      "[cihaz3]\r\nadi=Depo\r\nbaglantitipi=Comm Port\r\nmakineno=1\r\nportno=Com2\r\n"
-      "baudrate=115200\r\n[cihaz5]\r\nbaglantitipi=Modem\r\n" + Ethernet(300, "Uzak", 1));
+  Tmainform& window =
+      Open("[ayarlar]\r\ndosya=   \r\nsilkontrol=yes\r\n" +
+           Ethernet(1, "Merkez Giriş Kapısı Numara 1", 4370) +
+           "[cihaz3]\r\nadi=Depo\r\nbaglantitipi=Comm Port\r\nmakineno=1\r\nportno=Com2\r\n"
+           "baudrate=115200\r\n[cihaz5]\r\nbaglantitipi=Modem\r\n" +
+           Ethernet(300, "Uzak", 1));
   EXPECT_EQ(window.windowTitle(), "  Miravel Parmak İzi Bilgi Transferi (Ver. 1.02)");
   EXPECT_EQ(window.size(), QSize(768, 514));
   ASSERT_EQ(window.GridView1->RowCount(), 3);
@@ -111,8 +112,8 @@ TEST_F(MainFormTest, TransferShowsStatusAndProgressPerRow) {
 
 TEST_F(MainFormTest, StoppedTransferShowsOneErrorAndKeepsTheLog) {
   const std::string record = folder / "kayit.txt";
-  Tmainform& window = Open("[ayarlar]\r\ndosya=" + record + "\r\n" + Ethernet(1, "Bir", 1) +
-                           Ethernet(2, "İki", 2));
+  Tmainform& window =
+      Open("[ayarlar]\r\ndosya=" + record + "\r\n" + Ethernet(1, "Bir", 1) + Ethernet(2, "İki", 2));
   terminal.log = {{5, 0, 2026, 12, 7, 8, 30}, {6, 1, 2026, 12, 7, 17, 45}};
   terminal.FailOnCall("GetNextAttendanceRecord", 2, "Cihazla iletişim koptu");
   QTest::mouseClick(window.baglanbuton, Qt::LeftButton);
@@ -129,8 +130,9 @@ TEST_F(MainFormTest, LongTransferRepaintsOnlyChangedProgressAndTakesNoClicks) {
   for (int i = 0; i < 20000; ++i) terminal.log.push_back({i, 0, 2026, 12, 7, 8, i % 60});
   // The default record file, relative to the current folder.
   int progressChanges = 0;
-  QObject::connect(window.GridView1->model(), &QAbstractItemModel::dataChanged,
-                   [&](const QModelIndex& from) { progressChanges += from.column() == Tmainform::kProgress; });
+  QObject::connect(
+      window.GridView1->model(), &QAbstractItemModel::dataChanged,
+      [&](const QModelIndex& from) { progressChanges += from.column() == Tmainform::kProgress; });
   // A click in the middle of the transfer must neither start a second one now
   // nor be left waiting to start one afterwards.
   terminal.onCall = [&](const std::string& operation) {
