@@ -12,7 +12,7 @@
 namespace miravel {
 namespace {
 
-constexpr std::size_t kBufferSize = 1 << 20;
+constexpr std::size_t kBufferSize = 1 << 18;
 
 }  // namespace
 
@@ -99,7 +99,6 @@ bool FileWriter::Open(const std::string& path, Mode mode) {
   fd_ = ::open(path.c_str(), flags, 0644);
   if (fd_ < 0) return false;
   path_ = path;
-  written_ = handedToDisk_ = 0;
   buffer_.resize(kBufferSize);
   used_ = 0;
   return true;
@@ -142,15 +141,7 @@ void FileWriter::Flush() {
     }
     done += static_cast<std::size_t>(written);
   }
-  written_ += used_;
   used_ = 0;
-  constexpr std::uint64_t kWritebackStep = 8 << 20;
-  if (writebackEarly_ && written_ - handedToDisk_ >= kWritebackStep) {
-    // Only a hint: a failure shows again, and is reported, at fsync.
-    ::sync_file_range(fd_, static_cast<off64_t>(handedToDisk_),
-                      static_cast<off64_t>(written_ - handedToDisk_), SYNC_FILE_RANGE_WRITE);
-    handedToDisk_ = written_;
-  }
 }
 
 void FileWriter::Close(bool syncToDisk) {

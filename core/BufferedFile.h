@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,9 +52,6 @@ class FileWriter {
 
   // Creates the file when missing. Returns false with errno set on failure.
   bool Open(const std::string& path, Mode mode);
-  // For a large file that will be forced to disk at Close: hands the bytes to
-  // the disk while more are being written, so Close waits for less.
-  void StartWritebackEarly() { writebackEarly_ = true; }
   // Gives the file the permission bits of the file at path (when it exists),
   // for a file that is going to take that file's place.
   void CopyPermissionsFrom(const std::string& path);
@@ -77,9 +73,6 @@ class FileWriter {
   std::string path_;
   std::vector<char> buffer_;
   std::size_t used_ = 0;
-  bool writebackEarly_ = false;
-  std::uint64_t written_ = 0;
-  std::uint64_t handedToDisk_ = 0;
 };
 
 }  // namespace miravel

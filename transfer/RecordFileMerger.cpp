@@ -81,7 +81,6 @@ void RecordFileMerger::Open(const std::string& recordFilePath, const std::string
   if (!merge_.Open(mergePath_, FileWriter::Mode::kTruncate)) {
     throw FileError("Birleştirme dosyası oluşturulamadı", mergePath_, errno);
   }
-  merge_.StartWritebackEarly();
   // Whoever may read or write the record file keeps that right after it is
   // replaced.
   merge_.CopyPermissionsFrom(recordPath_);
