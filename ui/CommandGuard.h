@@ -18,6 +18,7 @@ class CommandGuard : public QObject {
   CommandGuard& operator=(const CommandGuard&) = delete;
 
   // Lets pending paints and timers run; user input is swallowed meanwhile.
+  // A timer handler that must not run inside a command checks IsRunning().
   static void Pump();
   static bool IsRunning();
 

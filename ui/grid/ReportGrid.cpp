@@ -104,17 +104,17 @@ void ReportGrid::SetFullRowSelection(bool fullRow) {
 }
 
 GridItem* ReportGrid::NewItem(int column) const {
-  const GridColumn& spec = columns_[column];
-  auto* cell = new GridItem(SortKeyOf(spec));
+  const GridColumn& definition = columns_[column];
+  auto* cell = new GridItem(SortKeyOf(definition));
   Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-  switch (spec.kind) {
+  switch (definition.kind) {
     case ColumnKind::Text:
     case ColumnKind::DropDown:
     case ColumnKind::Number:
-      if (spec.editable) flags |= Qt::ItemIsEditable;
+      if (definition.editable) flags |= Qt::ItemIsEditable;
       break;
     case ColumnKind::CheckBox:
-      if (spec.editable) flags |= Qt::ItemIsUserCheckable;
+      if (definition.editable) flags |= Qt::ItemIsUserCheckable;
       cell->setData(Qt::CheckStateRole, static_cast<int>(Qt::Unchecked));
       break;
     case ColumnKind::Progress:
