@@ -38,10 +38,7 @@ class ConsoleSink : public TransferSink {
   void TerminalTransferred(int row, int records) override { taken_[row] = records; }
 
   void RowFinished(int row) override {
-    if (barShown_) {
-      err_ << "\r\033[K" << std::flush;
-      barShown_ = false;
-    }
+    ClearBar();
     const bool ticked = ticked_[row - 1];
     out_ << row << " " << devices_[row - 1].name << ": ";
     if (!ticked) {

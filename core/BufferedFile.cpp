@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "core/AppError.h"
+#include "core/SafeFile.h"
 
 namespace miravel {
 namespace {
@@ -132,15 +133,7 @@ void FileWriter::WriteLine(std::string_view line) {
 }
 
 void FileWriter::Flush() {
-  std::size_t done = 0;
-  while (done < used_) {
-    const ssize_t written = ::write(fd_, buffer_.data() + done, used_ - done);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      throw WriteError(path_);
-    }
-    done += static_cast<std::size_t>(written);
-  }
+  if (!WriteAll(fd_, std::string_view(buffer_.data(), used_))) throw WriteError(path_);
   used_ = 0;
 }
 

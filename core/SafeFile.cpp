@@ -11,7 +11,6 @@
 #include "core/AppError.h"
 
 namespace miravel {
-namespace {
 
 bool WriteAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
@@ -24,8 +23,6 @@ bool WriteAll(int fd, std::string_view bytes) {
   }
   return true;
 }
-
-}  // namespace
 
 std::string FolderOf(const std::string& path) {
   const auto slash = path.find_last_of('/');

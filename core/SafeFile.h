@@ -11,6 +11,9 @@ namespace miravel {
 // "Unable to write to <path>" on failure; the old file is then untouched.
 void WriteFileAtomically(const std::string& path, std::string_view bytes);
 
+// Writes all of bytes to fd, retrying short writes; false on an error.
+bool WriteAll(int fd, std::string_view bytes);
+
 // Makes a rename or creation inside path's folder durable.
 void SyncParentFolder(const std::string& path);
 

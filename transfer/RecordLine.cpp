@@ -100,12 +100,7 @@ std::string FormatRecordLine(int userNumber, int inOutValue, int year, int month
 }
 
 std::int64_t ExistingLineTime(std::string_view line) {
-  LineFields f{};
-  if (!ReadFields(line, f)) return 0;
-  const std::int64_t days =
-      IsValidDate(f.year, f.month, f.day) ? DayNumber(f.year, f.month, f.day) : 0;
-  const std::int64_t minutes = IsValidTime(f.hour, f.minute) ? f.hour * 60 + f.minute : 0;
-  return days * 1440 + minutes;
+  return ExistingLineClock().TimeOf(line);
 }
 
 std::int64_t ExistingLineClock::TimeOf(std::string_view line) {

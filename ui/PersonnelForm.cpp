@@ -4,9 +4,6 @@ namespace miravel {
 
 Tpersonelform::Tpersonelform(AppState& state, TerminalClient& terminal, UiServices& ui,
                              QWidget* parent)
-    : QDialog(parent), state_(state), terminalClient_(terminal), ui_(ui) {
-  setWindowTitle(QStringLiteral("Personel"));
-  setFixedSize(800, 560);
-}
+    : TerminalDialog(state, terminal, ui, QStringLiteral("Personel"), QSize(800, 560), parent) {}
 
 }  // namespace miravel

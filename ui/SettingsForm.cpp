@@ -4,9 +4,6 @@ namespace miravel {
 
 Tayarlarform::Tayarlarform(AppState& state, TerminalClient& terminal, UiServices& ui,
                            QWidget* parent)
-    : QDialog(parent), state_(state), terminalClient_(terminal), ui_(ui) {
-  setWindowTitle(QStringLiteral("Ayarlar"));
-  setFixedSize(745, 501);
-}
+    : TerminalDialog(state, terminal, ui, QStringLiteral("Ayarlar"), QSize(745, 501), parent) {}
 
 }  // namespace miravel

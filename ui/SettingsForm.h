@@ -1,27 +1,17 @@
 #pragma once
 
-#include <QDialog>
-
-#include "core/AppState.h"
+#include "ui/TerminalDialog.h"
 
 namespace miravel {
 
-class TerminalClient;
-class UiServices;
-
-// The window that the device list editor, the record-file choice and the per-terminal commands.
-// Created once at start and shown modally when needed.
-class Tayarlarform : public QDialog {
+// The window that keeps the device list, chooses the record file and runs the per-terminal
+// commands. Created once at start and shown modally when needed.
+class Tayarlarform : public TerminalDialog {
   Q_OBJECT
 
  public:
   Tayarlarform(AppState& state, TerminalClient& terminal, UiServices& ui,
                QWidget* parent = nullptr);
-
- private:
-  AppState& state_;
-  TerminalClient& terminalClient_;
-  UiServices& ui_;
 };
 
 }  // namespace miravel
