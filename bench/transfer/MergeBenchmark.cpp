@@ -86,8 +86,7 @@ void Merge(const std::string& path, const std::string& folder, long existingLine
   }
   const auto start = std::chrono::steady_clock::now();
   merger.Finish();
-  *finishSeconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  *finishSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 }  // namespace
