@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QWindow>
 
 namespace miravel {
 namespace {
@@ -28,9 +29,30 @@ bool IsUserInput(QEvent::Type type) {
   }
 }
 
+// The widget behind a top-level window: mouse and key events reach the
+// application's filters addressed to the window first, then to its widgets.
+QWidget* WidgetOf(QObject* watched) {
+  if (auto* widget = qobject_cast<QWidget*>(watched)) return widget;
+  if (auto* window = qobject_cast<QWindow*>(watched)) {
+    for (QWidget* topLevel : QApplication::topLevelWidgets()) {
+      if (topLevel->windowHandle() == window) return topLevel;
+    }
+  }
+  return nullptr;
+}
+
+// Whether widget is dialog or lies within it, drop-down lists of its
+// controls included (they are windows of their own, parented to the control).
+bool BelongsTo(const QWidget* widget, const QWidget* dialog) {
+  for (; widget != nullptr; widget = widget->parentWidget()) {
+    if (widget == dialog) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
-CommandGuard::CommandGuard() {
+CommandGuard::CommandGuard() : modalAtStart_(QApplication::activeModalWidget()) {
   ++runningCommands;
   qApp->installEventFilter(this);
 }
@@ -48,10 +70,16 @@ bool CommandGuard::IsRunning() {
   return runningCommands > 0;
 }
 
+bool CommandGuard::IsForDialogOfCommand(QObject* watched) const {
+  const QWidget* modal = QApplication::activeModalWidget();
+  if (modal == nullptr || modal == modalAtStart_) return false;
+  return BelongsTo(WidgetOf(watched), modal);
+}
+
 bool CommandGuard::eventFilter(QObject* watched, QEvent* event) {
   // A close the program asks for itself is not the user's.
   const bool fromUser = event->type() != QEvent::Close || event->spontaneous();
-  if (IsUserInput(event->type()) && fromUser) {
+  if (IsUserInput(event->type()) && fromUser && !IsForDialogOfCommand(watched)) {
     event->ignore();
     return true;
   }

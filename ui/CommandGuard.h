@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
+#include <QWidget>
 
 namespace miravel {
 
@@ -8,6 +10,10 @@ namespace miravel {
 // painting (Pump) but every click, key press and close request is dropped, so
 // no second command can start inside the running one and none is queued to
 // start after it.
+//
+// A dialog the command opens itself (an error box, a question) is the one
+// exception: it became the modal window after the command began, so its own
+// input passes, or nobody could ever answer it.
 class CommandGuard : public QObject {
   Q_OBJECT
 
@@ -24,6 +30,13 @@ class CommandGuard : public QObject {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  // Whether the input is addressed to a dialog opened during the command.
+  bool IsForDialogOfCommand(QObject* watched) const;
+
+  // The modal window the command was started from (none for the main window).
+  QPointer<QWidget> modalAtStart_;
 };
 
 }  // namespace miravel

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -11,6 +13,7 @@
 #include "tests/support/FakeUiServices.h"
 #include "tests/support/TempFolder.h"
 #include "ui/MainForm.h"
+#include "ui/QtUiServices.h"
 #include "ui/SettingsForm.h"
 
 namespace miravel {
@@ -123,6 +126,53 @@ TEST_F(MainFormTest, StoppedTransferShowsOneErrorAndKeepsTheLog) {
   EXPECT_EQ(terminal.log.size(), 2u);
   EXPECT_FALSE(terminal.IsConnected());
   EXPECT_EQ(ReadFile(record), "");
+}
+
+// Answers the next message box once it is up, as a user would: the box comes
+// only after the command has pumped its own events, so it is waited for.
+template <class Answer>
+void AnswerNextMessageBox(Answer answer) {
+  auto* poll = new QTimer;
+  QObject::connect(poll, &QTimer::timeout, [poll, answer] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      poll->deleteLater();
+      poll->stop();
+      answer(*box);
+    }
+  });
+  poll->start(10);
+}
+
+TEST_F(MainFormTest, RealErrorBoxOfAStoppedTransferClosesByKeyAndByClick) {
+  QtUiServices realDialogs;
+  const std::string record = folder / "kayit.txt";
+  WriteFile(folder / "cihazlar.ini", "[ayarlar]\r\ndosya=" + record + "\r\n" + Ethernet(1, "Bir", 1));
+  std::filesystem::remove(folder / "yedekler");
+  Tmainform window(state, terminal, realDialogs);
+  window.show();
+  terminal.log = {{5, 0, 2026, 12, 7, 8, 30}};
+
+  QString shown;
+  AnswerNextMessageBox([&](QMessageBox& box) {
+    shown = box.text();
+    QTest::keyClick(&box, Qt::Key_Return);
+  });
+  QTest::mouseClick(window.baglanbuton, Qt::LeftButton);
+  EXPECT_TRUE(shown.startsWith("Yedek dosyası açılamadı")) << shown.toStdString();
+
+  shown.clear();
+  AnswerNextMessageBox([&](QMessageBox& box) {
+    shown = box.text();
+    QTest::mouseClick(box.button(QMessageBox::Ok), Qt::LeftButton);
+  });
+  QTest::mouseClick(window.baglanbuton, Qt::LeftButton);
+  EXPECT_FALSE(shown.isEmpty());
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+
+  // The window takes its next command as usual.
+  std::filesystem::create_directory(folder / "yedekler");
+  QTest::mouseClick(window.baglanbuton, Qt::LeftButton);
+  EXPECT_EQ(ReadFile(record), "000,00005,1 2026/12/07 08:30:00\r\n");
 }
 
 TEST_F(MainFormTest, LongTransferRepaintsOnlyChangedProgressAndTakesNoClicks) {
