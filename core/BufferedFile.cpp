@@ -21,9 +21,9 @@ LineReader::~LineReader() {
   Close();
 }
 
-bool LineReader::Open(const std::string& path) {
+bool LineReader::Open(const std::string& path, const std::string& what) {
   Close();
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  fd_ = OpenPlainFile(path, O_RDONLY, what);
   if (fd_ < 0) return false;
   path_ = path;
   buffer_.resize(kBufferSize);
@@ -94,10 +94,10 @@ FileWriter::~FileWriter() {
   Abandon();
 }
 
-bool FileWriter::Open(const std::string& path, Mode mode) {
+bool FileWriter::Open(const std::string& path, Mode mode, const std::string& what) {
   Abandon();
-  const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (mode == Mode::kAppend ? O_APPEND : O_TRUNC);
-  fd_ = ::open(path.c_str(), flags, 0644);
+  const int flags = O_WRONLY | O_CREAT | (mode == Mode::kAppend ? O_APPEND : O_TRUNC);
+  fd_ = OpenPlainFile(path, flags, what);
   if (fd_ < 0) return false;
   path_ = path;
   buffer_.resize(kBufferSize);

@@ -17,8 +17,9 @@ class LineReader {
   LineReader(const LineReader&) = delete;
   LineReader& operator=(const LineReader&) = delete;
 
-  // Returns false with errno set when the file cannot be opened.
-  bool Open(const std::string& path);
+  // Returns false with errno set when the file cannot be opened; throws
+  // AppError naming what the file is for when it is not a regular file.
+  bool Open(const std::string& path, const std::string& what = "Dosya");
   // The next line without its line end, valid until the next call; false at
   // the end of the file.
   bool Next(std::string_view& line);
@@ -50,8 +51,9 @@ class FileWriter {
   FileWriter(const FileWriter&) = delete;
   FileWriter& operator=(const FileWriter&) = delete;
 
-  // Creates the file when missing. Returns false with errno set on failure.
-  bool Open(const std::string& path, Mode mode);
+  // Creates the file when missing. Returns false with errno set on failure;
+  // throws AppError naming what the file is for when it is not a regular file.
+  bool Open(const std::string& path, Mode mode, const std::string& what = "Dosya");
   // Gives the file the permission bits of the file at path (when it exists),
   // for a file that is going to take that file's place.
   void CopyPermissionsFrom(const std::string& path);

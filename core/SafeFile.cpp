@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "core/AppError.h"
@@ -38,14 +39,70 @@ void SyncParentFolder(const std::string& path) {
   ::close(fd);
 }
 
-void WriteFileAtomically(const std::string& path, std::string_view bytes) {
+namespace {
+
+const char* KindOf(mode_t mode) {
+  if (S_ISDIR(mode)) return "klasör";
+  if (S_ISFIFO(mode)) return "FIFO";
+  if (S_ISSOCK(mode)) return "soket";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "aygıt";
+  return "özel dosya";
+}
+
+AppError NotPlainFile(const std::string& path, const std::string& what, mode_t mode) {
+  return AppError(what + " normal bir dosya değil (" + KindOf(mode) + "): " + path);
+}
+
+}  // namespace
+
+std::string FollowLinks(const std::string& path) {
+  std::string current = path;
+  // As many hops as the system itself follows before it calls it a loop.
+  for (int hop = 0; hop < 40; ++hop) {
+    std::vector<char> target(4096);
+    const ssize_t size = ::readlink(current.c_str(), target.data(), target.size());
+    if (size < 0) return current;  // not a link (or missing): this is the file
+    std::string next(target.data(), static_cast<std::size_t>(size));
+    current = next.front() == '/' ? next : FolderOf(current) + next;
+  }
+  throw AppError("Bağlantı döngüsü: " + path);
+}
+
+void RequirePlainFileOrMissing(const std::string& path, const std::string& what) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+    throw NotPlainFile(path, what, info.st_mode);
+  }
+}
+
+int OpenPlainFile(const std::string& path, int flags, const std::string& what, mode_t mode) {
+  RequirePlainFileOrMissing(path, what);
+  // Non-blocking, so that a FIFO swapped in after the look above cannot hang
+  // the open; for a regular file the flag changes nothing.
+  const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, mode);
+  if (fd < 0) return -1;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    throw NotPlainFile(path, what, info.st_mode);
+  }
+  return fd;
+}
+
+void WriteFileAtomically(const std::string& linkOrPath, std::string_view bytes) {
+  const std::string path = FollowLinks(linkOrPath);
+  // A FIFO or device there is not ours to replace by a plain file.
+  struct stat existing {};
+  if (::stat(path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode)) {
+    throw WriteError(linkOrPath);
+  }
   const std::string folder = FolderOf(path);
   const std::string name = path.substr(folder.size());
   std::string pattern = folder + "." + name + ".XXXXXX";
   std::vector<char> temp(pattern.begin(), pattern.end());
   temp.push_back('\0');
   const int fd = ::mkstemp(temp.data());
-  if (fd < 0) throw WriteError(path);
+  if (fd < 0) throw WriteError(linkOrPath);
   const std::string tempPath(temp.data());
 
   // Keep the permissions of the file we replace; a new file gets the usual ones.
@@ -58,13 +115,13 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes) {
   const bool closed = ::close(fd) == 0;
   if (!ok || !closed || ::rename(tempPath.c_str(), path.c_str()) != 0) {
     ::unlink(tempPath.c_str());
-    throw WriteError(path);
+    throw WriteError(linkOrPath);
   }
   SyncParentFolder(path);
 }
 
 bool ReadWholeFile(const std::string& path, std::string& bytes) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = OpenPlainFile(path, O_RDONLY, "Dosya");
   if (fd < 0) {
     if (errno == ENOENT || errno == ENOTDIR) return false;
     throw FileError("Dosya açılamadı", path, errno);

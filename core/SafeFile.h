@@ -1,13 +1,34 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 #include <string_view>
 
 namespace miravel {
 
+// The file path names once its symbolic links are followed (the last one may
+// name a file that does not exist yet). A file the office keeps behind a link,
+// such as a record file shared with payroll software, is replaced where it
+// really lives, and the link stays a link. Throws AppError for a link loop.
+std::string FollowLinks(const std::string& path);
+
+// Opens path as open(2) does, but only a regular file: a FIFO would block the
+// command for ever, a device never ends or swallows what is written, and a
+// folder or socket cannot hold records. Such a path throws AppError
+// "<what> normal bir dosya değil (<kind>): <path>" before anything is read or
+// written. Returns -1 with errno set for ordinary failures (missing file,
+// permission).
+int OpenPlainFile(const std::string& path, int flags, const std::string& what, mode_t mode = 0644);
+
+// Throws the same AppError when path exists and is not a regular file.
+void RequirePlainFileOrMissing(const std::string& path, const std::string& what);
+
 // Replaces the file at path with bytes so that a crash at any instant leaves
 // either the old file or the new one: the bytes go to a temporary file in the
-// same folder, which is flushed to disk and renamed over path. Throws AppError
+// same folder, which is flushed to disk and renamed over path. A symbolic link
+// at path stays a link: the file it points to is replaced. The new file keeps
+// the old one's permission bits. Throws AppError
 // "Unable to write to <path>" on failure; the old file is then untouched.
 void WriteFileAtomically(const std::string& path, std::string_view bytes);
 
@@ -18,7 +39,8 @@ bool WriteAll(int fd, std::string_view bytes);
 void SyncParentFolder(const std::string& path);
 
 // Reads a whole file. Returns false when it cannot be opened (missing file);
-// throws AppError when it exists but cannot be read.
+// throws AppError when it exists but cannot be read or is not a regular file.
+// A symbolic link is followed.
 bool ReadWholeFile(const std::string& path, std::string& bytes);
 
 // The folder part of path with its trailing '/', or "" when path has none.

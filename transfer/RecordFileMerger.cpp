@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <string>
 
 #include "core/AppError.h"
 #include "core/Numbers.h"
@@ -40,6 +41,13 @@ bool EndsAtLineEnd(const std::string& path) {
   return last == '\n';
 }
 
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat first {};
+  struct stat second {};
+  return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
+         first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
 }  // namespace
 
 std::string RecordFileMerger::BackupName(CalendarDate date, int rowNumber) {
@@ -54,31 +62,40 @@ RecordFileMerger::~RecordFileMerger() {
 void RecordFileMerger::Open(const std::string& recordFilePath, const std::string& programFolder,
                             int rowNumber, CalendarDate today) {
   Abandon();
-  recordPath_ = recordFilePath;
-  mergePath_ = recordFilePath + ".gcc";
+  // A record file behind a symbolic link is merged where it really lives, so
+  // the link (and whoever reads through it) gets the records.
+  recordPath_ = FollowLinks(recordFilePath);
+  // The merge file carries the process number: two programs merging into one
+  // record file can never write the same merge file.
+  mergePath_ = recordPath_ + "." + std::to_string(::getpid()) + ".gcc";
   std::string folder = programFolder;
   if (!folder.empty() && folder.back() != '/') folder += '/';
   backupPath_ = folder + "yedekler/" + BackupName(today, rowNumber);
 
   // The backup first: a missing yedekler folder stops the command before the
   // record file is created or read.
-  if (!backup_.Open(backupPath_, FileWriter::Mode::kAppend)) {
+  if (!backup_.Open(backupPath_, FileWriter::Mode::kAppend, "Yedek dosyası")) {
     throw FileError("Yedek dosyası açılamadı", backupPath_, errno);
   }
   if (!EndsAtLineEnd(backupPath_)) backup_.Write("\r\n");
-  if (!record_.Open(recordPath_)) {
+  if (!record_.Open(recordPath_, "Kayıt dosyası")) {
     if (errno != ENOENT) throw FileError("Kayıt dosyası açılamadı", recordPath_, errno);
     FileWriter create;
-    if (!create.Open(recordPath_, FileWriter::Mode::kAppend)) {
+    if (!create.Open(recordPath_, FileWriter::Mode::kAppend, "Kayıt dosyası")) {
       throw FileError("Kayıt dosyası oluşturulamadı", recordPath_, errno);
     }
     create.Close(false);
-    if (!record_.Open(recordPath_)) {
+    if (!record_.Open(recordPath_, "Kayıt dosyası")) {
       throw FileError("Kayıt dosyası açılamadı", recordPath_, errno);
     }
   }
+  // Merging the day's backup into itself would read back the lines it is
+  // appending and write them again.
+  if (SameFile(recordPath_, backupPath_)) {
+    throw AppError("Kayıt dosyası günün yedek dosyasıyla aynı dosya olamaz: " + recordPath_);
+  }
   if (IsReadOnly(recordPath_)) throw WriteError(recordPath_);
-  if (!merge_.Open(mergePath_, FileWriter::Mode::kTruncate)) {
+  if (!merge_.Open(mergePath_, FileWriter::Mode::kTruncate, "Birleştirme dosyası")) {
     throw FileError("Birleştirme dosyası oluşturulamadı", mergePath_, errno);
   }
   // Whoever may read or write the record file keeps that right after it is

@@ -14,7 +14,7 @@ struct CalendarDate {
 };
 
 // Merges one terminal's new record lines into the record file in time order,
-// streaming: the old file is read line by line into "<record file>.gcc",
+// streaming: the old file is read line by line into "<record file>.<pid>.gcc",
 // new lines are slotted in before the first existing line that is not earlier
 // than them, and the merged file then replaces the record file in one atomic
 // rename. Every new line is also appended to the day's backup file of the

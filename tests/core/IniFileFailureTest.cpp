@@ -150,5 +150,26 @@ TEST_F(IniFileFailureTest, FileReplacedByAFolderFailsAtTheRename) {
   ExpectOnlyTheNextWriteLands(ini);
 }
 
+TEST_F(IniFileFailureTest, LinkStaysALinkAndAFifoIsRefusedUnread) {
+  const std::string target = path_ + ".gercek";
+  WriteFile(target, kHandEdited);
+  std::filesystem::remove(path_);
+  std::filesystem::create_symlink(target, path_);
+  IniFile(path_).WriteString("ayarlar", "yeni", "1");
+  EXPECT_TRUE(std::filesystem::is_symlink(path_));
+  EXPECT_EQ(IniFile(target).ReadString("ayarlar", "yeni", ""), "1");
+
+  // Opening a FIFO for reading would wait for a writer for ever.
+  std::filesystem::remove(path_);
+  ASSERT_EQ(::mkfifo(path_.c_str(), 0644), 0);
+  try {
+    IniFile fifo(path_);
+    ADD_FAILURE() << "a FIFO was read";
+  } catch (const AppError& error) {
+    EXPECT_NE(std::string(error.what()).find("normal bir dosya değil (FIFO): " + path_),
+              std::string::npos);
+  }
+}
+
 }  // namespace
 }  // namespace miravel

@@ -56,4 +56,16 @@ inline bool FileExists(const std::string& path) {
   return std::filesystem::exists(path);
 }
 
+// Whether a merge file of the record file at path ("<path>.<pid>.gcc") is left
+// in its folder.
+inline bool MergeFileLeft(const std::string& recordPath) {
+  const std::filesystem::path record(recordPath);
+  std::error_code ignored;
+  for (const auto& entry : std::filesystem::directory_iterator(record.parent_path(), ignored)) {
+    const std::string name = entry.path().filename().string();
+    if (name.starts_with(record.filename().string() + ".") && name.ends_with(".gcc")) return true;
+  }
+  return false;
+}
+
 }  // namespace miravel::test

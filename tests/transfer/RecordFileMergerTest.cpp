@@ -51,7 +51,7 @@ TEST_F(RecordFileMergerTest, MissingRecordFileGetsExactlyTheNewLines) {
   Merge({Line(2, 9, 0), Line(1, 8, 0)});
   // Delivery order is kept for the new lines themselves.
   EXPECT_EQ(ReadFile(recordPath), Line(2, 9, 0) + "\r\n" + Line(1, 8, 0) + "\r\n");
-  EXPECT_FALSE(FileExists(recordPath + ".gcc"));
+  EXPECT_FALSE(test::MergeFileLeft(recordPath));
 }
 
 TEST_F(RecordFileMergerTest, NewLinesSlotInByTimeAndGoBeforeEqualTimes) {
@@ -142,7 +142,7 @@ TEST_F(RecordFileMergerTest, InvalidRecordLeavesEverythingAsItWas) {
   EXPECT_EQ(MergeError({FormatRecordLine(3, 1, 2026, 2, 1, 9, 75)}),
             "'09:75:00' is not a valid time");
   EXPECT_EQ(ReadFile(recordPath), old);
-  EXPECT_FALSE(FileExists(recordPath + ".gcc"));
+  EXPECT_FALSE(test::MergeFileLeft(recordPath));
 }
 
 TEST_F(RecordFileMergerTest, MissingBackupFolderStopsBeforeTheRecordFileIsTouched) {
@@ -173,7 +173,50 @@ TEST_F(RecordFileMergerTest, AbandonedMergeRemovesItsHalfWrittenFile) {
     merger.Add(Line(2, 9, 0));
   }
   EXPECT_EQ(ReadFile(recordPath), old);
-  EXPECT_FALSE(FileExists(recordPath + ".gcc"));
+  EXPECT_FALSE(test::MergeFileLeft(recordPath));
+}
+
+TEST_F(RecordFileMergerTest, PathsThatAreNotPlainFilesAreRefusedBeforeAnythingIsWritten) {
+  // A FIFO would block the open for ever, /dev/null would be replaced by a
+  // plain file, a folder cannot hold records.
+  ASSERT_EQ(::mkfifo((folder / "fifo").c_str(), 0644), 0);
+  std::filesystem::create_symlink("/dev/null", folder / "null-link");
+  std::filesystem::create_directory(folder / "klasor");
+  for (const char* name : {"fifo", "null-link", "klasor"}) {
+    recordPath = folder / name;
+    const std::string message = MergeError({Line(1, 8, 0)});
+    EXPECT_NE(message.find("Kayıt dosyası normal bir dosya değil"), std::string::npos) << message;
+    EXPECT_FALSE(test::MergeFileLeft(recordPath));
+  }
+  EXPECT_EQ(std::filesystem::status(folder / "null-link").type(),
+            std::filesystem::file_type::character);
+  EXPECT_EQ(ReadFile(folder / "yedekler/20261207.001"), "");
+
+  // The day's backup as the record file would merge its own appended lines.
+  recordPath = folder / "yedekler/20261207.001";
+  EXPECT_NE(MergeError({Line(1, 8, 0)}).find("yedek dosyasıyla aynı"), std::string::npos);
+  EXPECT_EQ(ReadFile(recordPath), "");
+
+  std::filesystem::remove(folder / "yedekler/20261207.001");
+  ASSERT_EQ(::mkfifo((folder / "yedekler/20261207.001").c_str(), 0644), 0);
+  recordPath = folder / "tr500.txt";
+  EXPECT_NE(MergeError({Line(1, 8, 0)}).find("Yedek dosyası normal bir dosya değil (FIFO)"),
+            std::string::npos);
+  EXPECT_FALSE(FileExists(recordPath));
+}
+
+TEST_F(RecordFileMergerTest, RecordFileBehindALinkIsMergedWhereItLives) {
+  std::filesystem::create_directory(folder / "ortak");
+  const std::string shared = folder / "ortak/kayit.txt";
+  WriteFile(shared, Line(1, 8, 0) + "\r\n");
+  ::chmod(shared.c_str(), 0640);
+  std::filesystem::create_symlink("ortak/kayit.txt", recordPath);
+  Merge({Line(2, 9, 0)});
+  EXPECT_TRUE(std::filesystem::is_symlink(recordPath));
+  EXPECT_EQ(ReadFile(shared), Line(1, 8, 0) + "\r\n" + Line(2, 9, 0) + "\r\n");
+  struct stat info {};
+  ASSERT_EQ(::stat(shared.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0640u);
 }
 
 }  // namespace
