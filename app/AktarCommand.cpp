@@ -1,5 +1,7 @@
 #include "app/AktarCommand.h"
 
+#include <sys/stat.h>
+
 #include <map>
 
 #include "core/AppError.h"
@@ -36,6 +38,11 @@ class ConsoleSink : public TransferSink {
 
   bool ShouldClearLog() override { return clearLog_; }
   void TerminalTransferred(int row, int records) override { taken_[row] = records; }
+  void LogReadRefused(int row) override { readRefused_[row] = true; }
+  void LogClearRefused(int row) override { clearRefused_[row] = true; }
+  void WaitingForOtherTransfer(bool waiting) override {
+    if (waiting) err_ << "Başka bir aktarım sürüyor, bekleniyor…\n" << std::flush;
+  }
 
   void RowFinished(int row) override {
     ClearBar();
@@ -43,11 +50,21 @@ class ConsoleSink : public TransferSink {
     out_ << row << " " << devices_[row - 1].name << ": ";
     if (!ticked) {
       out_ << "seçilmedi";
+    } else if (readRefused_.count(row) != 0) {
+      out_ << "cihaz kayıtları vermedi, aktarılmadı";
+      ++notDone_;
+      ++tried_;
     } else if (taken_.count(row) != 0) {
       out_ << "aktarıldı, " << taken_[row] << " kayıt";
+      ++tried_;
+      if (clearRefused_.count(row) != 0) {
+        out_ << "; cihaz kayıtları silmedi, kayıtlar cihazda duruyor";
+        ++notDone_;
+      }
     } else if (status_[row] == RowStatus::kFailed) {
       out_ << "bağlantı kurulamadı";
-      ++unreachable_;
+      ++notDone_;
+      ++tried_;
     } else {
       out_ << "bağlantı tipi tanınmadı, atlandı";
     }
@@ -59,7 +76,10 @@ class ConsoleSink : public TransferSink {
     barShown_ = false;
   }
 
-  int Unreachable() const { return unreachable_; }
+  // Rows not transferred whole: unreachable, log refused, or log not cleared.
+  int NotDone() const { return notDone_; }
+  // Rows the run tried to reach.
+  int Tried() const { return tried_; }
 
  private:
   const DeviceList& devices_;
@@ -71,8 +91,21 @@ class ConsoleSink : public TransferSink {
   bool barShown_ = false;
   std::map<int, RowStatus> status_;
   std::map<int, int> taken_;
-  int unreachable_ = 0;
+  std::map<int, bool> readRefused_;
+  std::map<int, bool> clearRefused_;
+  int notDone_ = 0;
+  int tried_ = 0;
 };
+
+bool IsFolder(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.empty() ? "." : path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool FileExists(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0;
+}
 
 std::vector<int> ParseRowList(const std::string& text) {
   std::vector<int> rows;
@@ -104,8 +137,13 @@ std::string AktarUsage() {
          "                   verilmezse bütün satırlar aktarılır\n"
          "  --help           bu yardımı göster\n"
          "\n"
+         "Aynı kayıt dosyasına başka bir aktarım sürüyorsa onun bitmesi en çok\n"
+         "10 dakika beklenir.\n"
+         "\n"
          "Çıkış durumu: 0 seçili bütün cihazlar aktarıldı; 1 bazı cihazlara\n"
-         "bağlanılamadı (ötekiler aktarıldı); 2 aktarım bir hatayla durdu.\n";
+         "bağlanılamadı ya da bir cihaz kayıtlarını vermedi veya silmedi (ötekiler\n"
+         "aktarıldı); 2 aktarım bir hatayla durdu (program klasörü ya da\n"
+         "cihazlar.ini bulunamadı, başka aktarım bitmedi, dosya hatası...).\n";
 }
 
 AktarOptions ParseAktarArguments(const std::vector<std::string>& arguments,
@@ -137,7 +175,13 @@ AktarOptions ParseAktarArguments(const std::vector<std::string>& arguments,
 int RunAktar(const AktarOptions& options, TerminalClient& terminal, std::ostream& out,
              std::ostream& err, bool progressBar) {
   try {
-    IniFile settingsFile(options.programFolder + "cihazlar.ini");
+    // A schedule with a mistyped folder must fail, not report success for ever.
+    const std::string settingsPath = options.programFolder + "cihazlar.ini";
+    if (!IsFolder(options.programFolder)) {
+      throw AppError("Program klasörü bulunamadı: " + options.programFolder);
+    }
+    if (!FileExists(settingsPath)) throw AppError("cihazlar.ini bulunamadı: " + settingsPath);
+    IniFile settingsFile(settingsPath);
     const AppSettings settings = LoadAppSettings(settingsFile);
     TransferJob job;
     job.devices = LoadDeviceList(settingsFile);
@@ -158,7 +202,12 @@ int RunAktar(const AktarOptions& options, TerminalClient& terminal, std::ostream
       sink.ClearBar();
       throw;
     }
-    return sink.Unreachable() > 0 ? kAktarSomeUnreachable : kAktarAllTransferred;
+    if (job.devices.empty()) {
+      err << "cihazlar.ini içinde hiç cihaz yok; aktarılacak kayıt yok.\n";
+    } else if (sink.Tried() == 0) {
+      err << "Aktarılabilecek seçili cihaz yok; hiçbir kayıt aktarılmadı.\n";
+    }
+    return sink.NotDone() > 0 ? kAktarSomeUnreachable : kAktarAllTransferred;
   } catch (const std::exception& error) {
     err << error.what() << "\n";
     return kAktarStopped;

@@ -1,6 +1,8 @@
 #include "transfer/TransferRun.h"
 
+#include <algorithm>
 #include <ctime>
+#include <optional>
 
 #include "core/Numbers.h"
 #include "core/Utf8.h"
@@ -46,7 +48,13 @@ int TransferTerminal(TerminalClient& terminal, TransferSink& sink, const Transfe
   RecordFileMerger merger;
   merger.Open(job.recordFilePath, job.programFolder, row,
               job.today ? job.today() : TodayOnThisComputer());
-  terminal.ReadAttendanceLog(machineNumber);
+  if (!terminal.ReadAttendanceLog(machineNumber)) {
+    // Nothing was read, so nothing may be cleared: the merger is abandoned and
+    // the record file stays as it was.
+    sink.StatusChanged(row, RowStatus::kFailed);
+    sink.LogReadRefused(row);
+    return 0;
+  }
   int total = 0;
   if (!terminal.GetDeviceStatus(machineNumber, kRecordCountStatus, total)) total = 0;
 
@@ -69,7 +77,9 @@ int TransferTerminal(TerminalClient& terminal, TransferSink& sink, const Transfe
   merger.Finish();
   // Only now, with every record safely in the record file, may the terminal
   // forget them.
-  if (sink.ShouldClearLog()) terminal.ClearAttendanceLog(machineNumber);
+  if (sink.ShouldClearLog() && !terminal.ClearAttendanceLog(machineNumber)) {
+    sink.LogClearRefused(row);
+  }
   sink.TerminalTransferred(row, taken);
   return taken;
 }
@@ -79,6 +89,23 @@ void RunTransfer(const TransferJob& job, TerminalClient& terminal, TransferSink&
   for (int row = 1; row <= count; ++row) {
     sink.StatusChanged(row, RowStatus::kNone);
     sink.ProgressChanged(row, 0);
+  }
+  const bool anyTicked =
+      std::find(job.ticked.begin(), job.ticked.end(), true) != job.ticked.end() && count > 0;
+  std::optional<RecordFileLock> lock;
+  if (anyTicked) {
+    bool waiting = false;
+    try {
+      lock.emplace(job.recordFilePath, job.lockWaitLimit, [&] {
+        if (!waiting) sink.WaitingForOtherTransfer(true);
+        waiting = true;
+        sink.Refresh();
+      });
+    } catch (...) {
+      if (waiting) sink.WaitingForOtherTransfer(false);
+      throw;
+    }
+    if (waiting) sink.WaitingForOtherTransfer(false);
   }
   for (int row = 1; row <= count; ++row) {
     const DeviceEntry& device = job.devices[row - 1];

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "core/DeviceSettings.h"
+#include "transfer/RecordFileLock.h"
 #include "transfer/RecordFileMerger.h"
 
 namespace miravel {
@@ -30,6 +32,16 @@ class TransferSink {
   virtual bool ShouldClearLog() = 0;
   // A terminal's transfer ran to its end; records is how many it delivered.
   virtual void TerminalTransferred(int row, int records) { (void)row, (void)records; }
+  // The terminal refused to hand over its log: nothing of it was merged and
+  // its log was not cleared. The row's status is the failed one.
+  virtual void LogReadRefused(int row) { (void)row; }
+  // The records are in the record file, but the terminal refused to clear
+  // them: the next run brings them again.
+  virtual void LogClearRefused(int row) { (void)row; }
+  // Another transfer into the same record file is running: this one starts
+  // waiting for it (true; Refresh is called while it waits) or has stopped
+  // waiting (false: it got its turn, or gave up with an error).
+  virtual void WaitingForOtherTransfer(bool waiting) { (void)waiting; }
   // The run is done with the row (transferred, failed, skipped or unticked).
   virtual void RowFinished(int row) { (void)row; }
 };
@@ -40,18 +52,20 @@ struct TransferJob {
   std::string recordFilePath;
   std::string programFolder;
   std::function<CalendarDate()> today;  // the computer's date when not set
+  std::chrono::milliseconds lockWaitLimit = kTransferLockWaitLimit;
 };
 
 // Runs the transfer over every ticked device in list order: connect, take the
 // whole log into the record file and the day's backup, clear the log when the
-// option says so, disconnect. An unreachable terminal only gets the failed
-// status. A conversion error, a file error, an impossible record date or a
-// link error stops the whole run with AppError; the terminal being transferred
-// is then disconnected, its files are closed, the record file stays as it was
-// before that terminal and its log is not cleared.
+// option says so, disconnect. The record file is locked against other
+// transfers for the whole run (waiting for one that is running). An unreachable terminal only gets
+// the failed status. A conversion error, a file error, an impossible record date or a link error
+// stops the whole run with AppError; the terminal being transferred is then disconnected, its files
+// are closed, the record file stays as it was before that terminal and its log is not cleared.
 void RunTransfer(const TransferJob& job, TerminalClient& terminal, TransferSink& sink);
 
-// The transfer of one connected terminal; returns the number of records taken.
+// The transfer of one connected terminal; returns the number of records taken
+// (0 when the terminal refused to hand over its log).
 int TransferTerminal(TerminalClient& terminal, TransferSink& sink, const TransferJob& job, int row,
                      int machineNumber, const std::string& inOutMode);
 

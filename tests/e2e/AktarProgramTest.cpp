@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <memory>
 
 #include "tests/e2e/E2eSupport.h"
 #include "tests/support/EmulatorProcess.h"
@@ -94,7 +96,7 @@ TEST_F(AktarProgramTest, BrokenLinkStopsWithFilesUntouchedAndTheNextRunBringsEve
     EXPECT_EQ(result.exitCode, 2);
     EXPECT_NE(result.err, "");
     EXPECT_EQ(ReadFile(recordPath), oldBytes);
-    EXPECT_FALSE(FileExists(recordPath + ".gcc"));
+    EXPECT_FALSE(test::MergeFileLeft(recordPath));
     EXPECT_EQ(ReadStateLog(statePath), log);
   }
 
@@ -181,7 +183,7 @@ TEST_F(AktarProgramTest, ImpossibleRecordDateStopsAtItsTerminalAndKeepsWhatWasDo
   std::vector<std::string> expected = oldLines;
   for (const wire::LogRecord& record : firstLog) expected.push_back(ExpectedLine(record));
   EXPECT_EQ(Sorted(Lines(ReadFile(recordPath))), Sorted(expected));
-  EXPECT_FALSE(FileExists(recordPath + ".gcc"));
+  EXPECT_FALSE(test::MergeFileLeft(recordPath));
   EXPECT_TRUE(ReadStateLog(statePath).empty());
   EXPECT_EQ(ReadStateLog(folder / "second.txt"), secondLog);
 }
@@ -204,6 +206,40 @@ TEST_F(AktarProgramTest, SerialAlwaysExitTerminalFillsAMissingRecordFileWithExit
   for (const wire::LogRecord& record : log) expected.push_back(ExpectedLine(record, 0));
   EXPECT_EQ(ReadFile(recordPath), JoinLines(expected));
   EXPECT_TRUE(ReadStateLog(statePath).empty());
+}
+
+// A scheduled run and another one meet on one record file, each clearing its
+// terminal's log: the second waits for the first, and no record is lost.
+TEST_F(AktarProgramTest, TwoRunsIntoOneRecordFileTakeTurnsAndLoseNothing) {
+  const std::vector<std::string> oldLines = MakeRecordLines(100000, 41);
+  WriteFile(recordPath, JoinLines(oldLines));
+  std::vector<std::string> expected = oldLines;
+  std::vector<std::unique_ptr<EmulatorProcess>> terminals;
+  std::vector<std::string> folders;
+  for (int i = 0; i < 2; ++i) {
+    const std::string office = folder / ("ofis" + std::to_string(i));
+    const std::vector<wire::LogRecord> log = MakeLog(20000, 42 + i);
+    for (const wire::LogRecord& record : log) expected.push_back(ExpectedLine(record));
+    std::filesystem::create_directories(office + "/yedekler");
+    WriteStateFile(office + "/terminal.txt", log);
+    terminals.push_back(std::make_unique<EmulatorProcess>(
+        std::vector<std::string>{"--listen", "127.0.0.1:0", "--state", office + "/terminal.txt"}));
+    WriteSettings(office + "/", recordPath, true, {EthernetRow("Kapı", terminals.back()->Port())});
+    folders.push_back(office + "/");
+  }
+  ProgramRun first(AktarPath(), {"--folder", folders[0]}, folders[0]);
+  ProgramRun second(AktarPath(), {"--folder", folders[1]}, folders[1]);
+  for (ProgramRun* run : {&first, &second}) {
+    const int status = run->Wait();
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << run->Stderr();
+    EXPECT_EQ(run->Stdout(), "1 Kapı: aktarıldı, 20000 kayıt\n");
+  }
+  for (auto& terminal : terminals) terminal->Stop();
+  EXPECT_EQ(Sorted(Lines(ReadFile(recordPath))), Sorted(expected));
+  for (const std::string& office : folders)
+    EXPECT_TRUE(ReadStateLog(office + "terminal.txt").empty());
+  EXPECT_FALSE(test::MergeFileLeft(recordPath));
 }
 
 }  // namespace

@@ -28,6 +28,7 @@ class RecordingSink : public TransferSink {
     return clearLog;
   }
   void TerminalTransferred(int row, int records) override { taken[row] = records; }
+  void WaitingForOtherTransfer(bool waiting) override { waits.push_back(waiting); }
 
   RowStatus Status(int row) { return status_[row]; }
 
@@ -35,6 +36,7 @@ class RecordingSink : public TransferSink {
   std::function<void()> onClearQuestion;
   std::map<int, std::vector<int>> progress;
   std::map<int, int> taken;
+  std::vector<bool> waits;
 
  private:
   std::map<int, RowStatus> status_;
@@ -211,7 +213,7 @@ TEST_F(TransferRunTest, StopInsideATerminalKeepsFileAndLogAndDisconnects) {
   EXPECT_EQ(ReadFile(job.recordFilePath), old);
   EXPECT_EQ(terminal.log.size(), 6u);
   EXPECT_EQ(terminal.CallCount("ClearAttendanceLog"), 0);
-  EXPECT_FALSE(test::FileExists(job.recordFilePath + ".gcc"));
+  EXPECT_FALSE(test::MergeFileLeft(job.recordFilePath));
 }
 
 TEST_F(TransferRunTest, BadNumbersStopTheRunWithTheIntegerMessage) {
@@ -230,6 +232,25 @@ TEST_F(TransferRunTest, BadNumbersStopTheRunWithTheIntegerMessage) {
   job.devices = {Serial("Comx")};
   EXPECT_EQ(RunError(), "'x' is not a valid integer value");
   EXPECT_EQ(terminal.CallCount("ConnectSerial"), 0);
+}
+
+TEST_F(TransferRunTest, AnotherTransferIntoTheRecordFileIsWaitedForAndGivenUpAfterTheLimit) {
+  job.devices = {Ethernet("a")};
+  job.ticked = {true};
+  terminal.log = Records(2);
+  job.lockWaitLimit = std::chrono::milliseconds(300);
+  {
+    const RecordFileLock other(job.recordFilePath, std::chrono::seconds(1), nullptr);
+    const std::string message = RunError();
+    EXPECT_NE(message.find("başka bir aktarım sürüyor"), std::string::npos) << message;
+    EXPECT_THAT(sink.waits, ElementsAre(true, false));
+    EXPECT_EQ(terminal.CallCount("ConnectNetwork"), 0);
+  }
+  // Once the other run has ended, the next one goes through without waiting.
+  sink.waits.clear();
+  Run();
+  EXPECT_TRUE(sink.waits.empty());
+  EXPECT_EQ(sink.taken[1], 2);
 }
 
 }  // namespace

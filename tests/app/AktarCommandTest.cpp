@@ -1,0 +1,66 @@
+// miravel-aktar's own rules, with the fake terminal: what a schedule sees in
+// its exit status and output when something is wrong around the transfer.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "app/AktarCommand.h"
+#include "tests/support/FakeTerminal.h"
+#include "tests/support/TempFolder.h"
+
+namespace miravel {
+namespace {
+
+using test::FakeTerminal;
+using test::TempFolder;
+using test::WriteFile;
+
+class AktarCommandTest : public ::testing::Test {
+ protected:
+  void SetUp() override { std::filesystem::create_directory(folder / "yedekler"); }
+
+  int Run(const std::string& programFolder) {
+    out.str("");
+    err.str("");
+    AktarOptions options;
+    options.programFolder = programFolder;
+    return RunAktar(options, terminal, out, err, false);
+  }
+
+  void Settings(const std::string& connectionType) {
+    WriteFile(folder / "cihazlar.ini",
+              "[ayarlar]\r\ndosya=" + folder / "tr500.txt" +
+                  "\r\n[cihaz1]\r\nadi=Kapi\r\nbaglantitipi=" + connectionType +
+                  "\r\nmakineno=1\r\nipadres=127.0.0.1\r\nipport=1\r\n");
+  }
+
+  TempFolder folder;
+  FakeTerminal terminal;
+  std::ostringstream out;
+  std::ostringstream err;
+};
+
+// A schedule with a mistyped folder must fail, not report success for ever.
+TEST_F(AktarCommandTest, MissingFolderOrSettingsFileFailsNamingThePath) {
+  EXPECT_EQ(Run(folder / "yok/"), kAktarStopped);
+  EXPECT_NE(err.str().find(folder / "yok/"), std::string::npos) << err.str();
+
+  EXPECT_EQ(Run(folder.Path()), kAktarStopped);
+  EXPECT_NE(err.str().find(folder / "cihazlar.ini"), std::string::npos) << err.str();
+  EXPECT_EQ(terminal.calls.size(), 0u);
+}
+
+TEST_F(AktarCommandTest, NothingToTransferIsSaidOnStderrWithSuccess) {
+  Settings("Modem");
+  EXPECT_EQ(Run(folder.Path()), kAktarAllTransferred);
+  EXPECT_EQ(out.str(), "1 Kapi: bağlantı tipi tanınmadı, atlandı\n");
+  EXPECT_NE(err.str().find("hiçbir kayıt aktarılmadı"), std::string::npos) << err.str();
+
+  WriteFile(folder / "cihazlar.ini", "[ayarlar]\r\nsilkontrol=1\r\n");
+  EXPECT_EQ(Run(folder.Path()), kAktarAllTransferred);
+  EXPECT_NE(err.str().find("hiç cihaz yok"), std::string::npos) << err.str();
+}
+
+}  // namespace
+}  // namespace miravel
