@@ -8,7 +8,10 @@
 
 namespace miravel {
 
-int ParseInteger(std::string_view text) {
+namespace {
+
+template <typename Int>
+Int ParseWithin(std::string_view text) {
   const auto invalid = [&] {
     return AppError("'" + std::string(text) + "' is not a valid integer value");
   };
@@ -19,17 +22,29 @@ int ParseInteger(std::string_view text) {
     rest.remove_prefix(1);
   }
   if (rest.empty()) throw invalid();
-  std::int64_t value = 0;
+  // Accumulated as a negative number, whose range reaches one further.
+  Int value = 0;
   for (char c : rest) {
     if (c < '0' || c > '9') throw invalid();
-    value = value * 10 + (c - '0');
-    if (value > static_cast<std::int64_t>(std::numeric_limits<int>::max()) + 1) throw invalid();
+    const int digit = c - '0';
+    if (value < (std::numeric_limits<Int>::min() + digit) / 10) throw invalid();
+    value = value * 10 - digit;
   }
-  if (negative) value = -value;
-  if (value > std::numeric_limits<int>::max() || value < std::numeric_limits<int>::min()) {
-    throw invalid();
+  if (!negative) {
+    if (value == std::numeric_limits<Int>::min()) throw invalid();
+    value = -value;
   }
-  return static_cast<int>(value);
+  return value;
+}
+
+}  // namespace
+
+int ParseInteger(std::string_view text) {
+  return ParseWithin<int>(text);
+}
+
+std::int64_t ParseInteger64(std::string_view text) {
+  return ParseWithin<std::int64_t>(text);
 }
 
 std::string PadNumber(int width, std::int64_t value) {

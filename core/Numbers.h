@@ -10,6 +10,8 @@ namespace miravel {
 // optional blanks, an optional sign, decimal digits, within 32 bits. Anything
 // else throws AppError "'<text>' is not a valid integer value".
 int ParseInteger(std::string_view text);
+// The same within 64 bits, for texts that are only checked to be numbers.
+std::int64_t ParseInteger64(std::string_view text);
 
 // Decimal text of value, zero-padded on the left to width characters; a longer
 // text keeps only its last width characters. The minus sign counts as a

@@ -89,7 +89,8 @@ int OpenPlainFile(const std::string& path, int flags, const std::string& what, m
   return fd;
 }
 
-void WriteFileAtomically(const std::string& linkOrPath, std::string_view bytes) {
+void WriteFileAtomically(const std::string& linkOrPath, std::string_view bytes,
+                         const std::string& scratchName) {
   const std::string path = FollowLinks(linkOrPath);
   // A FIFO or device there is not ours to replace by a plain file.
   struct stat existing {};
@@ -98,12 +99,19 @@ void WriteFileAtomically(const std::string& linkOrPath, std::string_view bytes) 
   }
   const std::string folder = FolderOf(path);
   const std::string name = path.substr(folder.size());
-  std::string pattern = folder + "." + name + ".XXXXXX";
-  std::vector<char> temp(pattern.begin(), pattern.end());
-  temp.push_back('\0');
-  const int fd = ::mkstemp(temp.data());
+  std::string tempPath;
+  int fd = -1;
+  if (scratchName.empty()) {
+    std::string pattern = folder + "." + name + ".XXXXXX";
+    std::vector<char> temp(pattern.begin(), pattern.end());
+    temp.push_back('\0');
+    fd = ::mkstemp(temp.data());
+    tempPath = temp.data();
+  } else {
+    tempPath = folder + scratchName;
+    fd = OpenPlainFile(tempPath, O_WRONLY | O_CREAT | O_TRUNC, "Dosya", 0600);
+  }
   if (fd < 0) throw WriteError(linkOrPath);
-  const std::string tempPath(temp.data());
 
   // Keep the permissions of the file we replace; a new file gets the usual ones.
   struct stat old {};

@@ -1,0 +1,33 @@
+#include "personnel/Person.h"
+
+#include "core/Numbers.h"
+#include "core/Utf8.h"
+
+namespace miravel {
+namespace {
+
+const std::array<const char*, 4> kPrivilegeNames = {"Normal", "Kayıtçı", "Yetkili", "Supervizor"};
+
+}  // namespace
+
+std::string FormatPerNo(int enrollNumber) {
+  return PadNumber(5, enrollNumber);
+}
+
+std::string PrivilegeName(int privilege) {
+  if (privilege < 0 || privilege >= static_cast<int>(kPrivilegeNames.size())) return {};
+  return kPrivilegeNames[static_cast<std::size_t>(privilege)];
+}
+
+std::optional<int> PrivilegeNumber(const std::string& name) {
+  for (std::size_t i = 0; i < kPrivilegeNames.size(); ++i) {
+    if (name == kPrivilegeNames[i]) return static_cast<int>(i);
+  }
+  return std::nullopt;
+}
+
+bool IsPresentTemplate(const std::string& text) {
+  return CharCount(TrimBlanks(text)) > 10;
+}
+
+}  // namespace miravel

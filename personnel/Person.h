@@ -1,0 +1,37 @@
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+
+namespace miravel {
+
+// A person as the office knows them, on a terminal or in the store on this
+// computer. The privilege is kept as its name, since the lists and the files
+// hold names and a name that is none of the four must survive unchanged.
+struct Person {
+  std::string perNo;  // five digits as written by FormatPerNo; up to 10 characters as read
+  std::string name;
+  std::string privilege;  // "Normal", "Kayıtçı", "Yetkili", "Supervizor" or any stored text
+  std::string cardNumber;
+  std::string password;
+  bool hasFingerprint = false;
+};
+
+inline constexpr int kTemplateSlots = 10;
+using TemplateTexts = std::array<std::string, kTemplateSlots>;
+
+// The Per.No text of an enroll number: five characters, zero-padded on the
+// left, the last five kept when longer (7 gives 00007, 123456 gives 23456).
+std::string FormatPerNo(int enrollNumber);
+
+// The name of privilege number 0..3; "" for any other number.
+std::string PrivilegeName(int privilege);
+// The number of a privilege name (exact, case-sensitive); none for other text.
+std::optional<int> PrivilegeNumber(const std::string& name);
+
+// Whether a stored or received template text counts as a template: longer
+// than 10 characters once the blanks around it are removed.
+bool IsPresentTemplate(const std::string& text);
+
+}  // namespace miravel

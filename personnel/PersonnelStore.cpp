@@ -1,0 +1,131 @@
+#include "personnel/PersonnelStore.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "core/AppError.h"
+#include "core/Cp1254.h"
+#include "core/Numbers.h"
+#include "core/SafeFile.h"
+#include "core/Utf8.h"
+
+namespace miravel {
+namespace {
+
+constexpr std::size_t kListLineChars = 15;
+constexpr std::size_t kPerNoChars = 10;
+constexpr std::size_t kShortestPerNo = 3;
+
+// Creates the list empty when it is missing, as the office's store always did.
+void CreateEmptyList(const std::string& listPath, const std::string& folder) {
+  const int fd = OpenPlainFile(listPath, O_WRONLY | O_CREAT, "Personel listesi");
+  if (fd < 0) {
+    if (errno == ENOENT) throw FileError("Personel klasörü bulunamadı", folder, errno);
+    throw FileError("Personel listesi oluşturulamadı", listPath, errno);
+  }
+  ::close(fd);
+}
+
+}  // namespace
+
+PersonnelStore::PersonnelStore(const std::string& officeFolder) {
+  folder_ = officeFolder;
+  if (!folder_.empty() && folder_.back() != '/') folder_ += '/';
+  folder_ += "personel/";
+  listPath_ = folder_ + "personel.ini";
+  detailPath_ = folder_ + "parmakizi.ini";
+}
+
+std::vector<std::string> PersonnelStore::ReadList() const {
+  std::string bytes;
+  if (!ReadWholeFile(listPath_, bytes)) {
+    CreateEmptyList(listPath_, folder_);
+    return {};
+  }
+  std::vector<std::string> perNos;
+  std::size_t pos = 0;
+  while (pos < bytes.size()) {
+    std::size_t end = bytes.find('\n', pos);
+    const std::size_t next = end == std::string::npos ? bytes.size() : end + 1;
+    if (end == std::string::npos) end = bytes.size();
+    if (end > pos && bytes[end - 1] == '\r') --end;
+    // One byte is one character in the file's code page.
+    std::string text =
+        Cp1254ToUtf8(std::string_view(bytes).substr(pos, end - pos).substr(0, kListLineChars));
+    pos = next;
+    if (text.empty()) text = "0";
+    ParseInteger64(text);
+    if (CharCount(text) < kShortestPerNo) continue;
+    perNos.push_back(CutToChars(text, kPerNoChars));
+  }
+  return perNos;
+}
+
+void PersonnelStore::AppendToList(const std::string& perNo) const {
+  const int fd = OpenPlainFile(listPath_, O_WRONLY | O_CREAT | O_APPEND, "Personel listesi");
+  if (fd < 0) {
+    if (errno == ENOENT) throw FileError("Personel klasörü bulunamadı", folder_, errno);
+    throw WriteError(listPath_);
+  }
+  const bool written = WriteAll(fd, Utf8ToCp1254(perNo) + "\r\n");
+  const bool closed = ::close(fd) == 0;
+  if (!written || !closed) throw WriteError(listPath_);
+}
+
+void PersonnelStore::RewriteList(const std::vector<std::string>& perNos) const {
+  std::string bytes;
+  for (const std::string& perNo : perNos) bytes += Utf8ToCp1254(perNo) + "\r\n";
+  WriteFileAtomically(listPath_, bytes, "_personel.ini");
+}
+
+IniFile& PersonnelStore::Details() {
+  if (!details_) details_ = std::make_unique<IniFile>(detailPath_);
+  return *details_;
+}
+
+void PersonnelStore::Release() {
+  details_.reset();
+}
+
+std::string PersonnelStore::TemplateKey(int slot) {
+  return "parmakizi" + std::to_string(slot);
+}
+
+Person PersonnelStore::ReadPerson(const std::string& perNo) {
+  IniFile& file = Details();
+  Person person;
+  person.perNo = perNo;
+  person.name = file.ReadString(perNo, "isim", "", kReadLimit);
+  person.privilege = file.ReadString(perNo, "yetki", "Normal", kReadLimit);
+  person.cardNumber = file.ReadString(perNo, "kartno", "", kReadLimit);
+  person.password = file.ReadString(perNo, "sifre", "", kReadLimit);
+  for (int slot = 0; slot < kTemplateSlots && !person.hasFingerprint; ++slot) {
+    person.hasFingerprint = IsPresentTemplate(ReadTemplate(perNo, slot));
+  }
+  return person;
+}
+
+std::string PersonnelStore::ReadTemplate(const std::string& perNo, int slot) {
+  return Details().ReadString(perNo, TemplateKey(slot), "", std::string::npos);
+}
+
+void PersonnelStore::WritePersonal(const Person& person) {
+  IniFile& file = Details();
+  IniWriteGroup group(file);
+  file.WriteString(person.perNo, "isim", person.name);
+  file.WriteString(person.perNo, "yetki", person.privilege);
+  file.WriteString(person.perNo, "kartno", person.cardNumber);
+  file.WriteString(person.perNo, "sifre", person.password);
+}
+
+void PersonnelStore::WriteTemplate(const std::string& perNo, int slot, const std::string& text) {
+  Details().WriteString(perNo, TemplateKey(slot), text);
+}
+
+void PersonnelStore::ErasePerson(const std::string& perNo) {
+  Details().EraseSection(perNo);
+}
+
+}  // namespace miravel
