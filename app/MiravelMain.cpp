@@ -4,11 +4,11 @@
 #include "core/AppState.h"
 #include "core/DeviceSettings.h"
 #include "terminal/WireTerminalClient.h"
-#include "ui/MainForm.h"
-#include "ui/PersonnelForm.h"
+#include "ui/ConfirmDialog.h"
+#include "ui/MainWindow.h"
+#include "ui/PersonnelWindow.h"
 #include "ui/QtUiServices.h"
-#include "ui/SettingsForm.h"
-#include "ui/WarningForm.h"
+#include "ui/SettingsWindow.h"
 
 int main(int argc, char** argv) {
   using namespace miravel;
@@ -29,12 +29,12 @@ int main(int argc, char** argv) {
 
   // The windows in the order the program has always created them: the main
   // window first, so that cihazlar.ini is loaded before the others exist.
-  Tmainform mainform(state, mainTerminal, ui);
-  Tayarlarform ayarlarform(state, settingsTerminal, ui, &mainform);
-  Tpersonelform personelform(state, personnelTerminal, ui, &ayarlarform);
-  Tuyariform uyariform(&ayarlarform);
-  mainform.SetSettingsWindow(&ayarlarform);
+  MainWindow mainWindow(state, mainTerminal, ui);
+  SettingsWindow settingsWindow(state, settingsTerminal, ui, &mainWindow);
+  PersonnelWindow personnelWindow(state, personnelTerminal, ui, &settingsWindow);
+  ConfirmDialog confirmDialog(&settingsWindow);
+  mainWindow.SetSettingsWindow(&settingsWindow);
 
-  mainform.show();
+  mainWindow.show();
   return application.exec();
 }

@@ -3,12 +3,13 @@
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
+#include <QPushButton>
 #include <cstdio>
 
 #include "core/AppState.h"
 #include "core/DeviceSettings.h"
 #include "terminal/WireTerminalClient.h"
-#include "ui/MainForm.h"
+#include "ui/MainWindow.h"
 #include "ui/QtUiServices.h"
 
 int main(int argc, char** argv) {
@@ -25,12 +26,12 @@ int main(int argc, char** argv) {
   QtUiServices ui;
   WireTerminalClient terminal(
       [&state](int comPort) { return SerialDevicePath(*state.settingsFile, comPort); });
-  Tmainform window(state, terminal, ui);
+  MainWindow window(state, terminal, ui);
   window.show();
   QApplication::processEvents();
   const QString output = QDir(argv[2]).absolutePath();
   window.grab().save(output + "/ana-pencere-once.png");
-  window.baglanbutonClick();
+  window.findChild<QPushButton*>("transferButton")->click();
   QApplication::processEvents();
   window.grab().save(output + "/ana-pencere-sonra.png");
   std::printf("%s/ana-pencere-once.png\n%s/ana-pencere-sonra.png\n", qPrintable(output),

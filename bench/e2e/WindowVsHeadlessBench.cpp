@@ -4,13 +4,14 @@
 // One emulated terminal holds `records` records (default 100,000); the record
 // file has `lines` lines (default 1,000,000). Each round runs miravel-aktar and
 // then the window (offscreen, a real WireTerminalClient, a click on
-// baglanbuton), each on a fresh copy of the record file and a fresh emulator
+// "Bilgileri Aktar"), each on a fresh copy of the record file and a fresh emulator
 // with the same log (default 5 rounds). Prints the median time of each and their ratio.
 // Goal: the window at most 1.2 x the headless time.
 
 #include <sys/wait.h>
 
 #include <QApplication>
+#include <QPushButton>
 #include <QTest>
 #include <algorithm>
 #include <chrono>
@@ -26,7 +27,7 @@
 #include "tests/support/EmulatorProcess.h"
 #include "tests/support/FakeUiServices.h"
 #include "tests/support/TempFolder.h"
-#include "ui/MainForm.h"
+#include "ui/MainWindow.h"
 
 namespace {
 
@@ -80,11 +81,11 @@ double RunWindow(const Setup& setup) {
   WireTerminalClient terminal(
       [settingsPath](int comPort) { return SerialDevicePath(IniFile(settingsPath), comPort); });
   test::FakeUiServices ui;
-  Tmainform form(state, terminal, ui);
+  MainWindow form(state, terminal, ui);
   form.show();
   QApplication::processEvents();
   const auto start = Clock::now();
-  QTest::mouseClick(form.baglanbuton, Qt::LeftButton);
+  QTest::mouseClick(form.findChild<QPushButton*>("transferButton"), Qt::LeftButton);
   const double seconds = Seconds(Clock::now() - start);
   if (!ui.errors.isEmpty()) {
     std::fprintf(stderr, "the window stopped: %s\n", ui.errors.first().toStdString().c_str());

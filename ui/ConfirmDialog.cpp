@@ -1,8 +1,8 @@
-#include "ui/WarningForm.h"
+#include "ui/ConfirmDialog.h"
 
 namespace miravel {
 
-Tuyariform::Tuyariform(QWidget* parent) : QDialog(parent) {
+ConfirmDialog::ConfirmDialog(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("Uyarı"));
   setFixedSize(360, 160);
 }

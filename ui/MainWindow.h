@@ -32,46 +32,27 @@ class BannerLabel : public QLabel {
 // The window the program opens with: one row per configured terminal, the
 // transfer of their attendance records into the record file, the settings
 // window and the delete-after-transfer option. Closing it ends the program.
-class Tmainform : public QWidget {
+//
+// Controls carry object names (transferButton, settingsButton, exitButton,
+// deleteAfterTransferBox, deviceGrid, topBanner, bottomBanner) by which tests
+// and tools find them.
+class MainWindow : public QWidget {
   Q_OBJECT
 
  public:
-  // Columns of GridView1.
+  // Columns of the device grid.
   enum Column { kTick = 0, kName = 1, kConnection = 2, kProgress = 3, kStatus = 4 };
 
-  // Runs FormCreate: opens cihazlar.ini and loads the settings and the list.
-  Tmainform(AppState& state, TerminalClient& terminal, UiServices& ui, QWidget* parent = nullptr);
-  ~Tmainform() override;
+  // Opens cihazlar.ini and loads the settings and the list.
+  MainWindow(AppState& state, TerminalClient& terminal, UiServices& ui, QWidget* parent = nullptr);
+  ~MainWindow() override;
 
-  // Shown modally by ayarlarbutonClick; the main window rebuilds its rows when
-  // it closes. Set once the settings window exists.
+  // Shown modally by "Ayarlar"; the main window rebuilds its rows when it
+  // closes. Set once the settings window exists.
   void SetSettingsWindow(QWidget* settingsWindow) { settingsWindow_ = settingsWindow; }
 
   // The address the banners open: the help page shipped beside the program.
   QUrl HelpAddress() const;
-
-  // Controls, named as the office knows them.
-  BannerLabel* Image1;
-  BannerLabel* Image2;
-  QPushButton* baglanbuton;
-  QPushButton* ayarlarbuton;
-  QPushButton* cikisbuton;
-  QCheckBox* silkontrol;
-  QLabel* Label1;
-  QLabel* Label2;
-  ReportGrid* GridView1;
-  QList<QPixmap> ImageList2;
-
-  void FormCreate();
-  void FormShow();
-  void FillDeviceRows();
-  void baglanbutonClick();
-  void ayarlarbutonClick();
-  void cikisbutonClick();
-  void silkontrolClick();
-  void Image1DblClick();
-  void Image2DblClick();
-  void FormClose();
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -80,11 +61,36 @@ class Tmainform : public QWidget {
  private:
   void BuildControls();
 
+  // FormCreate: the settings file is opened and read once, at creation.
+  void LoadSettings();
+  void FillDeviceRows();
+  // "Bilgileri Aktar" (baglanbuton).
+  void TransferRecords();
+  // "Ayarlar" (ayarlarbuton).
+  void OpenSettingsWindow();
+  // The "Kayıtları aktardıktan / Sonra sil" box (silkontrol).
+  void StoreDeleteAfterTransfer();
+  // A double-click on either banner.
+  void OpenHelpPage();
+  // FormClose.
+  void ReleaseSettingsFile();
+
   AppState& state_;
   TerminalClient& terminalClient_;
   UiServices& ui_;
   QWidget* settingsWindow_ = nullptr;
   bool shownOnce_ = false;
+
+  BannerLabel* topBanner_ = nullptr;
+  BannerLabel* bottomBanner_ = nullptr;
+  QPushButton* transferButton_ = nullptr;
+  QPushButton* settingsButton_ = nullptr;
+  QPushButton* exitButton_ = nullptr;
+  QCheckBox* deleteAfterTransferBox_ = nullptr;
+  QLabel* deleteAfterFirstLine_ = nullptr;
+  QLabel* deleteAfterSecondLine_ = nullptr;
+  ReportGrid* deviceGrid_ = nullptr;
+  QList<QPixmap> statusImages_;
 };
 
 // "IP: ..." or "Mak.No: ..." for the connection column; empty for any other

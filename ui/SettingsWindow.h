@@ -6,12 +6,12 @@ namespace miravel {
 
 // The window that keeps the device list, chooses the record file and runs the per-terminal
 // commands. Created once at start and shown modally when needed.
-class Tayarlarform : public TerminalDialog {
+class SettingsWindow : public TerminalDialog {
   Q_OBJECT
 
  public:
-  Tayarlarform(AppState& state, TerminalClient& terminal, UiServices& ui,
-               QWidget* parent = nullptr);
+  SettingsWindow(AppState& state, TerminalClient& terminal, UiServices& ui,
+                 QWidget* parent = nullptr);
 };
 
 }  // namespace miravel

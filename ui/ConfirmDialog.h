@@ -6,11 +6,11 @@ namespace miravel {
 
 // The confirmation dialog asked before a command that erases data on a
 // terminal. Created once at start and shown modally when needed.
-class Tuyariform : public QDialog {
+class ConfirmDialog : public QDialog {
   Q_OBJECT
 
  public:
-  explicit Tuyariform(QWidget* parent = nullptr);
+  explicit ConfirmDialog(QWidget* parent = nullptr);
 };
 
 }  // namespace miravel

@@ -6,12 +6,12 @@ namespace miravel {
 
 // The window that shows the users of one terminal beside the personnel store on this computer.
 // Created once at start and shown modally when needed.
-class Tpersonelform : public TerminalDialog {
+class PersonnelWindow : public TerminalDialog {
   Q_OBJECT
 
  public:
-  Tpersonelform(AppState& state, TerminalClient& terminal, UiServices& ui,
-                QWidget* parent = nullptr);
+  PersonnelWindow(AppState& state, TerminalClient& terminal, UiServices& ui,
+                  QWidget* parent = nullptr);
 };
 
 }  // namespace miravel

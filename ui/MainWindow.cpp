@@ -1,0 +1,236 @@
+#include "ui/MainWindow.h"
+
+#include <QCloseEvent>
+#include <QDialog>
+#include <QMouseEvent>
+#include <QShowEvent>
+#include <QUrl>
+
+#include "terminal/TerminalClient.h"
+#include "transfer/TransferRun.h"
+#include "ui/CommandGuard.h"
+#include "ui/Pictures.h"
+#include "ui/UiServices.h"
+
+namespace miravel {
+namespace {
+
+constexpr int kClientWidth = 768;
+constexpr int kClientHeight = 514;
+constexpr int kBannerHeight = 84;
+constexpr int kFooterHeight = 44;
+
+QString Q(const std::string& text) {
+  return QString::fromStdString(text);
+}
+
+// Shows a transfer in the grid: the cells change only when their value does,
+// and each refresh point lets the window paint without taking user input.
+class GridTransferSink : public TransferSink {
+ public:
+  GridTransferSink(ReportGrid& grid, QCheckBox& deleteAfter)
+      : grid_(grid), deleteAfter_(deleteAfter) {}
+
+  void StatusChanged(int row, RowStatus status) override {
+    grid_.SetCellValue(row - 1, MainWindow::kStatus, static_cast<int>(status));
+  }
+  void ProgressChanged(int row, int percent) override {
+    grid_.SetCellValue(row - 1, MainWindow::kProgress, percent);
+  }
+  void Refresh() override { CommandGuard::Pump(); }
+  bool ShouldClearLog() override { return deleteAfter_.isChecked(); }
+
+ private:
+  ReportGrid& grid_;
+  QCheckBox& deleteAfter_;
+};
+
+QPushButton* GlyphButton(QWidget* parent, const QString& text, const QPixmap& glyph,
+                         const QColor& colour) {
+  auto* button = new QPushButton(QIcon(glyph), text, parent);
+  button->setIconSize(glyph.size());
+  QFont font = button->font();
+  font.setBold(true);
+  button->setFont(font);
+  QPalette palette = button->palette();
+  palette.setColor(QPalette::ButtonText, colour);
+  button->setPalette(palette);
+  return button;
+}
+
+}  // namespace
+
+void BannerLabel::mouseDoubleClickEvent(QMouseEvent* event) {
+  emit DoubleClicked();
+  event->accept();
+}
+
+QString ConnectionDescription(const DeviceEntry& device) {
+  if (device.connectionType == kConnectionEthernet) {
+    return "IP: " + Q(device.ipAddress) + " /Port: " + Q(device.ipPort);
+  }
+  if (device.connectionType == kConnectionSerial) {
+    return "Mak.No: " + Q(device.machineNumber) + " /Port: " + Q(device.comPort) +
+           " /B.rate: " + Q(device.baudRate);
+  }
+  return {};
+}
+
+MainWindow::MainWindow(AppState& state, TerminalClient& terminal, UiServices& ui, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint),
+      state_(state),
+      terminalClient_(terminal),
+      ui_(ui) {
+  setObjectName("mainWindow");
+  setWindowTitle(QStringLiteral("  Miravel Parmak İzi Bilgi Transferi (Ver. 1.02)"));
+  setFixedSize(kClientWidth, kClientHeight);
+  BuildControls();
+  RunCommand(ui_, this, [this] { LoadSettings(); });
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::BuildControls() {
+  topBanner_ = new BannerLabel(this);
+  topBanner_->setObjectName("topBanner");
+  topBanner_->setGeometry(0, 0, kClientWidth, kBannerHeight);
+  topBanner_->setPixmap(BannerPicture(topBanner_->size(), true));
+  bottomBanner_ = new BannerLabel(this);
+  bottomBanner_->setObjectName("bottomBanner");
+  bottomBanner_->setGeometry(0, kClientHeight - kFooterHeight, kClientWidth, kFooterHeight);
+  bottomBanner_->setPixmap(BannerPicture(bottomBanner_->size(), false));
+  connect(topBanner_, &BannerLabel::DoubleClicked, this, &MainWindow::OpenHelpPage);
+  connect(bottomBanner_, &BannerLabel::DoubleClicked, this, &MainWindow::OpenHelpPage);
+
+  // deviceGrid_
+  deviceGrid_ = new ReportGrid(this);
+  deviceGrid_->setObjectName("deviceGrid");
+  deviceGrid_->SetColumns({
+      {QStringLiteral("Bağlan"), ColumnKind::CheckBox, 51, true, {}, false, true},
+      {QStringLiteral("Cihaz Adı"), ColumnKind::Text, 122},
+      {QStringLiteral("Bağlantı Şekli"), ColumnKind::Text, 238},
+      {QStringLiteral("Transfer Durumu"), ColumnKind::Progress, 105},
+      {QStringLiteral("Durum"), ColumnKind::Image, 72},
+  });
+  statusImages_ = StatusImages();
+  deviceGrid_->SetImageList(statusImages_);
+  deviceGrid_->SetHeaderHeight(18);
+  deviceGrid_->SetRowHeight(24);
+  deviceGrid_->setGeometry(12, kBannerHeight + 12, 596,
+                           kClientHeight - kBannerHeight - kFooterHeight - 24);
+
+  const int buttonsLeft = 620;
+  const int buttonWidth = 136;
+  transferButton_ =
+      GlyphButton(this, QStringLiteral("Bilgileri Aktar"), TransferGlyph(), QColor(0, 0, 255));
+  transferButton_->setObjectName("transferButton");
+  transferButton_->setGeometry(buttonsLeft, kBannerHeight + 12, buttonWidth, 44);
+  settingsButton_ =
+      GlyphButton(this, QStringLiteral("Ayarlar"), SettingsGlyph(), QColor(128, 0, 0));
+  settingsButton_->setObjectName("settingsButton");
+  settingsButton_->setGeometry(buttonsLeft, kBannerHeight + 64, buttonWidth, 44);
+  exitButton_ = GlyphButton(this, QStringLiteral("Çıkış   "), ExitGlyph(), QColor(255, 0, 0));
+  exitButton_->setObjectName("exitButton");
+  exitButton_->setGeometry(buttonsLeft, kBannerHeight + 116, buttonWidth, 44);
+
+  // silkontrol
+  deleteAfterTransferBox_ = new QCheckBox(this);
+  deleteAfterTransferBox_->setObjectName("deleteAfterTransferBox");
+  deleteAfterTransferBox_->setChecked(true);
+  deleteAfterTransferBox_->setGeometry(buttonsLeft, kBannerHeight + 180, 20, 20);
+  deleteAfterFirstLine_ = new QLabel(QStringLiteral("Kayıtları aktardıktan"), this);
+  deleteAfterFirstLine_->setObjectName("deleteAfterFirstLine");
+  deleteAfterFirstLine_->setGeometry(buttonsLeft + 22, kBannerHeight + 176, 126, 16);
+  deleteAfterSecondLine_ = new QLabel(QStringLiteral("Sonra sil"), this);
+  deleteAfterSecondLine_->setObjectName("deleteAfterSecondLine");
+  deleteAfterSecondLine_->setGeometry(buttonsLeft + 22, kBannerHeight + 192, 126, 16);
+
+  connect(transferButton_, &QPushButton::clicked, this, &MainWindow::TransferRecords);
+  connect(settingsButton_, &QPushButton::clicked, this, &MainWindow::OpenSettingsWindow);
+  connect(exitButton_, &QPushButton::clicked, this, &MainWindow::close);
+  connect(deleteAfterTransferBox_, &QCheckBox::toggled, this,
+          &MainWindow::StoreDeleteAfterTransfer);
+}
+
+void MainWindow::LoadSettings() {
+  state_.settingsFile = std::make_unique<IniFile>(state_.SettingsFilePath());
+  state_.settings = LoadAppSettings(*state_.settingsFile);
+  // Any stored value but "1" unticks the box, and the change writes "0" back.
+  deleteAfterTransferBox_->setChecked(state_.settings.deleteAfterTransfer);
+  state_.selectedDeviceIndex = 1;
+  state_.devices = LoadDeviceList(*state_.settingsFile);
+  deviceGrid_->SetRowCountTo(static_cast<int>(state_.devices.size()));
+}
+
+void MainWindow::FillDeviceRows() {
+  const auto count = static_cast<int>(state_.devices.size());
+  for (int row = 0; row < count && row < deviceGrid_->RowCount(); ++row) {
+    const DeviceEntry& device = state_.devices[row];
+    deviceGrid_->SetChecked(row, kTick, true);
+    deviceGrid_->SetCellText(row, kName, Q(device.name));
+    const QString description = ConnectionDescription(device);
+    if (!description.isEmpty()) deviceGrid_->SetCellText(row, kConnection, description);
+    deviceGrid_->SetCellValue(row, kStatus, 0);
+  }
+}
+
+void MainWindow::TransferRecords() {
+  if (CommandGuard::IsRunning()) return;
+  CommandGuard guard;
+  RunCommand(ui_, this, [this] {
+    TransferJob job;
+    job.devices = state_.devices;
+    for (int row = 0; row < static_cast<int>(job.devices.size()); ++row) {
+      job.ticked.push_back(row < deviceGrid_->RowCount() && deviceGrid_->IsChecked(row, kTick));
+    }
+    job.recordFilePath = state_.settings.recordFilePath;
+    job.programFolder = state_.programFolder;
+    GridTransferSink sink(*deviceGrid_, *deleteAfterTransferBox_);
+    RunTransfer(job, terminalClient_, sink);
+  });
+}
+
+void MainWindow::OpenSettingsWindow() {
+  if (auto* dialog = qobject_cast<QDialog*>(settingsWindow_)) dialog->exec();
+  deviceGrid_->ClearRows();
+  deviceGrid_->SetRowCountTo(static_cast<int>(state_.devices.size()));
+  FillDeviceRows();
+}
+
+void MainWindow::StoreDeleteAfterTransfer() {
+  if (!state_.settingsFile) return;
+  RunCommand(ui_, this, [this] {
+    state_.settings.deleteAfterTransfer = deleteAfterTransferBox_->isChecked();
+    WriteDeleteAfterTransfer(*state_.settingsFile, deleteAfterTransferBox_->isChecked());
+  });
+}
+
+QUrl MainWindow::HelpAddress() const {
+  return QUrl::fromLocalFile(QString::fromStdString(state_.programFolder + "yardim/index.html"));
+}
+
+void MainWindow::OpenHelpPage() {
+  ui_.OpenUrl(HelpAddress());
+}
+
+void MainWindow::ReleaseSettingsFile() {
+  state_.settingsFile.reset();
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  // Only the program's own show fills the rows, not a restore from the task bar.
+  if (!event->spontaneous() && !shownOnce_) {
+    shownOnce_ = true;
+    FillDeviceRows();
+  }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  ReleaseSettingsFile();
+  event->accept();
+}
+
+}  // namespace miravel

@@ -1,9 +1,0 @@
-#include "ui/PersonnelForm.h"
-
-namespace miravel {
-
-Tpersonelform::Tpersonelform(AppState& state, TerminalClient& terminal, UiServices& ui,
-                             QWidget* parent)
-    : TerminalDialog(state, terminal, ui, QStringLiteral("Personel"), QSize(800, 560), parent) {}
-
-}  // namespace miravel
