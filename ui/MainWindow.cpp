@@ -28,8 +28,9 @@ QString Q(const std::string& text) {
 // and each refresh point lets the window paint without taking user input.
 class GridTransferSink : public TransferSink {
  public:
-  GridTransferSink(ReportGrid& grid, QCheckBox& deleteAfter)
-      : grid_(grid), deleteAfter_(deleteAfter) {}
+  GridTransferSink(ReportGrid& grid, QCheckBox& deleteAfter, QLabel& note,
+                   const DeviceList& devices)
+      : grid_(grid), deleteAfter_(deleteAfter), note_(note), devices_(devices) {}
 
   void StatusChanged(int row, RowStatus status) override {
     grid_.SetCellValue(row - 1, MainWindow::kStatus, static_cast<int>(status));
@@ -39,10 +40,26 @@ class GridTransferSink : public TransferSink {
   }
   void Refresh() override { CommandGuard::Pump(); }
   bool ShouldClearLog() override { return deleteAfter_.isChecked(); }
+  void LogReadRefused(int row) override {
+    problems_ << Q(devices_[row - 1].name) + ": cihaz kayıtları vermedi, aktarılmadı.";
+  }
+  void LogClearRefused(int row) override {
+    problems_ << Q(devices_[row - 1].name) +
+                     ": kayıtlar aktarıldı, ama cihaz onları silmedi; kayıtlar cihazda duruyor.";
+  }
+  void WaitingForOtherTransfer(bool waiting) override {
+    note_.setText(waiting ? QStringLiteral("Başka bir aktarım sürüyor, bekleniyor…") : QString());
+  }
+
+  // What the user must hear about although the run went on.
+  const QStringList& Problems() const { return problems_; }
 
  private:
   ReportGrid& grid_;
   QCheckBox& deleteAfter_;
+  QLabel& note_;
+  const DeviceList& devices_;
+  QStringList problems_;
 };
 
 QPushButton* GlyphButton(QWidget* parent, const QString& text, const QPixmap& glyph,
@@ -147,6 +164,13 @@ void MainWindow::BuildControls() {
   deleteAfterSecondLine_->setObjectName("deleteAfterSecondLine");
   deleteAfterSecondLine_->setGeometry(buttonsLeft + 22, kBannerHeight + 192, 126, 16);
 
+  // Says why a transfer has not started yet: it waits for another one.
+  transferNote_ = new QLabel(this);
+  transferNote_->setObjectName("transferNote");
+  transferNote_->setWordWrap(true);
+  transferNote_->setStyleSheet(QStringLiteral("color: rgb(128, 0, 0);"));
+  transferNote_->setGeometry(buttonsLeft, kBannerHeight + 220, buttonWidth, 64);
+
   connect(transferButton_, &QPushButton::clicked, this, &MainWindow::TransferRecords);
   connect(settingsButton_, &QPushButton::clicked, this, &MainWindow::OpenSettingsWindow);
   connect(exitButton_, &QPushButton::clicked, this, &MainWindow::close);
@@ -187,8 +211,9 @@ void MainWindow::TransferRecords() {
     }
     job.recordFilePath = state_.settings.recordFilePath;
     job.programFolder = state_.programFolder;
-    GridTransferSink sink(*deviceGrid_, *deleteAfterTransferBox_);
+    GridTransferSink sink(*deviceGrid_, *deleteAfterTransferBox_, *transferNote_, job.devices);
     RunTransfer(job, terminalClient_, sink);
+    if (!sink.Problems().isEmpty()) ui_.ShowMessage(this, sink.Problems().join("\n"));
   });
 }
 

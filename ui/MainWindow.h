@@ -89,6 +89,7 @@ class MainWindow : public QWidget {
   QCheckBox* deleteAfterTransferBox_ = nullptr;
   QLabel* deleteAfterFirstLine_ = nullptr;
   QLabel* deleteAfterSecondLine_ = nullptr;
+  QLabel* transferNote_ = nullptr;
   ReportGrid* deviceGrid_ = nullptr;
   QList<QPixmap> statusImages_;
 };
