@@ -6,8 +6,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 
+#include "emulator/TerminalState.h"
 #include "tests/e2e/E2eSupport.h"
 #include "tests/support/EmulatorProcess.h"
 #include "tests/support/TempFolder.h"
@@ -204,6 +206,62 @@ TEST_F(AktarProgramTest, SerialAlwaysExitTerminalFillsAMissingRecordFileWithExit
   for (const wire::LogRecord& record : log) expected.push_back(ExpectedLine(record, 0));
   EXPECT_EQ(ReadFile(recordPath), JoinLines(expected));
   EXPECT_TRUE(ReadStateLog(statePath).empty());
+}
+
+// Staff keep placing fingers while miravel-aktar runs: records that arrive
+// between the reading of the log and its clearing stay on the terminal and
+// come with the next run. Every record the terminal ever held ends up in the
+// record file or still on the terminal; none is lost.
+TEST_F(AktarProgramTest, RecordsPunchedDuringATransferComeWithTheNextRun) {
+  const std::vector<std::string> oldLines = MakeRecordLines(1000, 61);
+  WriteFile(recordPath, JoinLines(oldLines));
+  emulator::TerminalState state;
+  for (int enroll = 1; enroll <= 20; ++enroll) state.users[enroll] = {"Personel", "", 0, true};
+  state.log = MakeLog(3000, 62);
+  emulator::SaveStateFile(statePath, state);
+  // Every reply waits, so that fingers land between the reading and the clearing.
+  EmulatorProcess terminal({"--listen", "127.0.0.1:0", "--state", statePath, "--punch-every-ms",
+                            "40", "--delay-ms", "250"});
+  WriteSettings(folder.Path(), recordPath, true, {EthernetRow("Ana Kapı", terminal.Port())});
+
+  std::vector<std::string> punched;  // as record-file lines, in the order made
+  const auto takePunches = [&] {
+    for (std::string line; !(line = terminal.ReadLine(std::chrono::milliseconds(5))).empty();) {
+      ASSERT_TRUE(line.starts_with("punched ")) << line;
+      punched.push_back(ExpectedLine(emulator::ParseState("[log]\n" + line.substr(8), "").log[0]));
+    }
+  };
+
+  const AktarResult first = RunAktar(folder.Path());
+  ASSERT_EQ(first.exitCode, 0) << first.err;
+  takePunches();
+  const std::size_t punchedBeforeSecondRun = punched.size();
+  int takenFirst = 0;
+  ASSERT_EQ(std::sscanf(first.out.c_str(), "1 Ana Kapı: aktarıldı, %d kayıt", &takenFirst), 1);
+  ASSERT_GT(punchedBeforeSecondRun, static_cast<std::size_t>(takenFirst - 3000 + 5))
+      << "fingers were placed after the first run read the log";
+
+  const AktarResult second = RunAktar(folder.Path());
+  ASSERT_EQ(second.exitCode, 0) << second.err;
+  terminal.Stop();
+  takePunches();
+
+  std::vector<std::string> required = oldLines;
+  for (const wire::LogRecord& record : state.log) required.push_back(ExpectedLine(record));
+  required.insert(required.end(), punched.begin(), punched.begin() + punchedBeforeSecondRun);
+  const std::vector<std::string> lines = Sorted(Lines(ReadFile(recordPath)));
+  required = Sorted(required);
+  EXPECT_TRUE(std::includes(lines.begin(), lines.end(), required.begin(), required.end()))
+      << "a record on the terminal before the second run is missing from the record file";
+
+  std::vector<std::string> everything = oldLines;
+  for (const wire::LogRecord& record : state.log) everything.push_back(ExpectedLine(record));
+  everything.insert(everything.end(), punched.begin(), punched.end());
+  std::vector<std::string> held = lines;
+  for (const wire::LogRecord& record : ReadStateLog(statePath)) {
+    held.push_back(ExpectedLine(record));
+  }
+  EXPECT_EQ(Sorted(held), Sorted(everything));
 }
 
 }  // namespace
