@@ -67,7 +67,7 @@ Canlı cihaz:
                            Her yeni kayıt standart çıktıya "punched " ile başlayan
                            bir satırla, [log] satırı biçiminde yazılır. Cihazda en
                            az bir kişi olmalı (--generate-users).
-                           Kayıt silme isteği yalnız programın okuduğu kayıtları
+                           Kayıt silme isteği yalnız programın aldığı kayıtları
                            siler; aktarım sırasında eklenenler cihazda kalır.
 
 Test için arızalar:
