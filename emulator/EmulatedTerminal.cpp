@@ -1,6 +1,8 @@
 #include "emulator/EmulatedTerminal.h"
 
 #include <algorithm>
+#include <iterator>
+#include <tuple>
 
 namespace miravel::emulator {
 
@@ -41,9 +43,36 @@ bool EmulatedTerminal::DeviceStatus(int index, int& value) const {
   }
 }
 
-void EmulatedTerminal::ClearLog() {
-  state_.log.clear();
+void EmulatedTerminal::ClearLog(std::size_t count) {
+  auto& log = state_.log;
+  log.erase(log.begin(), log.begin() + static_cast<std::ptrdiff_t>(std::min(count, log.size())));
   Save();
+}
+
+bool EmulatedTerminal::Punch(std::time_t now, std::uint64_t pick, wire::LogRecord& record) {
+  const auto& users = state_.users;
+  if (users.empty()) return false;
+  const int enroll =
+      std::next(users.begin(), static_cast<std::ptrdiff_t>(pick % users.size()))->first;
+  auto& log = state_.log;
+  const auto last = std::find_if(
+      log.rbegin(), log.rend(), [&](const wire::LogRecord& r) { return r.enrollNumber == enroll; });
+  const bool inside = last != log.rend() && last->inOutState == kEntryState;
+  const ClockReading clock = Clock(now);
+  record = {enroll,      inside ? kExitState : kEntryState,
+            clock.year,  clock.month,
+            clock.day,   clock.hour,
+            clock.minute};
+  // A clock set back must not put the new record before older ones.
+  const auto when = [](const wire::LogRecord& r) {
+    return std::tie(r.year, r.month, r.day, r.hour, r.minute);
+  };
+  if (!log.empty() && when(record) < when(log.back())) {
+    std::tie(record.year, record.month, record.day, record.hour, record.minute) = when(log.back());
+  }
+  log.push_back(record);
+  Save();
+  return true;
 }
 
 bool EmulatedTerminal::SetUser(int enrollNumber, const std::string& name,

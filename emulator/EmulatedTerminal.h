@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <ctime>
 #include <string>
 
@@ -26,7 +28,14 @@ class EmulatedTerminal {
   // 6 attendance records; other indexes are refused.
   bool DeviceStatus(int index, int& value) const;
 
-  void ClearLog();
+  // Removes count records from the front of the log (all of them when it
+  // holds fewer): the ones the program read; later ones stay.
+  void ClearLog(std::size_t count);
+  // Adds the record a finger placed now would make: the pick-th user (counted
+  // round the users), entering unless the user's last record is an entry,
+  // stamped with the terminal's clock but never before the last record, so
+  // the log stays in time order. False, and nothing added, without users.
+  bool Punch(std::time_t now, std::uint64_t pick, wire::LogRecord& record);
   // Creates or overwrites the user.
   bool SetUser(int enrollNumber, const std::string& name, const std::string& password,
                int privilege, bool enabled);

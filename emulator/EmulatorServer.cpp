@@ -46,8 +46,18 @@ void SplitHostPort(const std::string& text, std::string& host, std::string& port
 
 }  // namespace
 
-EmulatorServer::EmulatorServer(RequestHandler& handler, ServerOptions options)
-    : handler_(handler), options_(std::move(options)) {}
+EmulatorServer::EmulatorServer(RequestHandler& handler, ServerOptions options, PunchClock* punches)
+    : handler_(handler), options_(std::move(options)), punches_(punches) {}
+
+int EmulatorServer::WaitMs() const {
+  if (!punches_) return kPollSliceMs;
+  const auto untilDue = punches_->UntilDue(std::chrono::steady_clock::now()).count();
+  return static_cast<int>(std::min<std::int64_t>(kPollSliceMs, untilDue));
+}
+
+void EmulatorServer::PunchWhenDue() {
+  if (punches_) punches_->Tick(std::chrono::steady_clock::now());
+}
 
 EmulatorServer::~EmulatorServer() {
   CloseClient();
@@ -141,7 +151,9 @@ void EmulatorServer::CloseClient() {
 
 void EmulatorServer::Run(const std::atomic<bool>& stop) {
   lastSerialByte_ = std::chrono::steady_clock::now();
+  if (punches_) punches_->Start(lastSerialByte_);
   while (!stop) {
+    PunchWhenDue();
     pollfd fds[2];
     int count = 0;
     int clientSlot = -1;
@@ -158,7 +170,7 @@ void EmulatorServer::Run(const std::atomic<bool>& stop) {
       serialSlot = count;
       fds[count++] = {ptyMaster_, POLLIN, 0};
     }
-    const int ready = ::poll(fds, static_cast<nfds_t>(count), kPollSliceMs);
+    const int ready = ::poll(fds, static_cast<nfds_t>(count), WaitMs());
     if (ready < 0) {
       if (errno == EINTR) continue;
       throw AppError("poll başarısız");
@@ -208,7 +220,7 @@ void EmulatorServer::ServeSerial(const std::atomic<bool>& stop) {
   const ssize_t got = ::read(ptyMaster_, buffer, sizeof buffer);
   if (got <= 0) {
     // Nothing to read after all, or the line failed: wait instead of spinning.
-    std::this_thread::sleep_for(std::chrono::milliseconds(kPollSliceMs));
+    std::this_thread::sleep_for(std::chrono::milliseconds(WaitMs()));
     return;
   }
   lastSerialByte_ = std::chrono::steady_clock::now();
@@ -236,18 +248,22 @@ void EmulatorServer::AnswerSerialFrames(const std::atomic<bool>& stop) {
 }
 
 bool EmulatorServer::Reply(int fd, const Response& response, const std::atomic<bool>& stop) {
-  for (auto waited = std::chrono::milliseconds(0); waited < options_.delay && !stop;) {
-    const auto slice = std::min(options_.delay - waited, std::chrono::milliseconds(kPollSliceMs));
-    std::this_thread::sleep_for(slice);
-    waited += slice;
+  const auto delayEnd = std::chrono::steady_clock::now() + options_.delay;
+  while (!stop) {
+    PunchWhenDue();
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(delayEnd - std::chrono::steady_clock::now());
+    if (left.count() <= 0) break;
+    std::this_thread::sleep_for(std::min(left, std::chrono::milliseconds(WaitMs())));
   }
   std::string_view rest = response.bytes;
   auto lastProgress = std::chrono::steady_clock::now();
   const bool socket = fd == clientFd_;
   while (!rest.empty()) {
     if (stop || std::chrono::steady_clock::now() - lastProgress > kStallLimit) return false;
+    PunchWhenDue();
     pollfd entry{fd, POLLOUT, 0};
-    if (::poll(&entry, 1, kPollSliceMs) <= 0) continue;
+    if (::poll(&entry, 1, WaitMs()) <= 0) continue;
     const ssize_t sent = socket ? ::send(fd, rest.data(), rest.size(), MSG_NOSIGNAL)
                                 : ::write(fd, rest.data(), rest.size());
     if (sent < 0) {

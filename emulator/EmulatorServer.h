@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "emulator/PunchClock.h"
 #include "emulator/RequestHandler.h"
 #include "terminal/WireProtocol.h"
 
@@ -19,9 +20,11 @@ struct ServerOptions {
 
 // Serves the wire protocol over TCP (one connection at a time; the next waits
 // in the backlog) and over a pseudo-terminal that stands for a serial line.
+// With punches, it also keeps the punch clock going, in every wait of its own
+// (for a request, before a delayed reply, while a reply is sent).
 class EmulatorServer {
  public:
-  EmulatorServer(RequestHandler& handler, ServerOptions options);
+  EmulatorServer(RequestHandler& handler, ServerOptions options, PunchClock* punches = nullptr);
   ~EmulatorServer();
   EmulatorServer(const EmulatorServer&) = delete;
   EmulatorServer& operator=(const EmulatorServer&) = delete;
@@ -44,9 +47,13 @@ class EmulatorServer {
   void AnswerSerialFrames(const std::atomic<bool>& stop);
   // Waits for the delay, then sends; false when the peer is gone or stuck.
   bool Reply(int fd, const Response& response, const std::atomic<bool>& stop);
+  // The longest a wait may last: one slice, less when a record is due sooner.
+  int WaitMs() const;
+  void PunchWhenDue();
 
   RequestHandler& handler_;
   ServerOptions options_;
+  PunchClock* punches_;
   int listenFd_ = -1;
   int clientFd_ = -1;
   int ptyMaster_ = -1;

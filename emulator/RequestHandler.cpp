@@ -50,11 +50,12 @@ Response RequestHandler::Handle(std::string_view requestPayload, bool serialLine
 
   switch (op) {
     case Op::kHello: {
-      request.U8();  // the client's protocol version; there is only one so far
+      // A program of another version would send requests laid out differently.
+      const bool sameVersion = request.U8() == wire::kProtocolVersion;
       request.ExpectEnd();
       PayloadWriter outputs;
       outputs.U8(wire::kProtocolVersion).I32(terminal_.MachineNumber());
-      AppendReply(out, op, true, outputs);
+      AppendReply(out, op, sameVersion, outputs);
       break;
     }
     case Op::kRegisterEvents:
@@ -94,11 +95,13 @@ Response RequestHandler::Handle(std::string_view requestPayload, bool serialLine
       }
       break;
     }
-    case Op::kClearAttendanceLog:
+    case Op::kClearAttendanceLog: {
+      const std::uint32_t count = request.U32();
       request.ExpectEnd();
-      terminal_.ClearLog();
+      terminal_.ClearLog(count);
       AppendReply(out, op, true);
       break;
+    }
     case Op::kReadAllUsers: {
       request.ExpectEnd();
       const auto& users = terminal_.State().users;

@@ -20,9 +20,6 @@ constexpr const char* kLastNames[] = {"Yılmaz", "Kaya",  "Demir",   "Şahin",  
 constexpr char kTemplateAlphabet[] =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
-constexpr int kEntryState = 0;
-constexpr int kExitState = 1;
-
 template <typename T, std::size_t N>
 const T& Pick(const T (&items)[N], std::mt19937_64& random) {
   return items[std::uniform_int_distribution<std::size_t>(0, N - 1)(random)];

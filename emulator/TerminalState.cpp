@@ -58,6 +58,16 @@ void AppendNumber(std::string& out, std::int64_t value) {
   out.append(digits, result.ptr);
 }
 
+void AppendLogLine(std::string& out, const wire::LogRecord& r) {
+  for (const std::int64_t value :
+       {std::int64_t{r.enrollNumber}, std::int64_t{r.inOutState}, std::int64_t{r.year},
+        std::int64_t{r.month}, std::int64_t{r.day}, std::int64_t{r.hour}}) {
+    AppendNumber(out, value);
+    out += '\t';
+  }
+  AppendNumber(out, r.minute);
+}
+
 }  // namespace
 
 std::string CleanField(std::string_view text) {
@@ -182,16 +192,16 @@ std::string FormatState(const TerminalState& state) {
   }
   out += "[log]\n";
   for (const wire::LogRecord& r : state.log) {
-    for (const std::int64_t value :
-         {std::int64_t{r.enrollNumber}, std::int64_t{r.inOutState}, std::int64_t{r.year},
-          std::int64_t{r.month}, std::int64_t{r.day}, std::int64_t{r.hour}}) {
-      AppendNumber(out, value);
-      out += '\t';
-    }
-    AppendNumber(out, r.minute);
+    AppendLogLine(out, r);
     out += '\n';
   }
   return out;
+}
+
+std::string FormatLogLine(const wire::LogRecord& record) {
+  std::string line;
+  AppendLogLine(line, record);
+  return line;
 }
 
 bool LoadStateFile(const std::string& path, TerminalState& state) {

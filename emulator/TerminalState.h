@@ -11,6 +11,10 @@
 
 namespace miravel::emulator {
 
+// In/out states of the records the emulator makes itself.
+inline constexpr int kEntryState = 0;
+inline constexpr int kExitState = 1;
+
 struct User {
   std::string name;
   std::string password;
@@ -36,6 +40,8 @@ struct TerminalState {
 // [log], tab-separated fields. Throws AppError naming the line on a bad line.
 TerminalState ParseState(std::string_view text, const std::string& fileName);
 std::string FormatState(const TerminalState& state);
+// One [log] line of the state file, without its line end.
+std::string FormatLogLine(const wire::LogRecord& record);
 
 // False when the file does not exist (the caller starts from an empty state).
 bool LoadStateFile(const std::string& path, TerminalState& state);

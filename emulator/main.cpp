@@ -13,6 +13,7 @@
 #include "core/Numbers.h"
 #include "emulator/EmulatedTerminal.h"
 #include "emulator/EmulatorServer.h"
+#include "emulator/PunchClock.h"
 #include "emulator/RequestHandler.h"
 #include "emulator/StateGenerator.h"
 #include "emulator/TerminalState.h"
@@ -58,6 +59,17 @@ Tanıtım verisi (durum dosyasına eklenir, dinlemeden önce yazılır):
   --generate-log N         son iş günlerine giriş/çıkış kayıtları, zaman sırasıyla
   --seed S                 aynı S aynı veriyi üretir (varsayılan 1)
 
+Canlı cihaz:
+  --punch-every-ms N       çalıştığı sürece (aktarım sürerken de) her N milisaniyede
+                           bir parmak basılmış gibi kayıt ekler: cihazdaki kişilerden
+                           biri, cihazın o anki saatiyle (son kayıttan önce olmamak
+                           üzere), kişinin son kaydı giriş ise çıkış, değilse giriş.
+                           Her yeni kayıt standart çıktıya "punched " ile başlayan
+                           bir satırla, [log] satırı biçiminde yazılır. Cihazda en
+                           az bir kişi olmalı (--generate-users).
+                           Kayıt silme isteği yalnız programın aldığı kayıtları
+                           siler; aktarım sırasında eklenenler cihazda kalır.
+
 Test için arızalar:
   --drop-after-records N   kayıtların N tanesini gönderdikten sonra bağlantıyı keser
                            (seri hatta yanıtın kalanını göndermez)
@@ -79,6 +91,7 @@ struct Options {
   std::optional<int> machine;
   GenerateOptions generate;
   std::optional<std::size_t> dropAfterRecords;
+  std::optional<std::chrono::milliseconds> punchEvery;
   ServerOptions server;
   bool listenGiven = false;
   bool help = false;
@@ -106,7 +119,7 @@ Options ParseArguments(int argc, char** argv) {
         "--state",        "--listen",         "--pty",
         "--machine",      "--generate-users", "--generate-templates",
         "--generate-log", "--seed",           "--drop-after-records",
-        "--delay-ms"};
+        "--delay-ms",     "--punch-every-ms"};
     if (std::find(std::begin(kWithValue), std::end(kWithValue), name) == std::end(kWithValue)) {
       throw AppError("bilinmeyen seçenek " + std::string(name) + " (--help)");
     }
@@ -131,6 +144,10 @@ Options ParseArguments(int argc, char** argv) {
       options.generate.seed = static_cast<std::uint64_t>(NonNegative(name, value));
     } else if (name == "--drop-after-records") {
       options.dropAfterRecords = static_cast<std::size_t>(NonNegative(name, value));
+    } else if (name == "--punch-every-ms") {
+      const int every = NonNegative(name, value);
+      if (every == 0) throw AppError("--punch-every-ms en az 1 olmalı");
+      options.punchEvery = std::chrono::milliseconds(every);
     } else {  // --delay-ms
       options.server.delay = std::chrono::milliseconds(NonNegative(name, value));
     }
@@ -158,9 +175,23 @@ int Run(const Options& options) {
   Generate(state, options.generate, std::time(nullptr));
   if (!options.statePath.empty()) SaveStateFile(options.statePath, state);
 
+  if (options.punchEvery && state.users.empty()) {
+    throw AppError("--punch-every-ms için cihazda en az bir kişi olmalı (--generate-users)");
+  }
+
   EmulatedTerminal terminal(std::move(state), options.statePath);
   RequestHandler handler(terminal, options.dropAfterRecords);
-  EmulatorServer server(handler, options.server);
+  std::optional<PunchClock> punches;
+  if (options.punchEvery) {
+    // Every record is announced, so a watcher knows exactly what the terminal
+    // recorded, whatever a transfer later does with it.
+    punches.emplace(terminal, *options.punchEvery, options.generate.seed,
+                    [](const wire::LogRecord& record) {
+                      std::printf("punched %s\n", FormatLogLine(record).c_str());
+                      std::fflush(stdout);
+                    });
+  }
+  EmulatorServer server(handler, options.server, punches ? &*punches : nullptr);
   InstallSignals();
   for (const std::string& line : server.Start()) std::printf("%s\n", line.c_str());
   std::fflush(stdout);

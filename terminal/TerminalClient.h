@@ -32,6 +32,11 @@ class TerminalClient {
   virtual bool GetNextAttendanceRecord(int machineNumber, int& terminalNumber, int& enrollNumber,
                                        int& enrollMachine, int& verifyMode, int& inOutState,
                                        int& year, int& month, int& day, int& hour, int& minute) = 0;
+  // Removes from the terminal only the records GetNextAttendanceRecord
+  // delivered since the log was last read on this connection (and not
+  // removed by an earlier clear): records punched after the reading, and
+  // loaded records not yet taken, stay for the next transfer. Without a
+  // reading on this connection it removes nothing.
   virtual bool ClearAttendanceLog(int machineNumber) = 0;
 
   // Loads all users; GetNextUser then walks the loaded copy.

@@ -14,7 +14,9 @@ inline constexpr const char* kLinkLostMessage = "Cihazla iletişim koptu";
 inline constexpr const char* kBadReplyMessage = "Cihazdan bozuk yanıt geldi";
 inline constexpr const char* kNoAnswerMessage = "Cihaz yanıt vermedi (zaman aşımı)";
 
-inline constexpr std::uint8_t kProtocolVersion = 1;
+// Version 2: ClearAttendanceLog carries the number of records to remove.
+// Both sides speak this version only.
+inline constexpr std::uint8_t kProtocolVersion = 2;
 
 // Frame: 'M' 'V' kind length(u32) payload crc32(u32), integers little-endian.
 inline constexpr std::size_t kHeaderSize = 7;

@@ -107,8 +107,10 @@ bool WireSession::ReadAttendanceLog(int machineNumber, std::vector<wire::LogReco
   return done;
 }
 
-bool WireSession::ClearAttendanceLog(int machineNumber) {
-  return Exchange(Op::kClearAttendanceLog, machineNumber, PayloadWriter());
+bool WireSession::ClearAttendanceLog(int machineNumber, std::uint32_t count) {
+  PayloadWriter args;
+  args.U32(count);
+  return Exchange(Op::kClearAttendanceLog, machineNumber, args);
 }
 
 bool WireSession::ReadAllUsers(int machineNumber, std::vector<wire::UserEntry>& users) {

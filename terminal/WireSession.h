@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -27,7 +28,9 @@ class WireSession {
   bool RegisterEvents(int machineNumber, int eventMask);
   bool GetDeviceStatus(int machineNumber, int statusIndex, int& value);
   bool ReadAttendanceLog(int machineNumber, std::vector<wire::LogRecord>& records);
-  bool ClearAttendanceLog(int machineNumber);
+  // The terminal removes count records from the front of its log (all it
+  // holds when it holds fewer) and keeps the rest.
+  bool ClearAttendanceLog(int machineNumber, std::uint32_t count);
   bool ReadAllUsers(int machineNumber, std::vector<wire::UserEntry>& users);
   bool GetUserInfo(int machineNumber, int enrollNumber, std::string& name, std::string& password,
                    int& privilege, bool& enabled);

@@ -158,6 +158,7 @@ void WireTerminalClient::Disconnect() {
   terminalMachine_ = 0;
   log_.clear();
   nextRecord_ = 0;
+  clearedRecords_ = 0;
   users_.clear();
   nextUser_ = 0;
   templates_.clear();
@@ -174,6 +175,7 @@ bool WireTerminalClient::GetDeviceStatus(int machineNumber, int statusIndex, int
 
 bool WireTerminalClient::ReadAttendanceLog(int machineNumber) {
   nextRecord_ = 0;
+  clearedRecords_ = 0;
   log_.clear();
   return OnLink([&](WireSession& s) { return s.ReadAttendanceLog(machineNumber, log_); });
 }
@@ -198,7 +200,13 @@ bool WireTerminalClient::GetNextAttendanceRecord(int /*machineNumber*/, int& ter
 }
 
 bool WireTerminalClient::ClearAttendanceLog(int machineNumber) {
-  return OnLink([&](WireSession& s) { return s.ClearAttendanceLog(machineNumber); });
+  // Only what the program took: records punched since the log was read, and
+  // loaded records nobody asked for, stay on the terminal.
+  const auto delivered = static_cast<std::uint32_t>(nextRecord_ - clearedRecords_);
+  const bool done =
+      OnLink([&](WireSession& s) { return s.ClearAttendanceLog(machineNumber, delivered); });
+  if (done) clearedRecords_ = nextRecord_;
+  return done;
 }
 
 bool WireTerminalClient::ReadAllUsers(int machineNumber) {

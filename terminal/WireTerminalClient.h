@@ -90,7 +90,10 @@ class WireTerminalClient : public TerminalClient {
   int terminalMachine_ = 0;
 
   std::vector<wire::LogRecord> log_;
-  std::size_t nextRecord_ = 0;
+  std::size_t nextRecord_ = 0;  // records of log_ delivered so far
+  // Records of log_ a clear has already removed from the terminal: a second
+  // clear must not remove them again (it would take records nobody read).
+  std::size_t clearedRecords_ = 0;
   std::vector<wire::UserEntry> users_;
   std::size_t nextUser_ = 0;
   std::map<std::pair<int, int>, std::string> templates_;  // (enroll, finger) -> text

@@ -7,9 +7,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 
+#include "emulator/TerminalState.h"
 #include "tests/e2e/E2eSupport.h"
 #include "tests/support/EmulatorProcess.h"
 #include "tests/support/TempFolder.h"
@@ -240,6 +242,51 @@ TEST_F(AktarProgramTest, TwoRunsIntoOneRecordFileTakeTurnsAndLoseNothing) {
   for (const std::string& office : folders)
     EXPECT_TRUE(ReadStateLog(office + "terminal.txt").empty());
   EXPECT_FALSE(test::MergeFileLeft(recordPath));
+}
+
+// Staff keep placing fingers while miravel-aktar runs: records that arrive
+// between the reading of the log and its clearing stay on the terminal and
+// come with the next run. Every record the terminal ever held ends up in the
+// record file or still on the terminal; none is lost.
+TEST_F(AktarProgramTest, RecordsPunchedDuringATransferComeWithTheNextRun) {
+  std::vector<std::string> everything = MakeRecordLines(1000, 61);
+  WriteFile(recordPath, JoinLines(everything));
+  emulator::TerminalState state;
+  for (int enroll = 1; enroll <= 20; ++enroll) state.users[enroll] = {"Personel", "", 0, true};
+  state.log = MakeLog(3000, 62);
+  emulator::SaveStateFile(statePath, state);
+  for (const wire::LogRecord& record : state.log) everything.push_back(ExpectedLine(record));
+  // Every reply waits, so that fingers land between the reading and the clearing.
+  EmulatorProcess terminal({"--listen", "127.0.0.1:0", "--state", statePath, "--punch-every-ms",
+                            "40", "--delay-ms", "250"});
+  WriteSettings(folder.Path(), recordPath, true, {EthernetRow("Ana Kapı", terminal.Port())});
+  const auto takePunches = [&] {
+    for (std::string line; !(line = terminal.ReadLine(std::chrono::milliseconds(5))).empty();) {
+      ASSERT_TRUE(line.starts_with("punched ")) << line;
+      everything.push_back(
+          ExpectedLine(emulator::ParseState("[log]\n" + line.substr(8), "").log[0]));
+    }
+  };
+
+  const AktarResult first = RunAktar(folder.Path());
+  ASSERT_EQ(first.exitCode, 0) << first.err;
+  takePunches();
+  const std::vector<std::string> heldBeforeSecondRun = Sorted(everything);
+  int takenFirst = 0;
+  ASSERT_EQ(std::sscanf(first.out.c_str(), "1 Ana Kapı: aktarıldı, %d kayıt", &takenFirst), 1);
+  ASSERT_GT(everything.size(), 1000u + takenFirst + 5) << "fingers placed after the reading";
+
+  const AktarResult second = RunAktar(folder.Path());
+  ASSERT_EQ(second.exitCode, 0) << second.err;
+  terminal.Stop();
+  takePunches();
+  std::vector<std::string> lines = Sorted(Lines(ReadFile(recordPath)));
+  EXPECT_TRUE(std::includes(lines.begin(), lines.end(), heldBeforeSecondRun.begin(),
+                            heldBeforeSecondRun.end()));
+  for (const wire::LogRecord& record : ReadStateLog(statePath)) {
+    lines.push_back(ExpectedLine(record));
+  }
+  EXPECT_EQ(Sorted(lines), Sorted(everything));
 }
 
 }  // namespace

@@ -113,6 +113,13 @@ int EmulatorProcess::Stop(std::chrono::milliseconds grace) {
     pid_ = -1;
   }
   if (stdoutFd_ >= 0) {
+    // Keep what the emulator wrote last (the records it punched) for ReadLine.
+    char buffer[4096];
+    ssize_t got;
+    pollfd entry{stdoutFd_, POLLIN, 0};
+    while (::poll(&entry, 1, 0) == 1 && (got = ::read(stdoutFd_, buffer, sizeof buffer)) > 0) {
+      pending_.append(buffer, static_cast<std::size_t>(got));
+    }
     ::close(stdoutFd_);
     stdoutFd_ = -1;
   }

@@ -40,7 +40,10 @@ class EmulatorProcess {
   // e.g. the second ready line when both --listen and --pty are given.
   std::string ReadLine(std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
-  // Stops the emulator (idempotent) and returns its wait status.
+  // Stops the emulator (idempotent) and returns its wait status. The lines it
+  // wrote until then stay readable through ReadLine. An emulator that prints
+  // a line per punched record blocks once its pipe (64 KiB) is full: a test
+  // running it long must read the lines as they come.
   int Stop(std::chrono::milliseconds grace = std::chrono::seconds(5));
   bool Running() const { return pid_ > 0; }
 

@@ -1,5 +1,7 @@
 #include "tests/support/FakeTerminal.h"
 
+#include <algorithm>
+
 #include "core/AppError.h"
 
 namespace miravel::test {
@@ -42,12 +44,14 @@ void FakeTerminal::Enter(const std::string& operation, const std::string& argume
 
 bool FakeTerminal::ConnectNetwork(const std::string& ipAddress, int port) {
   Enter("ConnectNetwork", Join({ipAddress, N(port)}));
+  ForgetLoadedLog();
   connected_ = !refuseNetwork && refusedPorts.count(port) == 0;
   return connected_;
 }
 
 bool FakeTerminal::ConnectSerial(int comPort, int machineNumber, int baudRate) {
   Enter("ConnectSerial", Join({N(comPort), N(machineNumber), N(baudRate)}));
+  ForgetLoadedLog();
   connected_ = !refuseSerial;
   return connected_;
 }
@@ -55,6 +59,13 @@ bool FakeTerminal::ConnectSerial(int comPort, int machineNumber, int baudRate) {
 void FakeTerminal::Disconnect() {
   calls.push_back("Disconnect()");
   connected_ = false;
+  ForgetLoadedLog();
+}
+
+void FakeTerminal::ForgetLoadedLog() {
+  loadedLog_.clear();
+  nextRecord_ = 0;
+  clearedRecords_ = 0;
 }
 
 bool FakeTerminal::RegisterEvents(int machineNumber, int eventMask) {
@@ -77,9 +88,9 @@ bool FakeTerminal::GetDeviceStatus(int machineNumber, int statusIndex, int& valu
 
 bool FakeTerminal::ReadAttendanceLog(int machineNumber) {
   Enter("ReadAttendanceLog", N(machineNumber));
-  if (!connected_) return false;
+  ForgetLoadedLog();
+  if (!connected_ || refuseReadLog) return false;
   loadedLog_ = log;
-  nextRecord_ = 0;
   return true;
 }
 
@@ -105,8 +116,10 @@ bool FakeTerminal::GetNextAttendanceRecord(int machineNumber, int& terminalNumbe
 
 bool FakeTerminal::ClearAttendanceLog(int machineNumber) {
   Enter("ClearAttendanceLog", N(machineNumber));
-  if (!connected_) return false;
-  log.clear();
+  if (!connected_ || refuseClearLog) return false;
+  const std::size_t delivered = std::min(nextRecord_ - clearedRecords_, log.size());
+  log.erase(log.begin(), log.begin() + static_cast<std::ptrdiff_t>(delivered));
+  clearedRecords_ = nextRecord_;
   return true;
 }
 

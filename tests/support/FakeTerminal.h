@@ -26,10 +26,15 @@ struct FakeUser {
 };
 
 // An in-memory terminal for tests. Everything it holds can be set directly;
-// it can refuse connections, report a record count different from what it
-// delivers, and raise a link error on the n-th call of an operation. Every
-// call is written to `calls` as "Operation(arg,arg,...)" so tests can check
-// the order and the arguments.
+// it can refuse connections and log operations, report a record count
+// different from what it delivers, and raise a link error on the n-th call of
+// an operation. Every call is written to `calls` as "Operation(arg,arg,...)"
+// so tests can check the order and the arguments.
+//
+// Like the real terminal, ClearAttendanceLog removes only the records
+// delivered since ReadAttendanceLog on this connection, from the front of
+// `log`: records a test appends to `log` after the reading (a finger placed
+// during a transfer) stay.
 class FakeTerminal : public TerminalClient {
  public:
   // What the terminal holds.
@@ -45,6 +50,8 @@ class FakeTerminal : public TerminalClient {
   bool refuseSerial = false;
   std::optional<int> reportedRecordCount;  // status 6 when set, else log size
   bool statusFails = false;                // GetDeviceStatus returns false
+  bool refuseReadLog = false;              // ReadAttendanceLog returns false
+  bool refuseClearLog = false;             // ClearAttendanceLog returns false, log kept
   std::vector<std::string> calls;
   // Runs inside every call, after it is recorded (to act during a command).
   std::function<void(const std::string& operation)> onCall;
@@ -90,12 +97,16 @@ class FakeTerminal : public TerminalClient {
  private:
   // Records the call and throws when it is the scripted failing one.
   void Enter(const std::string& operation, const std::string& arguments);
+  // What was read goes with the connection: a clear on the next one removes
+  // nothing until the log is read again.
+  void ForgetLoadedLog();
 
   bool connected_ = false;
   std::map<std::string, int> callCounts_;
   std::map<std::string, std::pair<int, std::string>> failures_;
   std::vector<FakeRecord> loadedLog_;
   std::size_t nextRecord_ = 0;
+  std::size_t clearedRecords_ = 0;  // of loadedLog_, already removed from log
   std::vector<int> loadedUsers_;
   std::size_t nextUser_ = 0;
   std::map<std::pair<int, int>, std::string> loadedTemplates_;

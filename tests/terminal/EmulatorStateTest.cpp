@@ -5,6 +5,7 @@
 
 #include "core/AppError.h"
 #include "emulator/EmulatedTerminal.h"
+#include "emulator/RequestHandler.h"
 #include "emulator/StateGenerator.h"
 #include "emulator/TerminalState.h"
 #include "tests/support/TempFolder.h"
@@ -96,6 +97,31 @@ TEST(EmulatedTerminalTest, BehavesLikeATerminal) {
   EXPECT_TRUE(terminal.State().users.empty());
   EXPECT_TRUE(terminal.State().templates.empty());
   EXPECT_EQ(terminal.State().log.size(), 1u) << "erasing user data keeps the log";
+}
+
+TEST(EmulatedTerminalTest, PunchesKeepTimeOrderAndAClearTakesOnlyTheCountedFront) {
+  TerminalState state;
+  state.users[3] = {"Ali", "", 0, true};
+  state.users[8] = {"Ayşe", "", 0, true};
+  for (int i = 0; i < 3; ++i) state.log.push_back({3, kEntryState, 2026, 12, 7, 17, 30 + i});
+  EmulatedTerminal terminal(state, "");
+  // A clock behind the last record: the new one takes the last record's time.
+  wire::LogRecord record;
+  ASSERT_TRUE(terminal.Punch(1'700'000'000, 0, record));
+  EXPECT_EQ(record, (wire::LogRecord{3, kExitState, 2026, 12, 7, 17, 32}));
+  ASSERT_TRUE(terminal.Punch(1'700'000'000, 3, record));
+  EXPECT_EQ(record.enrollNumber, 8);
+  ASSERT_TRUE(terminal.Punch(1'700'000'000, 2, record));
+  EXPECT_EQ(record.inOutState, kEntryState) << "after an exit comes an entry";
+
+  RequestHandler handler(terminal, std::nullopt);
+  wire::PayloadWriter clear;
+  clear.U8(static_cast<std::uint8_t>(wire::Op::kClearAttendanceLog)).I32(1);
+  EXPECT_THROW(handler.Handle(clear.Bytes(), false), AppError) << "a clear without its count";
+  EXPECT_EQ(terminal.State().log.size(), 6u);
+  clear.U32(99);
+  handler.Handle(clear.Bytes(), false);
+  EXPECT_TRUE(terminal.State().log.empty()) << "more than it holds empties the log";
 }
 
 TEST(EmulatedTerminalTest, ClockIsTheComputersPlusAnOffsetAndRefusesImpossibleTimes) {

@@ -65,6 +65,13 @@ class ScriptedTerminal {
   }
   int Port() const { return port_; }
 
+  // Done, our version, machine number 1.
+  static std::string HelloDone() {
+    wire::PayloadWriter outputs;
+    outputs.U8(wire::kDone).U8(wire::kProtocolVersion).I32(1);
+    return outputs.Bytes();
+  }
+
   static std::string Reply(wire::Op op, std::string_view afterOp) {
     std::string payload(1, static_cast<char>(op));
     payload += afterOp;
@@ -90,8 +97,7 @@ class ScriptedTerminal {
       wire::Frame frame;
       while (answered <= script_.size() && requests.Next(frame)) {
         const std::string bytes =
-            answered == 0 ? Reply(wire::Op::kHello, std::string("\x01\x01\x01\x00\x00\x00", 6))
-                          : script_[answered - 1];
+            answered == 0 ? Reply(wire::Op::kHello, HelloDone()) : script_[answered - 1];
         ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
         ++answered;
       }

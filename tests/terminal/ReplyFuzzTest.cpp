@@ -115,7 +115,7 @@ std::vector<std::pair<std::string, Call>> EveryOperation() {
       {"RegisterEvents", [](WireSession& s) { return s.RegisterEvents(1, 1); }},
       {"GetDeviceStatus", [](WireSession& s) { return s.GetDeviceStatus(1, 6, number); }},
       {"ReadAttendanceLog", [](WireSession& s) { return s.ReadAttendanceLog(1, log); }},
-      {"ClearAttendanceLog", [](WireSession& s) { return s.ClearAttendanceLog(1); }},
+      {"ClearAttendanceLog", [](WireSession& s) { return s.ClearAttendanceLog(1, 5); }},
       {"ReadAllUsers", [](WireSession& s) { return s.ReadAllUsers(1, users); }},
       {"GetUserInfo",
        [](WireSession& s) { return s.GetUserInfo(1, 1, text, other, number, flag); }},

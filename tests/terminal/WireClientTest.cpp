@@ -2,6 +2,8 @@
 // checked both through the client's answers and in the emulator's state file.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "core/AppError.h"
 #include "emulator/TerminalState.h"
 #include "tests/support/EmulatorProcess.h"
@@ -133,10 +135,14 @@ TEST_F(WireClientTest, ChangesReachTheTerminalAndItsStateFile) {
   EXPECT_FALSE(client_.SetDeviceTime(m, 2031, 2, 29, 4, 5, 6)) << "no 29 February in 2031";
   EXPECT_NE(test::LoadState(statePath_).clockOffset, 0);
 
-  // Administrators, log and user data.
+  // Administrators, log and user data. The clear removes the records taken.
   ASSERT_TRUE(client_.ClearAdministrators(m));
   for (const auto& [enroll, user] : test::LoadState(statePath_).users) {
     EXPECT_EQ(user.privilege, 0) << enroll;
+  }
+  ASSERT_TRUE(client_.ReadAttendanceLog(m));
+  int a, b, c, d, e, f, g, h, i, j;
+  while (client_.GetNextAttendanceRecord(m, a, b, c, d, e, f, g, h, i, j)) {
   }
   ASSERT_TRUE(client_.ClearAttendanceLog(m));
   int value = -1;
@@ -173,6 +179,43 @@ TEST_F(WireClientTest, NotConnectedCallsAreRefusedAndDisconnectIsAlwaysSafe) {
   ASSERT_TRUE(client_.ConnectNetwork("127.0.0.1", emulator_->Port()));
   EXPECT_TRUE(client_.GetDeviceStatus(m, 2, value));
   EXPECT_EQ(value, 3);
+}
+
+// Fingers placed while the program holds the log it read, and records it
+// loaded but did not take, stay on the terminal: a clear removes only what was
+// taken since the reading, once.
+TEST(WireClientPunchTest, ClearRemovesOnlyTheRecordsTakenSinceTheReading) {
+  test::TempFolder folder;
+  const std::string statePath = folder / "terminal.txt";
+  TerminalState state;
+  for (int enroll = 1; enroll <= 5; ++enroll) state.users[enroll] = {"Kişi", "", 0, true};
+  for (int i = 0; i < 300; ++i) state.log.push_back({1 + i % 5, i % 2, 2026, 12, 1, 8, i % 60});
+  emulator::SaveStateFile(statePath, state);
+  test::EmulatorProcess emulator(
+      {"--listen", "127.0.0.1:0", "--state", statePath, "--punch-every-ms", "10"});
+  WireTerminalClient client{[](int) { return std::string(); }, test::ShortTimeouts()};
+  ASSERT_TRUE(client.ConnectNetwork("127.0.0.1", emulator.Port()));
+
+  EXPECT_TRUE(client.ClearAttendanceLog(1)) << "nothing read yet: removes nothing";
+  ASSERT_TRUE(client.ReadAttendanceLog(1));
+  int a, b, c, d, e, f, g, h, i, j;
+  for (int taken = 0; taken < 100; ++taken) {
+    ASSERT_TRUE(client.GetNextAttendanceRecord(1, a, b, c, d, e, f, g, h, i, j));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // fingers keep coming
+  ASSERT_TRUE(client.ClearAttendanceLog(1));
+  ASSERT_TRUE(client.ClearAttendanceLog(1)) << "the same records are not removed twice";
+  emulator.Stop();
+
+  std::vector<wire::LogRecord> expected(state.log.begin() + 100, state.log.end());
+  for (std::string line; !(line = emulator.ReadLine(std::chrono::milliseconds(0))).empty();) {
+    ASSERT_TRUE(line.starts_with("punched ")) << line;
+    expected.push_back(emulator::ParseState("[log]\n" + line.substr(8), "").log.at(0));
+  }
+  EXPECT_GT(expected.size(), 200u + 5u) << "records were punched during the test";
+  const std::vector<wire::LogRecord> left = test::LoadState(statePath).log;
+  ASSERT_EQ(left.size(), expected.size());
+  EXPECT_EQ(left, expected);
 }
 
 }  // namespace
