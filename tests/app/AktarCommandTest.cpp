@@ -62,5 +62,22 @@ TEST_F(AktarCommandTest, NothingToTransferIsSaidOnStderrWithSuccess) {
   EXPECT_NE(err.str().find("hiç cihaz yok"), std::string::npos) << err.str();
 }
 
+// A terminal that keeps its log, by refusing to give or to clear it, is a
+// row the schedule must hear about: exit 1 and a line that says what happened.
+TEST_F(AktarCommandTest, RefusedLogReadOrClearEndsWithStatusOne) {
+  Settings("Ethernet");
+  terminal.log = {{5, 0, 2026, 12, 7, 8, 30}};
+  terminal.refuseReadLog = true;
+  EXPECT_EQ(Run(folder.Path()), kAktarSomeUnreachable);
+  EXPECT_EQ(out.str(), "1 Kapi: cihaz kayıtları vermedi, aktarılmadı\n");
+
+  terminal.refuseReadLog = false;
+  terminal.refuseClearLog = true;
+  EXPECT_EQ(Run(folder.Path()), kAktarSomeUnreachable);
+  EXPECT_EQ(out.str(),
+            "1 Kapi: aktarıldı, 1 kayıt; cihaz kayıtları silmedi, kayıtlar cihazda duruyor\n");
+  EXPECT_EQ(err.str(), "");
+}
+
 }  // namespace
 }  // namespace miravel

@@ -29,6 +29,8 @@ class RecordingSink : public TransferSink {
   }
   void TerminalTransferred(int row, int records) override { taken[row] = records; }
   void WaitingForOtherTransfer(bool waiting) override { waits.push_back(waiting); }
+  void LogReadRefused(int row) override { readRefused.push_back(row); }
+  void LogClearRefused(int row) override { clearRefused.push_back(row); }
 
   RowStatus Status(int row) { return status_[row]; }
 
@@ -37,6 +39,8 @@ class RecordingSink : public TransferSink {
   std::map<int, std::vector<int>> progress;
   std::map<int, int> taken;
   std::vector<bool> waits;
+  std::vector<int> readRefused;
+  std::vector<int> clearRefused;
 
  private:
   std::map<int, RowStatus> status_;
@@ -232,6 +236,33 @@ TEST_F(TransferRunTest, BadNumbersStopTheRunWithTheIntegerMessage) {
   job.devices = {Serial("Comx")};
   EXPECT_EQ(RunError(), "'x' is not a valid integer value");
   EXPECT_EQ(terminal.CallCount("ConnectSerial"), 0);
+}
+
+// A terminal that will not hand over its log must not lose it: nothing is
+// merged and nothing is cleared. One that will not clear is reported, so
+// that nobody wonders why the same lines come again.
+TEST_F(TransferRunTest, RefusedLogReadOrClearIsReportedAndNothingIsLost) {
+  const std::string old = "000,00001,1 2026/12/06 08:00:00\r\n";
+  test::WriteFile(job.recordFilePath, old);
+  job.devices = {Ethernet("a")};
+  job.ticked = {true};
+  terminal.log = Records(3);
+  terminal.refuseReadLog = true;
+  Run();
+  EXPECT_THAT(sink.readRefused, ElementsAre(1));
+  EXPECT_EQ(sink.Status(1), RowStatus::kFailed);
+  EXPECT_EQ(sink.taken.count(1), 0u);
+  EXPECT_EQ(terminal.CallCount("ClearAttendanceLog"), 0);
+  EXPECT_EQ(terminal.log.size(), 3u);
+  EXPECT_EQ(ReadFile(job.recordFilePath), old);
+  EXPECT_FALSE(test::MergeFileLeft(job.recordFilePath));
+
+  terminal.refuseReadLog = false;
+  terminal.refuseClearLog = true;
+  Run();
+  EXPECT_THAT(sink.clearRefused, ElementsAre(1));
+  EXPECT_EQ(sink.taken[1], 3);
+  EXPECT_EQ(terminal.log.size(), 3u);
 }
 
 TEST_F(TransferRunTest, AnotherTransferIntoTheRecordFileIsWaitedForAndGivenUpAfterTheLimit) {

@@ -141,6 +141,17 @@ TEST_F(MainWindowTest, StoppedTransferShowsOneErrorAndKeepsTheLog) {
   EXPECT_EQ(ReadFile(record), "");
 }
 
+TEST_F(MainWindowTest, TerminalsThatKeepTheirLogAreNamedAfterTheRun) {
+  MainWindow& window = Open(Ethernet(1, "Bir", 1) + Ethernet(2, "İki", 2));
+  terminal.log = {{5, 0, 2026, 12, 7, 8, 30}};
+  terminal.refuseClearLog = true;
+  QTest::mouseClick(Button(window, "transferButton"), Qt::LeftButton);
+  ASSERT_EQ(ui.messages.size(), 1);
+  EXPECT_TRUE(ui.messages[0].startsWith("Bir: kayıtlar aktarıldı, ama cihaz onları silmedi"))
+      << ui.messages[0].toStdString();
+  EXPECT_TRUE(ui.errors.isEmpty());
+}
+
 // Answers the next message box once it is up, as a user would: the box comes
 // only after the command has pumped its own events, so it is waited for.
 template <class Answer>
