@@ -6,6 +6,7 @@
 #include <QShowEvent>
 #include <QUrl>
 
+#include "core/OfficeFolder.h"
 #include "terminal/TerminalClient.h"
 #include "transfer/TransferRun.h"
 #include "ui/CommandGuard.h"
@@ -177,7 +178,7 @@ void Tmainform::baglanbutonClick() {
     for (int row = 0; row < static_cast<int>(job.devices.size()); ++row) {
       job.ticked.push_back(row < GridView1->RowCount() && GridView1->IsChecked(row, kTick));
     }
-    job.recordFilePath = state_.settings.recordFilePath;
+    job.recordFilePath = RecordFileLocation(state_.recordFileBase, state_.settings.recordFilePath);
     job.programFolder = state_.programFolder;
     GridTransferSink sink(*GridView1, *silkontrol);
     RunTransfer(job, terminalClient_, sink);
@@ -204,7 +205,7 @@ void Tmainform::silkontrolClick() {
 }
 
 QUrl Tmainform::HelpAddress() const {
-  return QUrl::fromLocalFile(QString::fromStdString(state_.programFolder + "yardim/index.html"));
+  return QUrl::fromLocalFile(QString::fromStdString(state_.HelpPagePath()));
 }
 
 void Tmainform::Image1DblClick() {

@@ -221,5 +221,23 @@ TEST_F(MainFormTest, BannerDoubleClickOpensTheShippedHelpPage) {
   EXPECT_EQ(ui.openedUrls[0].toLocalFile().toStdString(), folder.Path() + "yardim/index.html");
 }
 
+// Installed from the package: started from the home folder, with the office
+// in the user's data folder and the help page under /usr/share.
+TEST_F(MainFormTest, InstalledWindowWritesARelativeRecordFileInTheOffice) {
+  std::filesystem::create_directory(folder / "ev");
+  std::filesystem::current_path(folder / "ev");
+  state.recordFileBase = state.programFolder;
+  state.helpPage = "/usr/share/miravel/yardim/index.html";
+  Tmainform& window = Open("[ayarlar]\r\ndosya=kayit.txt\r\n" + Ethernet(1, "Bir", 1));
+  terminal.log = {{5, 0, 2026, 12, 7, 8, 30}};
+  QTest::mouseClick(window.baglanbuton, Qt::LeftButton);
+  EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join("\n").toStdString();
+  EXPECT_EQ(ReadFile(folder / "kayit.txt"), "000,00005,1 2026/12/07 08:30:00\r\n");
+  EXPECT_FALSE(test::FileExists(folder / "ev/kayit.txt"));
+  QTest::mouseDClick(window.Image1, Qt::LeftButton);
+  ASSERT_EQ(ui.openedUrls.size(), 1);
+  EXPECT_EQ(ui.openedUrls[0].toLocalFile(), "/usr/share/miravel/yardim/index.html");
+}
+
 }  // namespace
 }  // namespace miravel
