@@ -8,6 +8,7 @@
 #include "core/DeviceSettings.h"
 #include "core/IniFile.h"
 #include "core/Numbers.h"
+#include "core/OfficeFolder.h"
 #include "transfer/TransferRun.h"
 
 namespace miravel {
@@ -131,8 +132,10 @@ std::string AktarUsage() {
          "Ana penceredeki \"Bilgileri Aktar\" komutunu pencere açmadan çalıştırır:\n"
          "seçili cihazlardaki kayıtları kayıt dosyasına ve günlük yedeğe aktarır.\n"
          "\n"
-         "  --folder KLASÖR  cihazlar.ini ve yedekler/ klasörünün bulunduğu program\n"
-         "                   klasörü (varsayılan: programın kendi klasörü)\n"
+         "  --folder KLASÖR  cihazlar.ini ve yedekler/ klasörünün bulunduğu ofis\n"
+         "                   klasörü (verilmezse MIRAVEL_KLASORU; o da yoksa\n"
+         "                   cihazlar.ini oradaysa programın kendi klasörü;\n"
+         "                   değilse ~/.local/share/miravel)\n"
          "  --only N,N...    yalnızca bu satırları (1'den başlayarak) aktar;\n"
          "                   verilmezse bütün satırlar aktarılır\n"
          "  --help           bu yardımı göster\n"
@@ -185,7 +188,7 @@ int RunAktar(const AktarOptions& options, TerminalClient& terminal, std::ostream
     const AppSettings settings = LoadAppSettings(settingsFile);
     TransferJob job;
     job.devices = LoadDeviceList(settingsFile);
-    job.recordFilePath = settings.recordFilePath;
+    job.recordFilePath = RecordFileLocation(options.recordFileBase, settings.recordFilePath);
     job.programFolder = options.programFolder;
     job.ticked.assign(job.devices.size(), options.onlyRows.empty());
     for (int row : options.onlyRows) {

@@ -14,6 +14,8 @@ struct AktarOptions {
   std::string programFolder;  // holds cihazlar.ini and yedekler/; ends in '/'
   std::vector<int> onlyRows;  // 1-based rows to tick; empty = every row
   bool help = false;
+  // Where a relative record-file path is taken (OfficeFolder::RecordFileBase).
+  std::string recordFileBase;
 };
 
 // Exit statuses.

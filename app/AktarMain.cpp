@@ -1,31 +1,22 @@
 // miravel-aktar [--folder DIR] [--only N,N...]
 #include <unistd.h>
 
-#include <filesystem>
 #include <iostream>
 
 #include "app/AktarCommand.h"
+#include "app/ProgramLocation.h"
 #include "core/AppError.h"
 #include "core/DeviceSettings.h"
 #include "core/IniFile.h"
 #include "terminal/WireTerminalClient.h"
 
-namespace {
-
-std::string ExecutableFolder() {
-  std::error_code error;
-  const auto path = std::filesystem::read_symlink("/proc/self/exe", error);
-  return error ? std::string("./") : path.parent_path().string() + "/";
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
   using namespace miravel;
   AktarOptions options;
   try {
-    options =
-        ParseAktarArguments(std::vector<std::string>(argv + 1, argv + argc), ExecutableFolder());
+    // No default folder: an empty one after parsing means --folder was not
+    // given, and the office folder is found as every program finds it.
+    options = ParseAktarArguments(std::vector<std::string>(argv + 1, argv + argc), "");
   } catch (const AppError& error) {
     std::cerr << error.what() << "\n\n" << AktarUsage();
     return kAktarStopped;
@@ -33,6 +24,16 @@ int main(int argc, char** argv) {
   if (options.help) {
     std::cout << AktarUsage();
     return kAktarAllTransferred;
+  }
+  try {
+    const OfficeFolder office = OfficeFolderOfThisProgram(
+        options.programFolder.empty() ? std::nullopt : std::optional(options.programFolder));
+    RequireOfficeFolder(office);
+    options.programFolder = office.path;
+    options.recordFileBase = office.RecordFileBase();
+  } catch (const AppError& error) {
+    std::cerr << error.what() << "\n";
+    return kAktarStopped;
   }
   const std::string settingsPath = options.programFolder + "cihazlar.ini";
   WireTerminalClient terminal(

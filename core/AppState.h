@@ -24,6 +24,11 @@ struct PersonnelWindowTarget {
 // process where it lives.
 struct AppState {
   std::string programFolder;
+  // Where a relative record-file path is taken (see OfficeFolder); empty =
+  // the current folder.
+  std::string recordFileBase;
+  // The help page; empty = yardim/ in the program folder.
+  std::string helpPage;
   // The one settings-file object on cihazlar.ini, opened when the main window
   // is created and released when it closes.
   std::unique_ptr<IniFile> settingsFile;
@@ -34,6 +39,9 @@ struct AppState {
   PersonnelWindowTarget personnelTarget;
 
   std::string SettingsFilePath() const { return programFolder + "cihazlar.ini"; }
+  std::string HelpPagePath() const {
+    return helpPage.empty() ? programFolder + "yardim/index.html" : helpPage;
+  }
 };
 
 }  // namespace miravel

@@ -4,6 +4,11 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ qt6-base-dev libgtest-dev libgmock-dev fonts-dejavu-core)
+# The package check in the tests: dpkg-shlibdeps and the menu entry's validator.
+packages+=(dpkg-dev desktop-file-utils)
+if [ "${MIRAVEL_WITH_PACKAGE_TOOLS:-0}" = 1 ]; then
+  packages+=(lintian)
+fi
 if [ "${MIRAVEL_WITH_DISPLAY_TOOLS:-0}" = 1 ]; then
   packages+=(xvfb xauth imagemagick)
 fi

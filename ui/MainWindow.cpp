@@ -6,6 +6,7 @@
 #include <QShowEvent>
 #include <QUrl>
 
+#include "core/OfficeFolder.h"
 #include "terminal/TerminalClient.h"
 #include "transfer/TransferRun.h"
 #include "ui/CommandGuard.h"
@@ -209,7 +210,7 @@ void MainWindow::TransferRecords() {
     for (int row = 0; row < static_cast<int>(job.devices.size()); ++row) {
       job.ticked.push_back(row < deviceGrid_->RowCount() && deviceGrid_->IsChecked(row, kTick));
     }
-    job.recordFilePath = state_.settings.recordFilePath;
+    job.recordFilePath = RecordFileLocation(state_.recordFileBase, state_.settings.recordFilePath);
     job.programFolder = state_.programFolder;
     GridTransferSink sink(*deviceGrid_, *deleteAfterTransferBox_, *transferNote_, job.devices);
     RunTransfer(job, terminalClient_, sink);
@@ -233,7 +234,7 @@ void MainWindow::StoreDeleteAfterTransfer() {
 }
 
 QUrl MainWindow::HelpAddress() const {
-  return QUrl::fromLocalFile(QString::fromStdString(state_.programFolder + "yardim/index.html"));
+  return QUrl::fromLocalFile(QString::fromStdString(state_.HelpPagePath()));
 }
 
 void MainWindow::OpenHelpPage() {

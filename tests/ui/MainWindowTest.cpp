@@ -247,5 +247,23 @@ TEST_F(MainWindowTest, BannerDoubleClickOpensTheShippedHelpPage) {
   EXPECT_EQ(ui.openedUrls[0].toLocalFile().toStdString(), folder.Path() + "yardim/index.html");
 }
 
+// Installed from the package: started from the home folder, with the office
+// in the user's data folder and the help page under /usr/share.
+TEST_F(MainWindowTest, InstalledWindowWritesARelativeRecordFileInTheOffice) {
+  std::filesystem::create_directory(folder / "ev");
+  std::filesystem::current_path(folder / "ev");
+  state.recordFileBase = state.programFolder;
+  state.helpPage = "/usr/share/miravel/yardim/index.html";
+  MainWindow& window = Open("[ayarlar]\r\ndosya=kayit.txt\r\n" + Ethernet(1, "Bir", 1));
+  terminal.log = {{5, 0, 2026, 12, 7, 8, 30}};
+  QTest::mouseClick(Button(window, "transferButton"), Qt::LeftButton);
+  EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join("\n").toStdString();
+  EXPECT_EQ(ReadFile(folder / "kayit.txt"), "000,00005,1 2026/12/07 08:30:00\r\n");
+  EXPECT_FALSE(test::FileExists(folder / "ev/kayit.txt"));
+  QTest::mouseDClick(&FindControl<BannerLabel>(window, "topBanner"), Qt::LeftButton);
+  ASSERT_EQ(ui.openedUrls.size(), 1);
+  EXPECT_EQ(ui.openedUrls[0].toLocalFile(), "/usr/share/miravel/yardim/index.html");
+}
+
 }  // namespace
 }  // namespace miravel
