@@ -1,6 +1,9 @@
 #include "core/IniFile.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <exception>
 #include <list>
 #include <unordered_map>
@@ -20,7 +23,15 @@ namespace {
 // code page has one byte per character, so parsing the bytes is exact.
 
 enum class LineEnd : unsigned char { kNone, kCrLf, kLf, kCr };
-enum class LineKind : unsigned char { kOther, kHeader, kKey };
+// A bare line is a line of a section with no '=': it names no key, so it is
+// never read, but it stands among the keys as an entry of its section: a new
+// key goes after it and erasing the section removes it.
+enum class LineKind : unsigned char { kOther, kHeader, kKey, kBare };
+
+// Lines that belong to a section's entries rather than to its comments.
+bool IsEntry(LineKind kind) {
+  return kind == LineKind::kKey || kind == LineKind::kBare;
+}
 
 struct Line {
   std::string text;  // without its line end
@@ -49,8 +60,8 @@ void TrimRange(std::string_view text, std::size_t& begin, std::size_t& end) {
 // Classifies one line the way the Windows profile functions read it. Lines
 // before the first header belong to no section, so they are never keys there.
 // A line in a section that is neither blank, comment nor header and has no
-// '=' is a key with an empty value, as on Windows: a file edited there reads
-// the same here.
+// '=' is no key for those functions either (a device whose "adi" line lost its
+// '=' gets the default name): a file edited there reads the same here.
 Line ParseLine(std::string text, LineEnd end, bool inSection) {
   Line line;
   line.text = std::move(text);
@@ -70,17 +81,17 @@ Line ParseLine(std::string text, LineEnd end, bool inSection) {
     return line;
   }
   if (!inSection) return line;
-  line.kind = LineKind::kKey;
   const std::size_t equals = t.find('=', first);
-  std::size_t nameEnd = equals == std::string_view::npos ? t.size() : equals;
+  if (equals == std::string_view::npos) {
+    line.kind = LineKind::kBare;
+    return line;
+  }
+  line.kind = LineKind::kKey;
+  std::size_t nameEnd = equals;
   std::size_t nameBegin = first;
   TrimRange(t, nameBegin, nameEnd);
   line.nameBegin = nameBegin;
   line.nameSize = nameEnd - nameBegin;
-  if (equals == std::string_view::npos) {
-    line.valueBegin = t.size();
-    return line;
-  }
   std::size_t valueBegin = equals + 1;
   std::size_t valueEnd = t.size();
   TrimRange(t, valueBegin, valueEnd);
@@ -113,12 +124,47 @@ struct Section {
   bool erased = false;    // erased in the pending commit: header and key lines are not written
   Line header;
   std::vector<Line> body;       // the lines up to the next header
-  std::size_t keyLinesEnd = 0;  // one past the last key line of body; new keys go here
+  std::size_t keyLinesEnd = 0;  // one past the last entry (key or bare line); new keys go here
   std::unordered_map<std::string, std::size_t> keys;  // lower-cased name -> first key line
 };
 
 using SectionList = std::list<Section>;
 using SectionIt = SectionList::iterator;
+// Every live section of a name, in file order; the first one is the one read and written.
+using SectionIndex = std::unordered_map<std::string, std::vector<SectionIt>>;
+
+// What tells, without reading the file, whether it is still the one we hold.
+// stat follows a symbolic link, so an edit of the file it points to counts.
+struct FileStamp {
+  // kUnknown: stat failed for another reason than a missing file; it never
+  // matches, so the next call reads the file again (and reports what fails).
+  enum class Kind : unsigned char { kMissing, kRegular, kOther, kUnknown };
+  Kind kind = Kind::kMissing;
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = 0;
+  time_t seconds = 0;
+  long nanoseconds = 0;
+
+  bool operator==(const FileStamp&) const = default;
+  bool Matches(const FileStamp& other) const { return kind != Kind::kUnknown && *this == other; }
+};
+
+FileStamp StampOf(const std::string& path) {
+  FileStamp stamp;
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) {
+    if (errno != ENOENT && errno != ENOTDIR) stamp.kind = FileStamp::Kind::kUnknown;
+    return stamp;
+  }
+  stamp.kind = S_ISREG(info.st_mode) ? FileStamp::Kind::kRegular : FileStamp::Kind::kOther;
+  stamp.device = info.st_dev;
+  stamp.inode = info.st_ino;
+  stamp.size = info.st_size;
+  stamp.seconds = info.st_mtim.tv_sec;
+  stamp.nanoseconds = info.st_mtim.tv_nsec;
+  return stamp;
+}
 
 // One change not yet on disk, with what is needed to take it back.
 struct Undo {
@@ -179,13 +225,15 @@ std::string ValueBytes(std::string_view value) {
 struct IniFile::Impl {
   std::string path;
   SectionList sections;
-  // Every live section of a name, in file order; the first one is the one read and written.
-  std::unordered_map<std::string, std::vector<SectionIt>> index;
+  SectionIndex index;
+  FileStamp stamp;  // the file as we last read or wrote it
   int groupDepth = 0;
   bool dirty = false;
   std::vector<Undo> undo;  // the changes since the last commit, oldest first
 
-  void Load(std::string_view bytes);
+  static void Parse(std::string_view bytes, SectionList& sections, SectionIndex& index);
+  void Reload(const FileStamp& now);
+  void Refresh();
   Section* Find(std::string_view lookupKey);
   // Room for one more record before a change, so that a change once made is
   // always recorded; growing by half keeps a long group linear.
@@ -202,7 +250,7 @@ struct IniFile::Impl {
   void Apply(Change change);
 };
 
-void IniFile::Impl::Load(std::string_view bytes) {
+void IniFile::Impl::Parse(std::string_view bytes, SectionList& sections, SectionIndex& index) {
   Section preamble;
   preamble.hasHeader = false;
   sections.push_back(std::move(preamble));
@@ -238,10 +286,41 @@ void IniFile::Impl::Load(std::string_view bytes) {
     }
     if (line.kind == LineKind::kKey) {
       current->keys.try_emplace(LowerAscii(line.Name()), current->body.size());
-      current->keyLinesEnd = current->body.size() + 1;
     }
+    if (IsEntry(line.kind)) current->keyLinesEnd = current->body.size() + 1;
     current->body.push_back(std::move(line));
   }
+}
+
+// Reads the file as it is now; a failed read leaves everything as it was.
+void IniFile::Impl::Reload(const FileStamp& now) {
+  std::string bytes;
+  // Only a regular file holds settings: anything else at the path (a folder, a
+  // pipe that would block the read) reads as empty, as a missing file does,
+  // and a write to it fails.
+  if (now.kind == FileStamp::Kind::kRegular || now.kind == FileStamp::Kind::kUnknown) {
+    if (!ReadWholeFile(path, bytes)) bytes.clear();
+  }
+  SectionList freshSections;
+  SectionIndex freshIndex;
+  Parse(bytes, freshSections, freshIndex);
+  // Swapping keeps the index's iterators valid in their new list.
+  sections.swap(freshSections);
+  index.swap(freshIndex);
+  stamp = now;
+}
+
+// Another program (an editor, a second copy of ours) may have changed the file
+// since we last read or wrote it; then it is read again, so that we neither
+// read stale values nor write them back over that edit. One stat per call: the
+// file is read only when it changed. The stamp is taken before the read, so a
+// change during the read shows up as a difference next time. Inside a write
+// group nothing is read again: the group's changes are not on disk yet and
+// would be lost.
+void IniFile::Impl::Refresh() {
+  if (groupDepth > 0) return;
+  const FileStamp now = StampOf(path);
+  if (!now.Matches(stamp)) Reload(now);
 }
 
 Section* IniFile::Impl::Find(std::string_view lookupKey) {
@@ -319,7 +398,7 @@ std::string IniFile::Impl::Serialize() const {
   for (const Section& section : sections) {
     if (section.hasHeader && !section.erased) emit(section.header);
     for (const Line& line : section.body) {
-      if (section.erased && line.kind == LineKind::kKey) continue;
+      if (section.erased && IsEntry(line.kind)) continue;
       emit(line);
     }
   }
@@ -331,8 +410,11 @@ void IniFile::Impl::Commit() {
     undo.clear();
     return;
   }
+  std::size_t written = 0;
   try {
-    WriteFileAtomically(path, Serialize());
+    const std::string bytes = Serialize();
+    written = bytes.size();
+    WriteFileAtomically(path, bytes);
   } catch (...) {
     // What is not on disk must not be read either.
     Rollback();
@@ -341,6 +423,13 @@ void IniFile::Impl::Commit() {
   DropErased();
   undo.clear();
   dirty = false;
+  // Our own write is no outside edit: the file now holds what we hold. A size
+  // other than ours means another program wrote in between; the next call
+  // reads its file.
+  stamp = StampOf(path);
+  if (stamp.kind != FileStamp::Kind::kRegular || stamp.size != static_cast<off_t>(written)) {
+    stamp.kind = FileStamp::Kind::kUnknown;
+  }
 }
 
 void IniFile::Impl::Rollback() {
@@ -374,7 +463,7 @@ void IniFile::Impl::DropErased() {
   for (Undo& change : undo) {
     if (change.kind != Undo::Kind::kErasedSections) continue;
     for (const SectionIt& it : change.erased) {
-      std::erase_if(it->body, [](const Line& line) { return line.kind == LineKind::kKey; });
+      std::erase_if(it->body, [](const Line& line) { return IsEntry(line.kind); });
       it->keys.clear();
       it->keyLinesEnd = 0;
       it->hasHeader = false;
@@ -387,6 +476,7 @@ void IniFile::Impl::DropErased() {
 
 template <typename Change>
 void IniFile::Impl::Apply(Change change) {
+  Refresh();
   ++groupDepth;
   try {
     change();
@@ -399,9 +489,7 @@ void IniFile::Impl::Apply(Change change) {
 
 IniFile::IniFile(std::string path) : impl_(std::make_unique<Impl>()) {
   impl_->path = std::move(path);
-  std::string bytes;
-  if (!ReadWholeFile(impl_->path, bytes)) bytes.clear();
-  impl_->Load(bytes);
+  impl_->Reload(StampOf(impl_->path));
 }
 
 IniFile::~IniFile() {
@@ -419,16 +507,19 @@ const std::string& IniFile::Path() const {
 }
 
 bool IniFile::SectionExists(std::string_view section) const {
+  impl_->Refresh();
   return impl_->Find(LookupKey(section)) != nullptr;
 }
 
 bool IniFile::KeyExists(std::string_view section, std::string_view key) const {
+  impl_->Refresh();
   const Section* found = impl_->Find(LookupKey(section));
   return found != nullptr && found->keys.contains(LookupKey(key));
 }
 
 std::string IniFile::ReadString(std::string_view section, std::string_view key,
                                 std::string_view defaultValue, std::size_t maxChars) const {
+  impl_->Refresh();
   const Section* found = impl_->Find(LookupKey(section));
   if (found != nullptr) {
     const auto keyIt = found->keys.find(LookupKey(key));
@@ -453,6 +544,7 @@ void IniFile::EraseSection(std::string_view section) {
 }
 
 void IniFile::BeginWriteGroup() {
+  impl_->Refresh();
   ++impl_->groupDepth;
 }
 

@@ -19,10 +19,24 @@ namespace miravel {
 // temporary file beside it, fsync and rename), so a crash leaves either the
 // old or the new file. Lines we did not change keep their bytes.
 //
-// A missing file reads as empty and is created by the first write.
+// A missing file reads as empty and is created by the first write; anything at
+// the path that is not a regular file (a folder, a pipe) reads as empty too.
+//
+// Another program may change the file while we hold it (an administrator
+// editing it in a text editor). Before each read and each write the file on
+// disk is compared with the one last read or written by us (one stat, through
+// a symbolic link: device, inode, size, modification time to the nanosecond)
+// and read again when it differs, so that its edit is seen and kept by our
+// next write. Our own commits do not count as changes. A write group checks
+// once, when the outermost group begins; inside it the file is not read again
+// (the group's changes are not on disk yet and would be lost), so its commit
+// replaces an edit made meanwhile by another program.
 //
 // Reading: a line in a section that is not blank, not a comment (';') and not
-// a header, and has no '=', is a key with an empty value (as on Windows).
+// a header, and has no '=', is no key (as on Windows): KeyExists is false for
+// its text and ReadString gives the default. It still stands among the
+// section's keys: a new key goes after it, and erasing the section removes it.
+// Writing its name adds a key line; the bare line stays as it is.
 // Names given by callers are compared without the blanks around them.
 // Writing: a section or key name that could not be read back as itself (a
 // ']' in a section name; '=' in a key name or a key name starting with '[' or

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -19,26 +21,36 @@ using test::ReadFile;
 using test::TempFolder;
 using test::WriteFile;
 
-// A settings file whose folder stops taking new files, so that every commit
-// fails, until Repair().
+// A settings file whose commits all fail, until Repair(): its folder stops
+// taking new files, or, for root, whom permissions do not stop, no file may
+// grow. The file itself stays in place and readable, so the object must not
+// take it for an outside edit.
 class IniFileFailureTest : public ::testing::Test {
  protected:
   void SetUp() override {
     std::filesystem::create_directory(folder_);
     WriteFile(path_, kHandEdited);
   }
+  void TearDown() override { Repair(); }
 
   void Break() {
-    // Permissions do not stop root, so there the folder is moved away instead.
+    broken_ = true;
     if (::geteuid() == 0) {
-      ASSERT_EQ(std::rename(folder_.c_str(), (folder_ + ".away").c_str()), 0);
+      ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &sizeLimit_), 0);
+      rlimit none = sizeLimit_;
+      none.rlim_cur = 0;
+      std::signal(SIGXFSZ, SIG_IGN);  // the write fails with EFBIG instead
+      ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &none), 0);
     } else {
       ASSERT_EQ(::chmod(folder_.c_str(), 0555), 0);
     }
   }
   void Repair() {
+    if (!broken_) return;
+    broken_ = false;
     if (::geteuid() == 0) {
-      ASSERT_EQ(std::rename((folder_ + ".away").c_str(), folder_.c_str()), 0);
+      ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &sizeLimit_), 0);
+      std::signal(SIGXFSZ, SIG_DFL);
     } else {
       ASSERT_EQ(::chmod(folder_.c_str(), 0755), 0);
     }
@@ -59,7 +71,7 @@ class IniFileFailureTest : public ::testing::Test {
     EXPECT_FALSE(ini.KeyExists("ayarlar", "yeni"));
     EXPECT_FALSE(ini.SectionExists("cihaz2"));
     EXPECT_EQ(ini.ReadString("cihaz1", "adi", "-"), "Kapı 1");
-    EXPECT_TRUE(ini.KeyExists("cihaz1", "flagonly"));
+    EXPECT_FALSE(ini.KeyExists("cihaz1", "flagonly"));
     EXPECT_FALSE(ini.KeyExists("cihaz1", "gcdurum"));
     EXPECT_EQ(ini.ReadString("empty", "x", "-"), "-");
   }
@@ -84,6 +96,8 @@ class IniFileFailureTest : public ::testing::Test {
     EXPECT_EQ(entries, 1u) << "a temporary file was left behind";
   }
 
+  bool broken_ = false;
+  rlimit sizeLimit_{};
   TempFolder root_;
   const std::string folder_ = root_ / "program";
   const std::string path_ = folder_ + "/cihazlar.ini";

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "core/AppError.h"
+#include "core/DeviceSettings.h"
 #include "core/IniFile.h"
 #include "core/Utf8.h"
 #include "tests/core/IniTestFiles.h"
@@ -44,8 +46,9 @@ TEST_F(IniFileTest, HandEditedFileReadsAsWindowsReadsIt) {
   // over the second cihaz1 section, whose keys are never seen.
   EXPECT_EQ(ini.ReadString("cihaz1", "adi", "-"), "Kapı 1");
   EXPECT_EQ(ini.ReadString("cihaz1", "extra", "-"), "-");
-  EXPECT_TRUE(ini.KeyExists("cihaz1", "flagonly"));
-  EXPECT_EQ(ini.ReadString("cihaz1", "flagonly", "-"), "");
+  // A line without '=' is no key.
+  EXPECT_FALSE(ini.KeyExists("cihaz1", "flagonly"));
+  EXPECT_EQ(ini.ReadString("cihaz1", "flagonly", "-"), "-");
   EXPECT_FALSE(ini.KeyExists("cihaz1", "; comment inside"));
   // An empty first section still wins over a later one with keys.
   EXPECT_TRUE(ini.SectionExists("Empty"));
@@ -54,6 +57,55 @@ TEST_F(IniFileTest, HandEditedFileReadsAsWindowsReadsIt) {
   EXPECT_FALSE(ini.SectionExists(""));
   EXPECT_EQ(ini.ReadString("", "stray", "-"), "-");
   EXPECT_FALSE(ini.SectionExists("cihaz2"));
+}
+
+TEST_F(IniFileTest, LineWithoutEqualsIsNoKeyButStandsAmongTheKeys) {
+  const std::string original =
+      "[cihaz1]\r\nadi\r\nipadres=10.0.0.1\r\n; not a key\r\n[cihaz2]\r\n  adi \r\n";
+  IniFile& ini = Load(original);
+  EXPECT_FALSE(ini.KeyExists("cihaz1", "adi"));
+  EXPECT_EQ(ini.ReadString("cihaz2", "adi", "-"), "-");
+  const DeviceList devices = LoadDeviceList(ini);
+  ASSERT_EQ(devices.size(), 2u);
+  EXPECT_EQ(devices[0].name, "deneme");
+  EXPECT_EQ(devices[1].name, "deneme");
+
+  // The name becomes a key line after the bare line; every other byte stays.
+  ini.WriteString("cihaz2", "adi", "Kapı 2");
+  EXPECT_EQ(ReadFile(path_), original + "adi=Kap\xFD 2\r\n");
+  EXPECT_EQ(ini.ReadString("cihaz2", "adi", "-"), "Kapı 2");
+}
+
+TEST_F(IniFileTest, AnEditByAnotherProgramIsReadAndKeptByTheNextWrite) {
+  IniFile& ini = Load("[ayarlar]\r\ndosya=a.txt\r\n");
+  const std::string edited = "[ayarlar]\r\ndosya=elle.txt\r\n; elle\r\n";
+  WriteFile(path_, edited);
+  EXPECT_EQ(ini.ReadString("ayarlar", "dosya", "-"), "elle.txt");
+  WriteFile(path_, edited + "[cihaz1]\r\nadi=Kap\xFD\r\n");
+  ini.WriteString("ayarlar", "silkontrol", "0");
+  EXPECT_EQ(ReadFile(path_),
+            "[ayarlar]\r\ndosya=elle.txt\r\nsilkontrol=0\r\n; elle\r\n[cihaz1]\r\nadi=Kap\xFD\r\n");
+  EXPECT_EQ(ini.ReadString("cihaz1", "adi", "-"), "Kapı");
+
+  // Inside a write group its pending changes win; the edit made meanwhile is
+  // replaced by the group's commit.
+  {
+    IniWriteGroup group(ini);
+    ini.WriteString("ayarlar", "dosya", "grup.txt");
+    WriteFile(path_, "[ayarlar]\r\ndosya=sonra.txt\r\n");
+    EXPECT_EQ(ini.ReadString("ayarlar", "dosya", "-"), "grup.txt");
+  }
+  EXPECT_EQ(Reread("ayarlar", "dosya"), "grup.txt");
+  EXPECT_EQ(Reread("cihaz1", "adi"), "Kapı");
+
+  std::filesystem::remove(path_);
+  EXPECT_FALSE(ini.SectionExists("ayarlar"));
+  // Through a symbolic link, an edit of the file it points to counts.
+  WriteFile(dir_ / "hedef.ini", "[s]\r\nk=1\r\n");
+  std::filesystem::create_symlink(dir_ / "hedef.ini", path_);
+  EXPECT_EQ(ini.ReadString("s", "k", "-"), "1");
+  WriteFile(dir_ / "hedef.ini", "[s]\r\nk=22\r\n");
+  EXPECT_EQ(ini.ReadString("s", "k", "-"), "22");
 }
 
 TEST_F(IniFileTest, ValuesAreTrimmedAndLoseOneMatchingPairOfQuotes) {
@@ -92,7 +144,7 @@ TEST_F(IniFileTest, WriteReplacesInPlaceAndPlacesNewLinesAsWindowsDoes) {
   InsertAfter(expected, "next=after a lone CR\n", "yeni=1\r\n");
   EXPECT_EQ(ReadFile(path_), expected);
 
-  // The first of two cihaz1 sections takes it, after its key line "flagonly".
+  // The first of two cihaz1 sections takes it, after its bare line "flagonly".
   ini.WriteString("CIHAZ1", "gcdurum", "Her Zaman Giriş");
   InsertAfter(expected, "flagonly\r\n", "gcdurum=Her Zaman Giri\xFE\r\n");
   EXPECT_EQ(ReadFile(path_), expected);
@@ -107,15 +159,16 @@ TEST_F(IniFileTest, WriteReplacesInPlaceAndPlacesNewLinesAsWindowsDoes) {
   expected += "\r\n[cihaz2]\r\nadi=Kap\xFD 2\r\n";
   EXPECT_EQ(ReadFile(path_), expected);
 
-  // A key line without '=' is replaced like any other.
+  // The name of a bare line is a new key; the bare line stays.
   ini.WriteString("cihaz1", "FLAGONLY", "on");
-  ReplaceOnce(expected, "flagonly\r\n", "flagonly=on\r\n");
+  InsertAfter(expected, "gcdurum=Her Zaman Giri\xFE\r\n", "FLAGONLY=on\r\n");
   EXPECT_EQ(ReadFile(path_), expected);
 
   EXPECT_EQ(Reread("ayarlar", "dosya"), "D:\\yeni.txt");
   EXPECT_EQ(Reread("cihaz1", "gcdurum"), "Her Zaman Giriş");
   EXPECT_EQ(Reread("empty", "x"), "2");
   EXPECT_EQ(Reread("cihaz2", "adi"), "Kapı 2");
+  EXPECT_EQ(Reread("cihaz1", "flagonly"), "on");
 }
 
 TEST_F(IniFileTest, EraseRemovesHeadersAndKeysOfEverySectionOfTheNameOnly) {
