@@ -489,6 +489,10 @@ void IniFile::Impl::Apply(Change change) {
 
 IniFile::IniFile(std::string path) : impl_(std::make_unique<Impl>()) {
   impl_->path = std::move(path);
+  // A FIFO or device where the file should be is named to the user at once
+  // (reading it would block or never end); one that appears later reads as
+  // empty, and writing to it fails.
+  RequirePlainFileOrMissing(impl_->path, "Dosya");
   impl_->Reload(StampOf(impl_->path));
 }
 
