@@ -8,17 +8,6 @@
 
 namespace miravel {
 
-// The terminal the personnel window works on, handed over by the settings
-// window: 1 = network, 2 = serial line.
-struct PersonnelWindowTarget {
-  int connectionKind = 0;
-  std::string ipAddress;
-  int ipPort = 0;
-  int comPort = 0;
-  int baudRate = 0;
-  int machineNumber = 0;
-};
-
 // What the windows share, created in main() and handed to each window by
 // reference. The program folder ends in '/'; nothing below main() asks the
 // process where it lives.
@@ -36,7 +25,6 @@ struct AppState {
   AppSettings settings;
   int selectedDeviceIndex = 1;
   int activeMachineNumber = 0;
-  PersonnelWindowTarget personnelTarget;
 
   std::string SettingsFilePath() const { return programFolder + "cihazlar.ini"; }
   std::string HelpPagePath() const {

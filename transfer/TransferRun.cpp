@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "core/Numbers.h"
-#include "core/Utf8.h"
+#include "terminal/DeviceConnection.h"
 #include "terminal/TerminalClient.h"
 #include "transfer/RecordLine.h"
 
@@ -14,18 +14,6 @@ namespace {
 
 constexpr int kRecordCountStatus = 6;
 
-// Disconnects the terminal however the transfer of it ends.
-class ConnectionGuard {
- public:
-  explicit ConnectionGuard(TerminalClient& terminal) : terminal_(terminal) {}
-  ~ConnectionGuard() { terminal_.Disconnect(); }
-  ConnectionGuard(const ConnectionGuard&) = delete;
-  ConnectionGuard& operator=(const ConnectionGuard&) = delete;
-
- private:
-  TerminalClient& terminal_;
-};
-
 }  // namespace
 
 CalendarDate TodayOnThisComputer() {
@@ -33,14 +21,6 @@ CalendarDate TodayOnThisComputer() {
   std::tm local{};
   localtime_r(&now, &local);
   return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
-}
-
-int ComPortFromText(const std::string& portName) {
-  // The fourth character; a shorter name gives an empty text, which is not a
-  // number either.
-  const std::string firstThree = CutToChars(portName, 3);
-  const std::string firstFour = CutToChars(portName, 4);
-  return ParseInteger(firstFour.substr(firstThree.size()));
 }
 
 int TransferTerminal(TerminalClient& terminal, TransferSink& sink, const TransferJob& job, int row,
@@ -113,23 +93,15 @@ void RunTransfer(const TransferJob& job, TerminalClient& terminal, TransferSink&
         static_cast<std::size_t>(row - 1) < job.ticked.size() && job.ticked[row - 1];
     if (!ticked) {
       sink.StatusChanged(row, RowStatus::kNone);
-    } else if (device.connectionType == kConnectionEthernet) {
-      const int port = ParseInteger(device.ipPort);
-      if (terminal.ConnectNetwork(device.ipAddress, port)) {
-        ConnectionGuard guard(terminal);
+    } else if (const ConnectionTarget target = TargetOf(device, kTransferConnection);
+               target.kind != ConnectionKind::kNone) {
+      // A type that is neither "Ethernet" nor "Comm Port" is skipped.
+      if (ConnectTo(terminal, target, kTransferConnection)) {
+        DisconnectOnExit disconnect(terminal);
         sink.StatusChanged(row, RowStatus::kConnected);
-        const int machine = ParseInteger(device.machineNumber);
-        TransferTerminal(terminal, sink, job, row, machine, device.inOutMode);
-      } else {
-        sink.StatusChanged(row, RowStatus::kFailed);
-      }
-    } else if (device.connectionType == kConnectionSerial) {
-      const int baud = ParseInteger(device.baudRate);
-      const int comPort = ComPortFromText(device.comPort);
-      const int machine = ParseInteger(device.machineNumber);
-      if (terminal.ConnectSerial(comPort, machine, baud)) {
-        ConnectionGuard guard(terminal);
-        sink.StatusChanged(row, RowStatus::kConnected);
+        // A network terminal's machine number is read once it is connected.
+        const int machine = target.kind == ConnectionKind::kNetwork ? MachineNumberOf(device)
+                                                                    : target.machineNumber;
         TransferTerminal(terminal, sink, job, row, machine, device.inOutMode);
       } else {
         sink.StatusChanged(row, RowStatus::kFailed);

@@ -69,10 +69,6 @@ void RunTransfer(const TransferJob& job, TerminalClient& terminal, TransferSink&
 int TransferTerminal(TerminalClient& terminal, TransferSink& sink, const TransferJob& job, int row,
                      int machineNumber, const std::string& inOutMode);
 
-// The COM port number of a port name: its fourth character as a digit
-// ("Com3" gives 3; "Com12" gives 1). Throws the integer message otherwise.
-int ComPortFromText(const std::string& portName);
-
 CalendarDate TodayOnThisComputer();
 
 }  // namespace miravel

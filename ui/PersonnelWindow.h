@@ -1,5 +1,6 @@
 #pragma once
 
+#include "terminal/DeviceConnection.h"
 #include "ui/TerminalDialog.h"
 
 namespace miravel {
@@ -12,6 +13,15 @@ class PersonnelWindow : public TerminalDialog {
  public:
   PersonnelWindow(AppState& state, TerminalClient& terminal, UiServices& ui,
                   QWidget* parent = nullptr);
+
+  // The terminal to work on (PersonnelWindowTarget), handed over by the
+  // settings window before it shows this window; connect it with
+  // kPersonnelConnection.
+  void SetTarget(const ConnectionTarget& target) { target_ = target; }
+  const ConnectionTarget& Target() const { return target_; }
+
+ private:
+  ConnectionTarget target_;
 };
 
 }  // namespace miravel
