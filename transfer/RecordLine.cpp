@@ -119,6 +119,23 @@ std::int64_t ExistingLineClock::TimeOf(std::string_view line) {
   return lastDays_ * 1440 + (IsValidTime(hour, minute) ? hour * 60 + minute : 0);
 }
 
+void CheckRecordDateTime(int year, int month, int day, int hour, int minute) {
+  // Zero-padded to the column's width, never cut.
+  const auto uncut = [](int width, int value) {
+    const std::string digits = std::to_string(value);
+    return digits.size() >= static_cast<std::size_t>(width)
+               ? digits
+               : std::string(static_cast<std::size_t>(width) - digits.size(), '0') + digits;
+  };
+  if (!IsValidDate(year, month, day)) {
+    throw AppError("'" + uncut(4, year) + "/" + uncut(2, month) + "/" + uncut(2, day) +
+                   "' is not a valid date");
+  }
+  if (!IsValidTime(hour, minute)) {
+    throw AppError("'" + uncut(2, hour) + ":" + uncut(2, minute) + ":00' is not a valid time");
+  }
+}
+
 std::int64_t NewLineTime(std::string_view line) {
   const auto text = [&](std::size_t at, std::size_t length) {
     return std::string(line.substr(std::min(at, line.size()), length));

@@ -46,4 +46,10 @@ class ExistingLineClock {
 // or "'HH:MM:00' is not a valid time" with the texts as they stand in the line.
 std::int64_t NewLineTime(std::string_view line);
 
+// Checks a terminal record's date and time before they go into the fixed
+// columns, which keep only their last digits: month 101 would become 01 and
+// year 12026 become 2026, a different, valid time. Throws the same messages
+// as NewLineTime, with the values as the terminal gave them.
+void CheckRecordDateTime(int year, int month, int day, int hour, int minute);
+
 }  // namespace miravel

@@ -45,6 +45,7 @@ int TransferTerminal(TerminalClient& terminal, TransferSink& sink, const Transfe
   while (terminal.GetNextAttendanceRecord(machineNumber, unused1, enroll, unused2, unused3, state,
                                           year, month, day, hour, minute)) {
     ++taken;
+    CheckRecordDateTime(year, month, day, hour, minute);
     merger.Add(
         FormatRecordLine(enroll, InOutValue(inOutMode, state), year, month, day, hour, minute));
     const int percent = ProgressPercent(taken, total);

@@ -214,6 +214,14 @@ TEST_F(TransferRunTest, StopInsideATerminalKeepsFileAndLogAndDisconnects) {
   EXPECT_EQ(RunError(), "'2026/13/01' is not a valid date");
   EXPECT_EQ(terminal.calls.back(), "Disconnect()");
 
+  // Fields the fixed columns would cut to a valid time are refused as they stand.
+  terminal.log.back() = {7, 0, 2026, 101, 1, 8, 0};
+  EXPECT_EQ(RunError(), "'2026/101/01' is not a valid date");
+  terminal.log.back() = {7, 0, 12026, 1, 1, 8, 0};
+  EXPECT_EQ(RunError(), "'12026/01/01' is not a valid date");
+  terminal.log.back() = {7, 0, 2026, 1, 1, 100, 30};
+  EXPECT_EQ(RunError(), "'100:30:00' is not a valid time");
+
   EXPECT_EQ(ReadFile(job.recordFilePath), old);
   EXPECT_EQ(terminal.log.size(), 6u);
   EXPECT_EQ(terminal.CallCount("ClearAttendanceLog"), 0);
