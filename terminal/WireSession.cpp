@@ -28,6 +28,9 @@ wire::Frame WireSession::ReadFrame() {
   wire::Frame frame;
   char buffer[65536];
   while (!decoder_.Next(frame)) {
+    if (std::chrono::steady_clock::now() > progressDeadline_) {
+      throw AppError(wire::kNoAnswerMessage);
+    }
     const std::size_t got = stream_.ReadSome(buffer, sizeof buffer);
     if (got == 0) throw AppError(wire::kLinkLostMessage);
     decoder_.Feed(buffer, got);
@@ -45,6 +48,7 @@ bool WireSession::Exchange(Op op, int machineNumber, const PayloadWriter& args,
   request_.clear();
   wire::AppendFrame(request_, wire::FrameKind::kRequest, payload);
   stream_.WriteAll(request_);
+  progressDeadline_ = std::chrono::steady_clock::now() + progressLimit_;
 
   for (;;) {
     const wire::Frame frame = ReadFrame();
@@ -55,6 +59,11 @@ bool WireSession::Exchange(Op op, int machineNumber, const PayloadWriter& args,
       if (!onChunk) Malformed();
       onChunk(reader);
       reader.ExpectEnd();
+      // Beyond the operation and the item count, a chunk that parsed whole
+      // holds items: only such a chunk is progress.
+      if (frame.payload.size() > 1 + 4) {
+        progressDeadline_ = std::chrono::steady_clock::now() + progressLimit_;
+      }
       continue;
     }
     const std::uint8_t status = reader.U8();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -21,7 +22,11 @@ struct DeviceTime {
 // After a throw the link is out of step and must be closed.
 class WireSession {
  public:
-  explicit WireSession(ByteStream& stream) : stream_(stream) {}
+  // progressLimit: the longest time a call may go without progress (see
+  // WireTimeouts::progress); then it throws the no-answer error.
+  explicit WireSession(ByteStream& stream,
+                       std::chrono::milliseconds progressLimit = std::chrono::seconds(30))
+      : stream_(stream), progressLimit_(progressLimit) {}
 
   // The terminal answers with its machine number and protocol version.
   bool Hello(int machineNumber, int& terminalMachine);
@@ -56,6 +61,8 @@ class WireSession {
   wire::Frame ReadFrame();
 
   ByteStream& stream_;
+  std::chrono::milliseconds progressLimit_;
+  std::chrono::steady_clock::time_point progressDeadline_;
   wire::FrameDecoder decoder_;
   std::string request_;
 };

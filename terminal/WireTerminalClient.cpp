@@ -120,7 +120,7 @@ bool WireTerminalClient::Open(int fd, bool serial, int machineNumber) {
   if (fd < 0) return false;
   stream_ = std::make_unique<FdStream>(
       fd, serial ? FdStream::Kind::kSerial : FdStream::Kind::kSocket, timeouts_.hello);
-  session_ = std::make_unique<WireSession>(*stream_);
+  session_ = std::make_unique<WireSession>(*stream_, timeouts_.progress);
   int answeredMachine = 0;
   bool answered = false;
   try {

@@ -25,6 +25,11 @@ struct WireTimeouts {
   std::chrono::milliseconds hello{3000};
   // During a call: the longest silence allowed between two bytes.
   std::chrono::milliseconds quiet{10000};
+  // During a call: the longest time without progress (a reply, or a chunk
+  // that brings records, users or templates). A terminal that keeps the line
+  // busy without delivering anything (empty chunks, a byte now and then)
+  // would otherwise hold a command for ever.
+  std::chrono::milliseconds progress{30000};
 };
 
 // The production TerminalClient: our wire protocol over TCP (ConnectNetwork)

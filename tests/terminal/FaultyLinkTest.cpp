@@ -54,7 +54,11 @@ int BoundLoopbackSocket(int& port) {
 // the scripted bytes for each further request and hangs up after the last.
 class ScriptedTerminal {
  public:
-  explicit ScriptedTerminal(std::vector<std::string> script) : script_(std::move(script)) {
+  // With a pause, each scripted answer goes out in pieces of pieceSize bytes
+  // with the pause between them, as a terminal that dribbles.
+  explicit ScriptedTerminal(std::vector<std::string> script, std::size_t pieceSize = 0,
+                            std::chrono::milliseconds pause = {})
+      : script_(std::move(script)), pieceSize_(pieceSize), pause_(pause) {
     listenFd_ = BoundLoopbackSocket(port_);
     ::listen(listenFd_, 1);
     thread_ = std::thread([this] { Serve(); });
@@ -98,14 +102,29 @@ class ScriptedTerminal {
       while (answered <= script_.size() && requests.Next(frame)) {
         const std::string bytes =
             answered == 0 ? Reply(wire::Op::kHello, HelloDone()) : script_[answered - 1];
-        ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        if (!Send(fd, bytes, answered == 0)) break;
         ++answered;
       }
     }
     ::close(fd);
   }
 
+  // False once the client has gone.
+  bool Send(int fd, std::string_view bytes, bool whole) const {
+    const std::size_t piece = whole || pieceSize_ == 0 ? bytes.size() : pieceSize_;
+    for (std::size_t at = 0; at < bytes.size(); at += piece) {
+      if (at > 0) std::this_thread::sleep_for(pause_);
+      const std::string_view part = bytes.substr(at, piece);
+      if (::send(fd, part.data(), part.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(part.size())) {
+        return false;
+      }
+    }
+    return true;
+  }
+
   std::vector<std::string> script_;
+  std::size_t pieceSize_ = 0;
+  std::chrono::milliseconds pause_{};
   int listenFd_ = -1;
   int port_ = 0;
   std::thread thread_;
@@ -211,6 +230,65 @@ TEST(FaultyLinkTest, NonsenseFromTheTerminalIsABrokenReply) {
     int value = 0;
     EXPECT_FALSE(client.GetDeviceStatus(1, 2, value));
     EXPECT_TRUE(client.IsConnected());
+  }
+}
+
+// The frame checks themselves: one flipped bit anywhere in a well-formed reply
+// is a broken reply, and nothing of it is taken.
+TEST(FaultyLinkTest, OneFlippedBitInTheChecksumOrThePayloadIsABrokenReply) {
+  const std::string reply =
+      ScriptedTerminal::Reply(wire::Op::kGetDeviceStatus, std::string("\x01\x2a\0\0\0", 5));
+  const std::size_t valueByte = reply.size() - 4 - 4;  // the first byte of the value
+  for (const std::size_t at : {reply.size() - 1, valueByte}) {
+    std::string flipped = reply;
+    flipped[at] = static_cast<char>(flipped[at] ^ 0x10);
+    ScriptedTerminal terminal({flipped});
+    auto client = NetworkClient();
+    ASSERT_TRUE(client.ConnectNetwork("127.0.0.1", terminal.Port()));
+    int value = -1;
+    ExpectLinkError(wire::kBadReplyMessage, [&] { client.GetDeviceStatus(1, 2, value); });
+    EXPECT_EQ(value, -1);
+  }
+  ScriptedTerminal honest({reply});
+  auto client = NetworkClient();
+  ASSERT_TRUE(client.ConnectNetwork("127.0.0.1", honest.Port()));
+  int value = -1;
+  EXPECT_TRUE(client.GetDeviceStatus(1, 2, value));
+  EXPECT_EQ(value, 42);
+}
+
+// A terminal that keeps the line busy without delivering anything (empty
+// chunks without end, or one byte now and then, each within the quiet
+// time-out) is given up once nothing has come for the progress limit.
+TEST(FaultyLinkTest, ALineKeptBusyWithoutProgressIsGivenUp) {
+  WireTimeouts timeouts = test::ShortTimeouts();
+  timeouts.quiet = std::chrono::milliseconds(500);
+  timeouts.progress = std::chrono::milliseconds(1200);
+  std::string emptyChunks;
+  wire::PayloadWriter empty;
+  empty.U8(static_cast<std::uint8_t>(wire::Op::kReadAttendanceLog)).U32(0);
+  for (int i = 0; i < 100; ++i)
+    wire::AppendFrame(emptyChunks, wire::FrameKind::kChunk, empty.Bytes());
+  std::string oneRecord;
+  wire::PayloadWriter chunk;
+  chunk.U8(static_cast<std::uint8_t>(wire::Op::kReadAttendanceLog))
+      .U32(1)
+      .Log({5, 0, 2026, 1, 2, 3, 4});
+  wire::AppendFrame(oneRecord, wire::FrameKind::kChunk, chunk.Bytes());
+
+  struct Dribble {
+    std::string bytes;
+    std::size_t pieceSize;
+  };
+  // Empty chunks one frame at a time; a real chunk one byte at a time.
+  for (const Dribble& dribble : {Dribble{emptyChunks, 9 + 5}, Dribble{oneRecord, 1}}) {
+    ScriptedTerminal terminal({dribble.bytes}, dribble.pieceSize, std::chrono::milliseconds(200));
+    auto client = NetworkClient(timeouts);
+    ASSERT_TRUE(client.ConnectNetwork("127.0.0.1", terminal.Port()));
+    const auto start = Clock::now();
+    ExpectLinkError(wire::kNoAnswerMessage, [&] { client.ReadAttendanceLog(1); });
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(2500));
+    EXPECT_FALSE(client.IsConnected());
   }
 }
 
