@@ -45,6 +45,9 @@ class FakeTerminal : public TerminalClient {
   bool refuseSerial = false;
   std::optional<int> reportedRecordCount;  // status 6 when set, else log size
   bool statusFails = false;                // GetDeviceStatus returns false
+  // The clock, administrator and erase operations named here return false
+  // (the terminal refuses them) though connected.
+  std::set<std::string> refusedOperations;
   std::vector<std::string> calls;
   // Runs inside every call, after it is recorded (to act during a command).
   std::function<void(const std::string& operation)> onCall;
@@ -90,6 +93,8 @@ class FakeTerminal : public TerminalClient {
  private:
   // Records the call and throws when it is the scripted failing one.
   void Enter(const std::string& operation, const std::string& arguments);
+  // Connected and not told to refuse the operation.
+  bool Accepts(const std::string& operation) const;
 
   bool connected_ = false;
   std::map<std::string, int> callCounts_;
