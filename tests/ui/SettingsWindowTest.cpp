@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <functional>
 
 #include "core/Cp1254.h"
 #include "core/IniFile.h"
@@ -218,33 +219,35 @@ TEST_F(SettingsWindowTest, ClockAndAdministratorCommandsWorkOnTheSelectedRowsLin
 
 TEST_F(SettingsWindowTest, ResetAsksWithTheRealDialogAndOnlyEvetErases) {
   Open(Device(1, "Bir", "Ethernet", 1));
-  const auto answer = [this](const char* button) {
-    WhenModalOpens<ConfirmDialog>([button](ConfirmDialog& dialog) {
+  // Answers the question by a click on a button, by a key, or by closing it.
+  const auto answer = [this](std::function<void(ConfirmDialog&)> how) {
+    WhenModalOpens<ConfirmDialog>([how](ConfirmDialog& dialog) {
       EXPECT_TRUE(FindControl<QPushButton>(dialog, "yesButton").isVisible());
       EXPECT_TRUE(FindControl<QPushButton>(dialog, "noButton").isVisible());
-      EXPECT_EQ(FindControl<QLabel>(dialog, "secondLine").text(),
-                "Cihazı sıfırlamak istediğinizden emin misiniz ?");
-      if (button == nullptr) {
-        dialog.close();
-      } else {
-        QTest::mouseClick(&FindControl<QPushButton>(dialog, button), Qt::LeftButton);
-      }
+      how(dialog);
     });
     Click("resetDeviceButton");
   };
-  answer("noButton");
+  const auto click = [](const char* button) {
+    return [button](ConfirmDialog& dialog) {
+      QTest::mouseClick(&FindControl<QPushButton>(dialog, button), Qt::LeftButton);
+    };
+  };
+  answer(click("noButton"));
   EXPECT_EQ(confirm.LastAnswer(), ConfirmDialog::kNo);
   EXPECT_EQ(Status(0), "");
-  answer(nullptr);  // the title bar's close button
+  answer([](ConfirmDialog& dialog) { dialog.close(); });  // the title bar's close button
   EXPECT_EQ(confirm.LastAnswer(), ConfirmDialog::kNoAnswer);
+  answer([](ConfirmDialog& dialog) { QTest::keyClick(&dialog, Qt::Key_Return); });
+  EXPECT_EQ(confirm.LastAnswer(), ConfirmDialog::kNo);  // Return alone never erases
   EXPECT_TRUE(terminal.calls.empty());
 
   terminal.refuseNetwork = true;
-  answer("yesButton");
+  answer(click("yesButton"));
   EXPECT_EQ(Status(0), "Bağlantı Kurulamadı");
   terminal.refuseNetwork = false;
   terminal.users[1] = {"Ali", "", 0, true};
-  answer("yesButton");
+  answer(click("yesButton"));
   EXPECT_EQ(Status(0), "Cihaz Sıfırlandı");
   EXPECT_TRUE(terminal.users.empty());
   EXPECT_FALSE(terminal.IsConnected());
