@@ -91,6 +91,7 @@ void SettingsWindow::BuildControls() {
   recordFileEdit_ = new QLineEdit(QStringLiteral("tr500.txt"), this);
   recordFileEdit_->setObjectName("recordFileEdit");
   recordFileEdit_->setGeometry(204, 12, 420, 24);
+  recordFileLabel_->setBuddy(recordFileEdit_);  // its name for screen readers
   // BitBtn1
   chooseRecordFileButton_ = GlyphButton(this, QStringLiteral("Değiştir"), FileGlyph(),
                                         "chooseRecordFileButton", QRect(632, 9, 101, 30));
@@ -163,6 +164,7 @@ void SettingsWindow::BuildControls() {
   terminalClockField_->setReadOnly(true);
   terminalClockField_->setAlignment(Qt::AlignCenter);
   terminalClockField_->setGeometry(10, 96, 242, 28);
+  terminalClockField_->setAccessibleName(QStringLiteral("Cihaz saati"));
   // Label3
   pcClockLabel_ = new QLabel(clockGroup_);
   pcClockLabel_->setObjectName("pcClockLabel");
