@@ -9,6 +9,7 @@
 #include "app/ProgramLocation.h"
 #include "core/AppError.h"
 #include "core/AppState.h"
+#include "core/Clock.h"
 #include "core/DeviceSettings.h"
 #include "core/OfficeFolder.h"
 #include "terminal/WireTerminalClient.h"
@@ -121,10 +122,12 @@ int main(int argc, char** argv) {
   // The windows in the order the program has always created them: the main
   // window first, so that cihazlar.ini is loaded before the others exist.
   MainWindow mainWindow(state, mainTerminal, ui);
-  SettingsWindow settingsWindow(state, settingsTerminal, ui, &mainWindow);
+  SettingsWindow settingsWindow(state, settingsTerminal, ui, SystemClock(), &mainWindow);
   PersonnelWindow personnelWindow(state, personnelTerminal, ui, &settingsWindow);
   ConfirmDialog confirmDialog(&settingsWindow);
   mainWindow.SetSettingsWindow(&settingsWindow);
+  settingsWindow.SetPersonnelWindow(&personnelWindow);
+  settingsWindow.SetConfirmDialog(&confirmDialog);
 
   mainWindow.show();
   if (firstStart) {

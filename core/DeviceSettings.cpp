@@ -52,6 +52,12 @@ DeviceEntry FromRow(const DeviceRow& row) {
   return entry;
 }
 
+DeviceEntry WholeEntryOf(const DeviceRow& row) {
+  DeviceEntry entry;
+  for (std::size_t i = 0; i < row.size(); ++i) *FieldOf(entry, i) = row[i];
+  return entry;
+}
+
 AppSettings LoadAppSettings(const IniFile& file) {
   AppSettings settings;
   const std::string path = file.ReadString(kSettingsSection, kRecordFileKey, kDefaultRecordFile);

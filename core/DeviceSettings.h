@@ -53,6 +53,8 @@ extern const std::array<DeviceField, 9> kDeviceFields;
 DeviceRow ToRow(const DeviceEntry& entry);
 // Cuts each field to its width.
 DeviceEntry FromRow(const DeviceRow& row);
+// The fields whole, as a settings grid row holds them before it is saved.
+DeviceEntry WholeEntryOf(const DeviceRow& row);
 
 AppSettings LoadAppSettings(const IniFile& file);
 // Sections cihaz1..cihaz256 in number order; missing numbers are skipped.

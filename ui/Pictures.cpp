@@ -262,6 +262,20 @@ QPixmap FileGlyph() {
   });
 }
 
+QPixmap WarningPicture() {
+  return Drawn(QSize(33, 39), [](QPainter& painter) {
+    const QColor amber(250, 190, 30);
+    painter.setPen(RoundPen(amber.darker(150), 2.0));
+    painter.setBrush(amber);
+    painter.drawPolygon(QPolygonF({{16.5, 5}, {31, 32}, {2, 32}}));
+    painter.setPen(RoundPen(kDark, 3.2));
+    painter.drawLine(QPointF(16.5, 14), QPointF(16.5, 23));
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(kDark);
+    painter.drawEllipse(QPointF(16.5, 28), 1.8, 1.8);
+  });
+}
+
 QPixmap BannerPicture(QSize size, bool top) {
   return Drawn(size, [size, top](QPainter& painter) {
     const QRectF area(QPointF(0, 0), size);

@@ -31,6 +31,10 @@ QPixmap DeleteGlyph();          // a waste bin
 QPixmap ConnectionTestGlyph();  // a plug
 QPixmap FileGlyph();            // a folder
 
+// The confirmation dialog's picture, 33 x 39: a yellow warning triangle with
+// an exclamation mark.
+QPixmap WarningPicture();
+
 // The main window's banners: the top one carries the program's name and what
 // it does, the bottom one the double-click hint.
 QPixmap BannerPicture(QSize size, bool top);

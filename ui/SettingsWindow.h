@@ -1,17 +1,149 @@
 #pragma once
 
+#include <QString>
+#include <vector>
+
+#include "core/Clock.h"
+#include "devices/DeviceCommands.h"
 #include "ui/TerminalDialog.h"
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTimer;
 
 namespace miravel {
 
-// The window that keeps the device list, chooses the record file and runs the per-terminal
-// commands. Created once at start and shown modally when needed.
-class SettingsWindow : public TerminalDialog {
+class ConfirmDialog;
+class PersonnelWindow;
+class ReportGrid;
+
+// The "Ayarlar" window: keeps the device list, chooses the record file and
+// runs the per-terminal commands (connection tests, the terminal's clock,
+// administrators, reset, the personnel window). Created once at start and
+// shown modally by the main window, which rebuilds its rows when it closes.
+//
+// The grid is a working copy of the device list: the shared list takes the
+// rows (cut to their widths) only when the window closes.
+//
+// Controls carry object names by which tests find them: deviceGrid (cihazlist),
+// recordFileEdit, chooseRecordFileButton, newDeviceButton, saveDevicesButton,
+// deleteDeviceButton, readClockButton, setClockButton, terminalClockField
+// (tarihtext), pcClockLabel (Label3), personnelButton, testConnectionButton,
+// testAllConnectionsButton, clearAdministratorsButton, resetDeviceButton,
+// exitButton and clockTimer.
+class SettingsWindow : public TerminalDialog, private DeviceCommandSink {
   Q_OBJECT
 
  public:
-  SettingsWindow(AppState& state, TerminalClient& terminal, UiServices& ui,
+  // Columns of the device grid; 0 to 8 are the fields of a device in file order.
+  enum Column {
+    kName = 0,
+    kConnectionType = 1,
+    kMachineNumber = 2,
+    kComPort = 3,
+    kBaudRate = 4,
+    kIpAddress = 5,
+    kIpPort = 6,
+    kPassword = 7,
+    kInOutMode = 8,
+    kStatus = 9
+  };
+
+  SettingsWindow(AppState& state, TerminalClient& terminal, UiServices& ui, const Clock& clock,
                  QWidget* parent = nullptr);
+  ~SettingsWindow() override;
+
+  // Set once the other windows exist.
+  void SetPersonnelWindow(PersonnelWindow* window) { personnelWindow_ = window; }
+  void SetConfirmDialog(ConfirmDialog* dialog) { confirmDialog_ = dialog; }
+
+  bool DeviceConnected() const { return commands_.DeviceConnected(); }
+
+  // Closing by any way ("Çıkış", the title bar, Escape) copies the grid into
+  // the device list and saves it.
+  void done(int result) override;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void BuildControls();
+
+  // FormShow and FormActivate.
+  void FillWindow();
+  void SelectFirstRow();
+  // cihazlistSelectCell: every per-device command works on this row.
+  void SelectDevice(int row);
+  void StripeDeviceRows();
+
+  // "Yeni", "Kaydet", "Sil".
+  void AddDevice();
+  void SaveDevices();
+  void DeleteDevice();
+  // kayityerieditChange and "Değiştir".
+  void StoreRecordFilePath(const QString& text);
+  void ChooseRecordFile();
+  // Timer1Timer.
+  void ShowPcClockAndDisconnect();
+
+  // "Bağlantı Test", "Tüm  CihazlarıTest et", "Tarihi Oku", "Tarihi Kaydet",
+  // "Yetkilileri Sil", "Cihazı Sıfırla", "Personel İşlemleri".
+  void TestSelectedConnection();
+  void TestAllConnections();
+  void ReadTerminalClock();
+  void SetTerminalClock();
+  void ClearAdministrators();
+  void ResetDevice();
+  void OpenPersonnelWindow();
+
+  // Runs a command of this window unless one is running: user input waits
+  // (dropped) until it ends, and the clock timer leaves the terminal alone.
+  template <class Body>
+  void RunGuarded(Body&& body);
+
+  // The grid's rows as texts (a line break typed into a cell becomes a blank).
+  std::vector<DeviceRow> GridRowTexts() const;
+  DeviceList GridRows() const;
+  int SelectedRow() const { return state_.selectedDeviceIndex - 1; }
+  void KeepSelectionInList();
+
+  // DeviceCommandSink.
+  void StatusChanged(int row, const std::string& text) override;
+  void Repaint() override;
+  void StripeRows() override { StripeDeviceRows(); }
+  bool ConfirmReset() override;
+  void RepaintWindow() override;
+
+  const Clock& clock_;
+  DeviceCommands commands_;
+  PersonnelWindow* personnelWindow_ = nullptr;
+  ConfirmDialog* confirmDialog_ = nullptr;
+
+  QLabel* recordFileLabel_ = nullptr;
+  QLineEdit* recordFileEdit_ = nullptr;
+  QPushButton* chooseRecordFileButton_ = nullptr;
+  ReportGrid* deviceGrid_ = nullptr;
+  QGroupBox* devicesGroup_ = nullptr;
+  QPushButton* newDeviceButton_ = nullptr;
+  QPushButton* saveDevicesButton_ = nullptr;
+  QPushButton* deleteDeviceButton_ = nullptr;
+  QGroupBox* clockGroup_ = nullptr;
+  QPushButton* readClockButton_ = nullptr;
+  QPushButton* setClockButton_ = nullptr;
+  QLineEdit* terminalClockField_ = nullptr;
+  QLabel* pcClockLabel_ = nullptr;
+  QGroupBox* personnelGroup_ = nullptr;
+  QPushButton* personnelButton_ = nullptr;
+  QGroupBox* connectionTestGroup_ = nullptr;
+  QPushButton* testConnectionButton_ = nullptr;
+  QPushButton* testAllConnectionsButton_ = nullptr;
+  QGroupBox* deviceCommandsGroup_ = nullptr;
+  QPushButton* clearAdministratorsButton_ = nullptr;
+  QPushButton* resetDeviceButton_ = nullptr;
+  QPushButton* exitButton_ = nullptr;
+  QTimer* clockTimer_ = nullptr;
 };
 
 }  // namespace miravel

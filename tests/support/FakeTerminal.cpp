@@ -42,6 +42,10 @@ void FakeTerminal::Enter(const std::string& operation, const std::string& argume
   }
 }
 
+bool FakeTerminal::Accepts(const std::string& operation) const {
+  return connected_ && refusedOperations.count(operation) == 0;
+}
+
 bool FakeTerminal::ConnectNetwork(const std::string& ipAddress, int port) {
   Enter("ConnectNetwork", Join({ipAddress, N(port)}));
   ForgetLoadedLog();
@@ -208,7 +212,7 @@ bool FakeTerminal::DeleteFingerTemplate(int machineNumber, int enrollNumber, int
 bool FakeTerminal::GetDeviceTime(int machineNumber, int& year, int& month, int& day, int& hour,
                                  int& minute, int& second) {
   Enter("GetDeviceTime", N(machineNumber));
-  if (!connected_) return false;
+  if (!Accepts("GetDeviceTime")) return false;
   year = clockYear;
   month = clockMonth;
   day = clockDay;
@@ -222,7 +226,7 @@ bool FakeTerminal::SetDeviceTime(int machineNumber, int year, int month, int day
                                  int minute, int second) {
   Enter("SetDeviceTime",
         Join({N(machineNumber), N(year), N(month), N(day), N(hour), N(minute), N(second)}));
-  if (!connected_) return false;
+  if (!Accepts("SetDeviceTime")) return false;
   clockYear = year;
   clockMonth = month;
   clockDay = day;
@@ -234,7 +238,7 @@ bool FakeTerminal::SetDeviceTime(int machineNumber, int year, int month, int day
 
 bool FakeTerminal::ClearAdministrators(int machineNumber) {
   Enter("ClearAdministrators", N(machineNumber));
-  if (!connected_) return false;
+  if (!Accepts("ClearAdministrators")) return false;
   for (auto& [enroll, user] : users) {
     if (user.privilege > 0) user.privilege = 0;
   }
@@ -243,7 +247,7 @@ bool FakeTerminal::ClearAdministrators(int machineNumber) {
 
 bool FakeTerminal::ClearAllData(int machineNumber) {
   Enter("ClearAllData", N(machineNumber));
-  if (!connected_) return false;
+  if (!Accepts("ClearAllData")) return false;
   users.clear();
   templates.clear();
   return true;

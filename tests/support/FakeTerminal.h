@@ -52,6 +52,9 @@ class FakeTerminal : public TerminalClient {
   bool statusFails = false;                // GetDeviceStatus returns false
   bool refuseReadLog = false;              // ReadAttendanceLog returns false
   bool refuseClearLog = false;             // ClearAttendanceLog returns false, log kept
+  // The clock, administrator and erase operations named here return false
+  // (the terminal refuses them) though connected.
+  std::set<std::string> refusedOperations;
   std::vector<std::string> calls;
   // Runs inside every call, after it is recorded (to act during a command).
   std::function<void(const std::string& operation)> onCall;
@@ -100,6 +103,8 @@ class FakeTerminal : public TerminalClient {
   // What was read goes with the connection: a clear on the next one removes
   // nothing until the log is read again.
   void ForgetLoadedLog();
+  // Connected and not told to refuse the operation.
+  bool Accepts(const std::string& operation) const;
 
   bool connected_ = false;
   std::map<std::string, int> callCounts_;

@@ -225,7 +225,7 @@ TEST_F(MainWindowTest, LongTransferRepaintsOnlyChangedProgressAndTakesNoClicks) 
 
 TEST_F(MainWindowTest, ClosingTheSettingsWindowRebuildsTheRows) {
   MainWindow& window = Open(Ethernet(1, "Bir", 1) + Ethernet(2, "İki", 2));
-  SettingsWindow settings(state, terminal, ui, &window);
+  SettingsWindow settings(state, terminal, ui, SystemClock(), &window);
   window.SetSettingsWindow(&settings);
   Grid(window).SetChecked(0, MainWindow::kTick, false);
   Grid(window).SetCellValue(1, MainWindow::kStatus, 2);

@@ -1,0 +1,26 @@
+#include "core/Clock.h"
+
+#include <ctime>
+
+namespace miravel {
+namespace {
+
+class ComputerClock : public Clock {
+ public:
+  LocalDateTime Now() const override {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+            local.tm_hour,        local.tm_min,     local.tm_sec};
+  }
+};
+
+}  // namespace
+
+Clock& SystemClock() {
+  static ComputerClock clock;
+  return clock;
+}
+
+}  // namespace miravel

@@ -1,0 +1,26 @@
+#pragma once
+
+namespace miravel {
+
+// A local date and time to the second, as the PC's clock and a terminal's
+// clock give it.
+struct LocalDateTime {
+  int year = 0, month = 0, day = 0;
+  int hour = 0, minute = 0, second = 0;
+
+  bool operator==(const LocalDateTime&) const = default;
+};
+
+// The PC's clock, behind one seam so that tests can fix the date and time
+// instead of racing the real clock.
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  // Local time; parts of a second are dropped.
+  virtual LocalDateTime Now() const = 0;
+};
+
+// The computer's own clock.
+Clock& SystemClock();
+
+}  // namespace miravel

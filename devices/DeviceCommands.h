@@ -1,0 +1,104 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "core/Clock.h"
+#include "core/DeviceSettings.h"
+#include "terminal/DeviceConnection.h"
+
+namespace miravel {
+
+class TerminalClient;
+
+// What the settings window's status column ("İşlem Durumu") shows.
+namespace device_status {
+inline constexpr const char* kChecking = "Kontrol Ediliyor";
+inline constexpr const char* kConnected = "Bağlantı Kuruldu";
+// Also the message of the personnel hand-over when its terminal does not answer.
+inline constexpr const char* kRefused = "Bağlantı Kurulamadı";
+inline constexpr const char* kReadingClock = "Tarih/saat Okunuyor";
+inline constexpr const char* kClockRead = "Tarih/Saat okundu";
+inline constexpr const char* kSettingClock = "Tarih/saat kaydediliyor";
+inline constexpr const char* kClockSet = "Tarih/Saat Kaydedildi";
+inline constexpr const char* kClearingAdministrators = "Yetkililer siliniyor";
+inline constexpr const char* kAdministratorsCleared = "Yetkililer silindi";
+inline constexpr const char* kResetting = "Cihaz Sıfırlanıyor";
+inline constexpr const char* kResetDone = "Cihaz Sıfırlandı";
+}  // namespace device_status
+
+// DD/MM/YYYY, two blanks, HH:MM:SS, each number zero-padded to its width (a
+// longer number keeps its last digits): 05/03/2024  09:07:03.
+std::string FormatClockText(const LocalDateTime& time);
+
+// Where the settings commands report what the user sees. Rows are the grid's,
+// from 0.
+class DeviceCommandSink {
+ public:
+  virtual ~DeviceCommandSink() = default;
+  virtual void StatusChanged(int row, const std::string& text) = 0;
+  // Paints the grid now: the commands do not return to the event loop, and a
+  // connect that blocks must not hide the status written before it.
+  virtual void Repaint() = 0;
+  // Colours the rows again (StripeDeviceRows).
+  virtual void StripeRows() = 0;
+  // The reset question; true only for "Evet".
+  virtual bool ConfirmReset() = 0;
+  // Paints the whole window, once the question has gone.
+  virtual void RepaintWindow() { Repaint(); }
+};
+
+// The settings window's commands on its terminal, without the window. Each
+// works on `rows`, the device grid as it stands (unsaved edits included), and
+// on the 0-based row selected; a row that does not exist is left alone. Each
+// connects for itself and disconnects however it ends. A number that is not
+// a whole number throws AppError before anything is sent to the terminal.
+class DeviceCommands {
+ public:
+  // activeMachineNumber is shared with the personnel window: a successful
+  // ConnectSelectedDevice sets it.
+  DeviceCommands(TerminalClient& terminal, DeviceCommandSink& sink, int& activeMachineNumber);
+
+  // Connects the row's terminal and leaves the connection open; on refusal
+  // the row's status says so. The grid is painted either way.
+  bool ConnectSelectedDevice(const DeviceList& rows, int row);
+  bool DeviceConnected() const { return deviceConnected_; }
+
+  // "Bağlantı Test" and "Tüm  CihazlarıTest et": connect and disconnect at
+  // once. A type that is neither "Ethernet" nor "Comm Port" is not tried and
+  // keeps "Kontrol Ediliyor".
+  void TestConnection(const DeviceList& rows, int row);
+  void TestAllConnections(const DeviceList& rows);
+
+  // "Tarihi Oku": the terminal's clock as text for the clock field; nothing
+  // when no connection was made (the field keeps its text), an empty text when
+  // the terminal did not tell its time.
+  std::optional<std::string> ReadClock(const DeviceList& rows, int row);
+  // "Tarihi Kaydet": sets the terminal's clock from pcClock, then reads it back
+  // as ReadClock does.
+  std::optional<std::string> SetClock(const DeviceList& rows, int row, const Clock& pcClock);
+  // "Yetkilileri Sil".
+  void ClearAdministrators(const DeviceList& rows, int row);
+  // "Cihazı Sıfırla": erases the terminal's user data once the user said "Evet".
+  void Reset(const DeviceList& rows, int row);
+
+ private:
+  class Session;
+
+  // Every status emptied, the row's start text shown, the grid painted and striped.
+  void Start(const DeviceList& rows, int row, const char* text);
+  void TestRow(const DeviceList& rows, int row);
+  std::string ReadClockText();
+
+  TerminalClient& terminal_;
+  DeviceCommandSink& sink_;
+  int& activeMachineNumber_;
+  bool deviceConnected_ = false;
+};
+
+// The personnel window's terminal for the selected row (PersonnelWindowTarget):
+// the IP address cut to 20 characters, the COM port by its exact name, and the
+// machine number for both kinds of line.
+ConnectionTarget PersonnelTargetOf(const DeviceEntry& device);
+
+}  // namespace miravel
