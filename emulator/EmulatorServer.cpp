@@ -273,22 +273,31 @@ bool EmulatorServer::Reply(int fd, const Response& response, const std::atomic<b
     if (left.count() <= 0) break;
     std::this_thread::sleep_for(std::min(left, std::chrono::milliseconds(WaitMs())));
   }
-  std::string_view rest = response.bytes;
-  auto lastProgress = std::chrono::steady_clock::now();
   const bool socket = fd == clientFd_;
-  while (!rest.empty()) {
-    if (stop || std::chrono::steady_clock::now() - lastProgress > kStallLimit) return false;
-    PunchWhenDue();
-    pollfd entry{fd, POLLOUT, 0};
-    if (::poll(&entry, 1, WaitMs()) <= 0) continue;
-    const ssize_t sent = socket ? ::send(fd, rest.data(), rest.size(), MSG_NOSIGNAL)
-                                : ::write(fd, rest.data(), rest.size());
-    if (sent < 0) {
-      if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
-      return false;
+  const auto sendAll = [&](std::string_view rest) {
+    auto lastProgress = std::chrono::steady_clock::now();
+    while (!rest.empty()) {
+      if (stop || std::chrono::steady_clock::now() - lastProgress > kStallLimit) return false;
+      PunchWhenDue();
+      pollfd entry{fd, POLLOUT, 0};
+      if (::poll(&entry, 1, WaitMs()) <= 0) continue;
+      const ssize_t sent = socket ? ::send(fd, rest.data(), rest.size(), MSG_NOSIGNAL)
+                                  : ::write(fd, rest.data(), rest.size());
+      if (sent < 0) {
+        if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
+        return false;
+      }
+      rest.remove_prefix(static_cast<std::size_t>(sent));
+      lastProgress = std::chrono::steady_clock::now();
     }
-    rest.remove_prefix(static_cast<std::size_t>(sent));
-    lastProgress = std::chrono::steady_clock::now();
+    return true;
+  };
+  if (!sendAll(response.bytes)) return false;
+  // A reply that never ends keeps the line busy, a little at a time, until
+  // the program gives up and leaves.
+  while (!response.repeat.empty()) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    if (!sendAll(response.repeat)) return false;
   }
   return true;
 }

@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "core/AppError.h"
+#include "emulator/HostileReplies.h"
 
 namespace miravel::emulator {
 
@@ -46,6 +47,11 @@ Response RequestHandler::Handle(std::string_view requestPayload, bool serialLine
   if (!wire::IsKnownOp(opByte)) throw AppError("bilinmeyen istek " + std::to_string(opByte));
   if (serialLine && machine != terminal_.MachineNumber()) return response;
   const Op op = static_cast<Op>(opByte);
+  if (op != Op::kHello) {
+    const std::string_view arguments =
+        requestPayload.substr(requestPayload.size() - request.Remaining());
+    if (auto hostile = HostileResponse(hostility_, op, arguments)) return *hostile;
+  }
   std::string& out = response.bytes;
 
   switch (op) {

@@ -13,7 +13,12 @@ namespace miravel::emulator {
 struct Response {
   std::string bytes;
   bool closeAfter = false;
+  // Sent again and again after bytes, until the peer leaves: a terminal that
+  // never finishes its reply.
+  std::string repeat;
 };
+
+enum class Hostility;
 
 // The terminal's side of the wire protocol: decodes one request payload, lets
 // the terminal do the work and encodes the reply frames.
@@ -30,8 +35,12 @@ class RequestHandler {
 
   EmulatedTerminal& Terminal() { return terminal_; }
 
+  // Misbehaves on every request after the hello (see HostileReplies.h).
+  void SetHostility(Hostility mode) { hostility_ = mode; }
+
  private:
   EmulatedTerminal& terminal_;
+  Hostility hostility_{};
   std::optional<std::size_t> dropAfterRecords_;
 };
 

@@ -13,6 +13,7 @@
 #include "core/Numbers.h"
 #include "emulator/EmulatedTerminal.h"
 #include "emulator/EmulatorServer.h"
+#include "emulator/HostileReplies.h"
 #include "emulator/PunchClock.h"
 #include "emulator/RequestHandler.h"
 #include "emulator/StateGenerator.h"
@@ -78,6 +79,14 @@ Test için arızalar:
   --drop-after-records N   kayıtların N tanesini gönderdikten sonra bağlantıyı keser
                            (seri hatta yanıtın kalanını göndermez)
   --delay-ms MS            her yanıttan önce MS milisaniye bekler
+  --hostile KİP            kötü niyetli cihaz; selamlaşmadan sonraki her isteğe:
+                             cop          rastgele baytlarla yanıt verir
+                             asiri-sayi   gönderdiğinden çok fazla kayıt/kişi
+                                          olduğunu söyler
+                             sonsuz       toplu yüklemelerde sonu gelmeyen boş
+                                          parçalar, öteki isteklere hiç bitmeyen
+                                          yanıt gönderir
+                             milyon-kisi  bir milyon kişilik cihaz gibi davranır
   --refuse                 bağlantıyı kabul edip hemen kapatır (seri hatta susar)
 
 Aynı anda tek bağlantıya hizmet verir; ikinci bağlantı sırasını bekler.
@@ -96,6 +105,7 @@ struct Options {
   GenerateOptions generate;
   std::optional<std::size_t> dropAfterRecords;
   std::optional<std::chrono::milliseconds> punchEvery;
+  Hostility hostility = Hostility::kNone;
   ServerOptions server;
   bool listenGiven = false;
   bool help = false;
@@ -123,7 +133,7 @@ Options ParseArguments(int argc, char** argv) {
         "--state",        "--listen",         "--pty",
         "--machine",      "--generate-users", "--generate-templates",
         "--generate-log", "--seed",           "--drop-after-records",
-        "--delay-ms",     "--punch-every-ms"};
+        "--delay-ms",     "--punch-every-ms", "--hostile"};
     if (std::find(std::begin(kWithValue), std::end(kWithValue), name) == std::end(kWithValue)) {
       throw AppError("bilinmeyen seçenek " + std::string(name) + " (--help)");
     }
@@ -148,6 +158,10 @@ Options ParseArguments(int argc, char** argv) {
       options.generate.seed = static_cast<std::uint64_t>(NonNegative(name, value));
     } else if (name == "--drop-after-records") {
       options.dropAfterRecords = static_cast<std::size_t>(NonNegative(name, value));
+    } else if (name == "--hostile") {
+      const auto mode = HostilityFromText(value);
+      if (!mode) throw AppError("--hostile: bilinmeyen kip " + std::string(value) + " (--help)");
+      options.hostility = *mode;
     } else if (name == "--punch-every-ms") {
       const int every = NonNegative(name, value);
       if (every == 0) throw AppError("--punch-every-ms en az 1 olmalı");
@@ -185,6 +199,7 @@ int Run(const Options& options) {
 
   EmulatedTerminal terminal(std::move(state), options.statePath);
   RequestHandler handler(terminal, options.dropAfterRecords);
+  handler.SetHostility(options.hostility);
   std::optional<PunchClock> punches;
   if (options.punchEvery) {
     // Every record is announced, so a watcher knows exactly what the terminal
