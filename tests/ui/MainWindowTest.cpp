@@ -14,6 +14,7 @@
 #include "tests/support/FakeUiServices.h"
 #include "tests/support/TempFolder.h"
 #include "tests/ui/FindControl.h"
+#include "tests/ui/ModalAnswer.h"
 #include "ui/MainWindow.h"
 #include "ui/QtUiServices.h"
 #include "ui/SettingsWindow.h"
@@ -152,21 +153,6 @@ TEST_F(MainWindowTest, TerminalsThatKeepTheirLogAreNamedAfterTheRun) {
   EXPECT_TRUE(ui.errors.isEmpty());
 }
 
-// Answers the next message box once it is up, as a user would: the box comes
-// only after the command has pumped its own events, so it is waited for.
-template <class Answer>
-void AnswerNextMessageBox(Answer answer) {
-  auto* poll = new QTimer;
-  QObject::connect(poll, &QTimer::timeout, [poll, answer] {
-    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-      poll->deleteLater();
-      poll->stop();
-      answer(*box);
-    }
-  });
-  poll->start(10);
-}
-
 TEST_F(MainWindowTest, RealErrorBoxOfAStoppedTransferClosesByKeyAndByClick) {
   QtUiServices realDialogs;
   const std::string record = folder / "kayit.txt";
@@ -178,7 +164,7 @@ TEST_F(MainWindowTest, RealErrorBoxOfAStoppedTransferClosesByKeyAndByClick) {
   terminal.log = {{5, 0, 2026, 12, 7, 8, 30}};
 
   QString shown;
-  AnswerNextMessageBox([&](QMessageBox& box) {
+  test::WhenModalOpens<QMessageBox>([&](QMessageBox& box) {
     shown = box.text();
     QTest::keyClick(&box, Qt::Key_Return);
   });
@@ -186,7 +172,7 @@ TEST_F(MainWindowTest, RealErrorBoxOfAStoppedTransferClosesByKeyAndByClick) {
   EXPECT_TRUE(shown.startsWith("Yedek dosyası açılamadı")) << shown.toStdString();
 
   shown.clear();
-  AnswerNextMessageBox([&](QMessageBox& box) {
+  test::WhenModalOpens<QMessageBox>([&](QMessageBox& box) {
     shown = box.text();
     QTest::mouseClick(box.button(QMessageBox::Ok), Qt::LeftButton);
   });
