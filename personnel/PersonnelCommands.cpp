@@ -420,6 +420,23 @@ PersonnelOutcome PersonnelCommands::SendTemplatesToTerminal() {
   return outcome;
 }
 
+void PersonnelCommands::MarkTerminalFingerprints() {
+  TerminalClient& client = terminal_.client;
+  const int m = terminal_.machineNumber;
+  client.ReadAllTemplates(m);
+  for (int row = 0; row < terminalList_.RowCount(); ++row) {
+    const int enrollNumber = ParseInteger(KeyOf(terminalList_, row));
+    bool found = false;
+    for (int finger = 0; finger < kTemplateSlots && !found; ++finger) {
+      std::string text;
+      int length = 0;
+      client.GetFingerTemplate(m, enrollNumber, finger, text, length);
+      found = HoldsTemplate(text);
+    }
+    terminalList_.SetFingerprintMark(row, found);
+  }
+}
+
 void PersonnelCommands::DeleteTicked() {
   DeleteFromTerminal();
   DeleteFromStore();
