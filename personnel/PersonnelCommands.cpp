@@ -221,8 +221,9 @@ void PersonnelCommands::LoadStoreList(Progress& progress) {
   }
   StripeAll(storeList_);
   progress.Hide();
-  terminalList_.ScrollToRow(0);
-  storeList_.ScrollToRow(0);
+  for (PersonnelList* list : {&terminalList_, &storeList_}) {
+    if (list->RowCount() > 0) list->ScrollToRow(0);
+  }
 }
 
 void PersonnelCommands::AddPersonnelToStore(int enrollNumber, int terminalRow, int templateIndex,
