@@ -128,6 +128,16 @@ void WriteFileAtomically(const std::string& linkOrPath, std::string_view bytes,
   SyncParentFolder(path);
 }
 
+bool EndsWithLineEnd(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return true;
+  char last = '\n';
+  const off_t size = ::lseek(fd, 0, SEEK_END);
+  if (size > 0 && ::pread(fd, &last, 1, size - 1) != 1) last = '\n';
+  ::close(fd);
+  return last == '\n';
+}
+
 bool ReadWholeFile(const std::string& path, std::string& bytes) {
   const int fd = OpenPlainFile(path, O_RDONLY, "Dosya");
   if (fd < 0) {

@@ -46,6 +46,11 @@ void SyncParentFolder(const std::string& path);
 // A symbolic link is followed.
 bool ReadWholeFile(const std::string& path, std::string& bytes);
 
+// Whether the file is missing, empty, or its last byte ends a line. A file
+// appended to by line, cut short by a power loss, would otherwise glue the
+// next line to its torn last one.
+bool EndsWithLineEnd(const std::string& path);
+
 // The folder part of path with its trailing '/', or "" when path has none.
 std::string FolderOf(const std::string& path);
 

@@ -83,7 +83,10 @@ void PersonnelStore::AppendToList(const std::string& perNo) const {
     if (errno == ENOENT) throw FileError("Personel klasörü bulunamadı", folder_, errno);
     throw WriteError(listPath_);
   }
-  const bool written = WriteAll(fd, Utf8ToCp1254(perNo) + "\r\n");
+  // A line torn by a power loss must not swallow the new one; and the line
+  // is on disk before the details that belong to it are written.
+  const std::string lineEnd = EndsWithLineEnd(listPath_) ? "" : "\r\n";
+  const bool written = WriteAll(fd, lineEnd + Utf8ToCp1254(perNo) + "\r\n") && ::fsync(fd) == 0;
   const bool closed = ::close(fd) == 0;
   if (!written || !closed) throw WriteError(listPath_);
 }

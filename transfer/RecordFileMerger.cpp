@@ -26,21 +26,6 @@ bool IsReadOnly(const std::string& path) {
   return ::access(path.c_str(), W_OK) != 0;
 }
 
-// Whether the file is empty or its last byte ends a line. A backup cut short
-// by a power loss would otherwise glue the next run's first line to its torn
-// last one.
-bool EndsAtLineEnd(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return true;
-  char last = '\n';
-  const off_t size = ::lseek(fd, 0, SEEK_END);
-  if (size > 0) {
-    if (::pread(fd, &last, 1, size - 1) != 1) last = '\n';
-  }
-  ::close(fd);
-  return last == '\n';
-}
-
 bool SameFile(const std::string& a, const std::string& b) {
   struct stat first {};
   struct stat second {};
@@ -77,7 +62,7 @@ void RecordFileMerger::Open(const std::string& recordFilePath, const std::string
   if (!backup_.Open(backupPath_, FileWriter::Mode::kAppend, "Yedek dosyası")) {
     throw FileError("Yedek dosyası açılamadı", backupPath_, errno);
   }
-  if (!EndsAtLineEnd(backupPath_)) backup_.Write("\r\n");
+  if (!EndsWithLineEnd(backupPath_)) backup_.Write("\r\n");
   if (!record_.Open(recordPath_, "Kayıt dosyası")) {
     if (errno != ENOENT) throw FileError("Kayıt dosyası açılamadı", recordPath_, errno);
     FileWriter create;

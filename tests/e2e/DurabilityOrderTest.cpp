@@ -3,6 +3,7 @@
 // the process), the order of the calls can.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -98,6 +99,55 @@ TEST(DurabilityOrderTest, RecordFileIsWrittenForcedRenamedAndItsFolderForcedBefo
   EXPECT_GE(lastBackupWrite, 0);
   EXPECT_TRUE(backupForced >= 0 && backupForced < cleared)
       << "the backup is not forced to disk before the log is cleared";
+}
+
+// The personnel store: the list line is on disk before it counts, and the
+// detail file is replaced the safe way (scratch written and forced, renamed,
+// folder forced).
+TEST(DurabilityOrderTest, PersonnelFilesAreForcedBeforeTheyCount) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizer's runtime must come first; the shim cannot be preloaded";
+#endif
+  TempFolder folder;
+  const std::string office = std::filesystem::canonical(folder.Path()).string() + "/";
+  std::filesystem::create_directory(office + "personel");
+  EmulatorProcess terminal({"--listen", "127.0.0.1:0", "--state", folder / "t.txt",
+                            "--generate-users", "20", "--generate-templates", "2"});
+  WriteSettings(office, office + "tr500.txt", false, {EthernetRow("Kapı", terminal.Port())});
+  const std::string log = folder / "calls.txt";
+  ::setenv("MIRAVEL_DURABILITY_LOG", log.c_str(), 1);
+  ::setenv("LD_PRELOAD", MIRAVEL_DURABILITY_SHIM, 1);
+  ProgramRun run(PersonelPath(), {"--folder", office, "--cihaz", "1", "parmakizi-al"}, office);
+  const int status = run.Wait();
+  ::unsetenv("LD_PRELOAD");
+  ::unsetenv("MIRAVEL_DURABILITY_LOG");
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << run.Stderr();
+
+  const std::vector<Call> calls = ReadCalls(log);
+  const std::string list = office + "personel/personel.ini";
+  const std::string details = office + "personel/parmakizi.ini";
+  const auto is = [](const std::string& path) {
+    return [path](const Call& call) { return call.first == path; };
+  };
+  const int listWritten = Find(calls, -1, "write", is(list));
+  ASSERT_GE(listWritten, 0);
+  EXPECT_GE(Find(calls, listWritten, "fsync", is(list)), 0) << "the list line is not forced";
+
+  int renamed = -1;
+  for (int i = 0; i < static_cast<int>(calls.size()); ++i) {
+    if (calls[i].what == "rename" && calls[i].second == details) renamed = i;
+  }
+  ASSERT_GE(renamed, 0) << "the detail file is not replaced by a rename";
+  const std::string scratch = calls[renamed].first;
+  int lastWrite = -1;
+  for (int i = 0; i < renamed; ++i) {
+    if (calls[i].what == "write" && calls[i].first == scratch) lastWrite = i;
+  }
+  const int forced = Find(calls, lastWrite, "fsync", is(scratch));
+  EXPECT_TRUE(lastWrite >= 0 && forced >= 0 && forced < renamed)
+      << "the detail file's scratch copy is not written and forced before the rename";
+  EXPECT_GE(Find(calls, renamed, "fsync", is(office + "personel")), 0)
+      << "the folder is not forced after the rename";
 }
 
 }  // namespace
