@@ -14,8 +14,31 @@ constexpr int kMaxPrivilege = 3;
 EmulatedTerminal::EmulatedTerminal(TerminalState state, std::string statePath)
     : state_(std::move(state)), statePath_(std::move(statePath)) {}
 
-void EmulatedTerminal::Save() {
-  if (!statePath_.empty()) SaveStateFile(statePath_, state_);
+void EmulatedTerminal::Changed() {
+  const SaveClock::time_point now = SaveClock::now();
+  if (!unsaved_) firstUnsaved_ = now;
+  unsaved_ = true;
+  lastChange_ = now;
+}
+
+void EmulatedTerminal::SaveNow() {
+  if (!unsaved_) return;
+  if (!statePath_.empty()) {
+    try {
+      SaveStateFile(statePath_, state_);
+    } catch (...) {
+      firstUnsaved_ = lastChange_ = SaveClock::now();
+      throw;
+    }
+  }
+  unsaved_ = false;
+}
+
+void EmulatedTerminal::SaveWhenDue(SaveClock::time_point now) {
+  if (unsaved_ &&
+      (now - lastChange_ >= kQuietBeforeSave || now - firstUnsaved_ >= kLongestUnsaved)) {
+    SaveNow();
+  }
 }
 
 bool EmulatedTerminal::DeviceStatus(int index, int& value) const {
@@ -46,7 +69,7 @@ bool EmulatedTerminal::DeviceStatus(int index, int& value) const {
 void EmulatedTerminal::ClearLog(std::size_t count) {
   auto& log = state_.log;
   log.erase(log.begin(), log.begin() + static_cast<std::ptrdiff_t>(std::min(count, log.size())));
-  Save();
+  Changed();
 }
 
 bool EmulatedTerminal::Punch(std::time_t now, std::uint64_t pick, wire::LogRecord& record) {
@@ -71,7 +94,7 @@ bool EmulatedTerminal::Punch(std::time_t now, std::uint64_t pick, wire::LogRecor
     std::tie(record.year, record.month, record.day, record.hour, record.minute) = when(log.back());
   }
   log.push_back(record);
-  Save();
+  Changed();
   return true;
 }
 
@@ -79,7 +102,7 @@ bool EmulatedTerminal::SetUser(int enrollNumber, const std::string& name,
                                const std::string& password, int privilege, bool enabled) {
   if (enrollNumber < 0 || privilege < 0 || privilege > kMaxPrivilege) return false;
   state_.users[enrollNumber] = User{CleanField(name), CleanField(password), privilege, enabled};
-  Save();
+  Changed();
   return true;
 }
 
@@ -93,32 +116,32 @@ bool EmulatedTerminal::DeleteUser(int enrollNumber) {
   auto& templates = state_.templates;
   auto it = templates.lower_bound({enrollNumber, 0});
   while (it != templates.end() && it->first.first == enrollNumber) it = templates.erase(it);
-  Save();
+  Changed();
   return true;
 }
 
 bool EmulatedTerminal::SetTemplate(int enrollNumber, int finger, const std::string& text) {
   if (finger < 0 || finger >= kFingers || !FindUser(enrollNumber)) return false;
   state_.templates[{enrollNumber, finger}] = CleanField(text);
-  Save();
+  Changed();
   return true;
 }
 
 bool EmulatedTerminal::DeleteTemplate(int enrollNumber, int finger) {
   if (state_.templates.erase({enrollNumber, finger}) == 0) return false;
-  Save();
+  Changed();
   return true;
 }
 
 void EmulatedTerminal::ClearAdministrators() {
   for (auto& [enroll, user] : state_.users) user.privilege = 0;
-  Save();
+  Changed();
 }
 
 void EmulatedTerminal::ClearAllData() {
   state_.users.clear();
   state_.templates.clear();
-  Save();
+  Changed();
 }
 
 ClockReading EmulatedTerminal::Clock(std::time_t now) const {
@@ -147,7 +170,7 @@ bool EmulatedTerminal::SetClock(const ClockReading& r, std::time_t now) {
     return false;
   }
   state_.clockOffset = static_cast<std::int64_t>(wanted) - static_cast<std::int64_t>(now);
-  Save();
+  Changed();
   return true;
 }
 

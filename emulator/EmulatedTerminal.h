@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
@@ -13,13 +14,32 @@ struct ClockReading {
   int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
 };
 
-// What a terminal does with its memory. Every change is written to the state
-// file at once (atomically), so a killed emulator loses nothing it confirmed.
-// A false result is the terminal's refusal.
+// What a terminal does with its memory. A false result is the terminal's
+// refusal.
+//
+// The state file follows the memory, but not after every change: rewriting a
+// state of thousands of templates for each one sent would make a bulk send
+// take hours. The server saves when a connection ends and when it stops
+// (SaveNow), and in between once the terminal has been quiet for half a
+// second, or changes have kept coming for ten (SaveWhenDue). Each save
+// replaces the file atomically.
 class EmulatedTerminal {
  public:
+  using SaveClock = std::chrono::steady_clock;
+  static constexpr std::chrono::milliseconds kQuietBeforeSave{500};
+  static constexpr std::chrono::seconds kLongestUnsaved{10};
+
   // statePath may be empty: nothing is then saved (tests of the logic alone).
   EmulatedTerminal(TerminalState state, std::string statePath);
+
+  bool HasUnsavedChanges() const { return unsaved_; }
+  // Writes the state file when something changed since it was last written.
+  // Throws AppError when it cannot; the changes then stay unsaved and the
+  // next try waits for another quiet moment.
+  void SaveNow();
+  // SaveNow when the terminal has been quiet long enough, or the oldest
+  // unsaved change is old enough.
+  void SaveWhenDue(SaveClock::time_point now);
 
   const TerminalState& State() const { return state_; }
   int MachineNumber() const { return state_.machineNumber; }
@@ -56,10 +76,13 @@ class EmulatedTerminal {
   bool SetClock(const ClockReading& reading, std::time_t now);
 
  private:
-  void Save();
+  void Changed();
 
   TerminalState state_;
   std::string statePath_;
+  bool unsaved_ = false;
+  SaveClock::time_point firstUnsaved_{};
+  SaveClock::time_point lastChange_{};
 };
 
 }  // namespace miravel::emulator

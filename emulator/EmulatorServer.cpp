@@ -144,9 +144,24 @@ void EmulatorServer::OpenPty() {
 }
 
 void EmulatorServer::CloseClient() {
-  if (clientFd_ >= 0) ::close(clientFd_);
+  if (clientFd_ < 0) return;
+  ::close(clientFd_);
   clientFd_ = -1;
   clientFrames_.Clear();
+  SaveState(true);
+}
+
+void EmulatorServer::SaveState(bool now) {
+  EmulatedTerminal& terminal = handler_.Terminal();
+  try {
+    if (now) {
+      terminal.SaveNow();
+    } else {
+      terminal.SaveWhenDue(std::chrono::steady_clock::now());
+    }
+  } catch (const AppError& error) {
+    Warn(std::string("durum dosyası yazılamadı: ") + error.what());
+  }
 }
 
 void EmulatorServer::Run(const std::atomic<bool>& stop) {
@@ -154,6 +169,7 @@ void EmulatorServer::Run(const std::atomic<bool>& stop) {
   if (punches_) punches_->Start(lastSerialByte_);
   while (!stop) {
     PunchWhenDue();
+    SaveState(false);
     pollfd fds[2];
     int count = 0;
     int clientSlot = -1;
@@ -193,6 +209,7 @@ void EmulatorServer::Run(const std::atomic<bool>& stop) {
       AnswerSerialFrames(stop);
     }
   }
+  SaveState(true);
 }
 
 bool EmulatorServer::ServeClient(const std::atomic<bool>& stop) {

@@ -22,6 +22,9 @@ struct ServerOptions {
 // in the backlog) and over a pseudo-terminal that stands for a serial line.
 // With punches, it also keeps the punch clock going, in every wait of its own
 // (for a request, before a delayed reply, while a reply is sent).
+// It keeps the terminal's state file up to date: when a connection ends
+// (before the next one is taken), when the terminal has been quiet for a
+// moment, and when it stops.
 class EmulatorServer {
  public:
   EmulatorServer(RequestHandler& handler, ServerOptions options, PunchClock* punches = nullptr);
@@ -33,13 +36,16 @@ class EmulatorServer {
   // announce readiness: "listening on HOST:PORT" (the real port) and/or
   // "serial on LINK". Throws AppError when it cannot.
   std::vector<std::string> Start();
-  // Serves until stop becomes true.
+  // Serves until stop becomes true, then saves the state.
   void Run(const std::atomic<bool>& stop);
 
  private:
   void OpenListener();
   void OpenPty();
   void CloseClient();
+  // Saves the terminal's state now, or only when it is due; a failure is
+  // reported on stderr and tried again later.
+  void SaveState(bool now);
   // Reads what is there and answers every whole request; false when the
   // connection is to be closed.
   bool ServeClient(const std::atomic<bool>& stop);

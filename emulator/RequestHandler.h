@@ -28,6 +28,8 @@ class RequestHandler {
   // AppError on a malformed request.
   Response Handle(std::string_view requestPayload, bool serialLine);
 
+  EmulatedTerminal& Terminal() { return terminal_; }
+
  private:
   EmulatedTerminal& terminal_;
   std::optional<std::size_t> dropAfterRecords_;

@@ -44,9 +44,13 @@ Bağlantı:
 
 Durum:
   --state FILE         Kullanıcılar, parmak izleri, hareket kayıtları ve saat
-                       farkı bu dosyada tutulur (yoksa oluşturulur); her
-                       değişiklikten sonra güvenle yeniden yazılır. Verilmezse
-                       her şey bellekte kalır. Biçim (UTF-8, alanlar sekmeyle):
+                       farkı bu dosyada tutulur (yoksa oluşturulur). Dosya
+                       her değişiklikten sonra değil; bir bağlantı bittiğinde,
+                       cihaz yarım saniye boşta kaldığında (değişiklikler hiç
+                       durmazsa 10 saniyede bir) ve program SIGTERM ya da
+                       Ctrl+C ile kapanırken güvenle yeniden yazılır.
+                       Verilmezse her şey bellekte kalır. Biçim (UTF-8,
+                       alanlar sekmeyle):
                          [terminal]  machine=N, clockoffset=saniye
                          [users]     sicil  ad  şifre  yetki(0-3)  etkin(0/1)
                          [templates] sicil  parmak(0-9)  şablon

@@ -18,6 +18,20 @@ constexpr std::size_t kListLineChars = 15;
 constexpr std::size_t kPerNoChars = 10;
 constexpr std::size_t kShortestPerNo = 3;
 
+const char* KeyOf(PersonalField field) {
+  switch (field) {
+    case PersonalField::kName:
+      return "isim";
+    case PersonalField::kPrivilege:
+      return "yetki";
+    case PersonalField::kCard:
+      return "kartno";
+    case PersonalField::kPassword:
+      break;
+  }
+  return "sifre";
+}
+
 // Creates the list empty when it is missing, as the office's store always did.
 void CreateEmptyList(const std::string& listPath, const std::string& folder) {
   const int fd = OpenPlainFile(listPath, O_WRONLY | O_CREAT, "Personel listesi");
@@ -97,10 +111,10 @@ Person PersonnelStore::ReadPerson(const std::string& perNo) {
   IniFile& file = Details();
   Person person;
   person.perNo = perNo;
-  person.name = file.ReadString(perNo, "isim", "", kReadLimit);
-  person.privilege = file.ReadString(perNo, "yetki", "Normal", kReadLimit);
-  person.cardNumber = file.ReadString(perNo, "kartno", "", kReadLimit);
-  person.password = file.ReadString(perNo, "sifre", "", kReadLimit);
+  person.name = file.ReadString(perNo, KeyOf(PersonalField::kName), "", kReadLimit);
+  person.privilege = file.ReadString(perNo, KeyOf(PersonalField::kPrivilege), "Normal", kReadLimit);
+  person.cardNumber = file.ReadString(perNo, KeyOf(PersonalField::kCard), "", kReadLimit);
+  person.password = file.ReadString(perNo, KeyOf(PersonalField::kPassword), "", kReadLimit);
   for (int slot = 0; slot < kTemplateSlots && !person.hasFingerprint; ++slot) {
     person.hasFingerprint = IsPresentTemplate(ReadTemplate(perNo, slot));
   }
@@ -112,12 +126,16 @@ std::string PersonnelStore::ReadTemplate(const std::string& perNo, int slot) {
 }
 
 void PersonnelStore::WritePersonal(const Person& person) {
-  IniFile& file = Details();
-  IniWriteGroup group(file);
-  file.WriteString(person.perNo, "isim", person.name);
-  file.WriteString(person.perNo, "yetki", person.privilege);
-  file.WriteString(person.perNo, "kartno", person.cardNumber);
-  file.WriteString(person.perNo, "sifre", person.password);
+  IniWriteGroup group(Details());
+  WritePersonalField(person.perNo, PersonalField::kName, person.name);
+  WritePersonalField(person.perNo, PersonalField::kPrivilege, person.privilege);
+  WritePersonalField(person.perNo, PersonalField::kCard, person.cardNumber);
+  WritePersonalField(person.perNo, PersonalField::kPassword, person.password);
+}
+
+void PersonnelStore::WritePersonalField(const std::string& perNo, PersonalField field,
+                                        const std::string& text) {
+  Details().WriteString(perNo, KeyOf(field), text);
 }
 
 void PersonnelStore::WriteTemplate(const std::string& perNo, int slot, const std::string& text) {

@@ -9,6 +9,9 @@
 
 namespace miravel {
 
+// The personal keys of a person's section: isim, yetki, kartno, sifre.
+enum class PersonalField { kName, kPrivilege, kCard, kPassword };
+
 // The personnel store on this computer, in the folder personel/ of the
 // office folder:
 // - personel.ini, the list: one Per.No per line (CR LF), in the order the
@@ -53,6 +56,8 @@ class PersonnelStore {
   std::string ReadTemplate(const std::string& perNo, int slot);
   // Writes isim, yetki, kartno, sifre in that order.
   void WritePersonal(const Person& person);
+  // Writes one of them (an edited cell), at once.
+  void WritePersonalField(const std::string& perNo, PersonalField field, const std::string& text);
   void WriteTemplate(const std::string& perNo, int slot, const std::string& text);
   // Removes the person's whole section (personal keys and templates alike).
   void ErasePerson(const std::string& perNo);

@@ -111,6 +111,7 @@ TEST_F(AktarProgramTest, BrokenLinkStopsWithFilesUntouchedAndTheNextRunBringsEve
   std::vector<std::string> expected = oldLines;
   for (const wire::LogRecord& record : log) expected.push_back(ExpectedLine(record));
   EXPECT_EQ(Sorted(Lines(ReadFile(recordPath))), Sorted(expected));
+  healthy.AwaitEarlierConnections();
   EXPECT_TRUE(ReadStateLog(statePath).empty());
 }
 
@@ -186,6 +187,8 @@ TEST_F(AktarProgramTest, ImpossibleRecordDateStopsAtItsTerminalAndKeepsWhatWasDo
   for (const wire::LogRecord& record : firstLog) expected.push_back(ExpectedLine(record));
   EXPECT_EQ(Sorted(Lines(ReadFile(recordPath))), Sorted(expected));
   EXPECT_FALSE(test::MergeFileLeft(recordPath));
+  first.Stop();
+  second.Stop();
   EXPECT_TRUE(ReadStateLog(statePath).empty());
   EXPECT_EQ(ReadStateLog(folder / "second.txt"), secondLog);
 }
@@ -207,6 +210,7 @@ TEST_F(AktarProgramTest, SerialAlwaysExitTerminalFillsAMissingRecordFileWithExit
   std::vector<std::string> expected;
   for (const wire::LogRecord& record : log) expected.push_back(ExpectedLine(record, 0));
   EXPECT_EQ(ReadFile(recordPath), JoinLines(expected));
+  serial.Stop();
   EXPECT_TRUE(ReadStateLog(statePath).empty());
 }
 

@@ -144,6 +144,7 @@ TEST(TransferKillTest, KillAtAnyMomentLeavesOldOrNewFileAndClearsOnlyTransferred
     }
 
     const std::string after = ReadFile(recordPath);
+    emulator->AwaitEarlierConnections();
     const std::vector<wire::LogRecord> logAfter = ReadStateLog(statePath);
     Outcome outcome{};
     ASSERT_TRUE(Check(before, log, after, logAfter, outcome))
@@ -165,6 +166,7 @@ TEST(TransferKillTest, KillAtAnyMomentLeavesOldOrNewFileAndClearsOnlyTransferred
   const AktarResult last = RunAktar(folder.Path());
   ASSERT_EQ(last.exitCode, 0) << last.err;
   EXPECT_EQ(last.err, "");
+  emulator->AwaitEarlierConnections();
   EXPECT_TRUE(ReadStateLog(statePath).empty());
   bool wellFormed = false;
   const std::vector<std::string> lines = SplitRecordFile(ReadFile(recordPath), wellFormed);

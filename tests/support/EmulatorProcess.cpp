@@ -11,6 +11,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include "terminal/WireTerminalClient.h"
+
 namespace miravel::test {
 
 std::string EmulatorProcess::BinaryPath() {
@@ -84,6 +86,16 @@ std::string EmulatorProcess::ReadLine(std::chrono::milliseconds timeout) {
     }
     pending_.append(buffer, static_cast<std::size_t>(got));
   }
+}
+
+void EmulatorProcess::AwaitEarlierConnections() {
+  WireTimeouts patient;
+  patient.hello = std::chrono::seconds(30);
+  WireTerminalClient probe([](int) { return std::string(); }, patient);
+  if (!probe.ConnectNetwork("127.0.0.1", Port())) {
+    throw std::runtime_error("the emulator did not answer a fresh connection");
+  }
+  probe.Disconnect();
 }
 
 int EmulatorProcess::Port() const {

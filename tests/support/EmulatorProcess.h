@@ -40,6 +40,12 @@ class EmulatorProcess {
   // e.g. the second ready line when both --listen and --pty are given.
   std::string ReadLine(std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
+  // Returns once the emulator is done with every earlier TCP connection, and
+  // so has written their changes to its state file: it answers a hello on a
+  // fresh connection only after it closed the ones before. Throws
+  // std::runtime_error when it does not answer.
+  void AwaitEarlierConnections();
+
   // Stops the emulator (idempotent) and returns its wait status. The lines it
   // wrote until then stay readable through ReadLine. An emulator that prints
   // a line per punched record blocks once its pipe (64 KiB) is full: a test

@@ -81,7 +81,7 @@ bool FakeTerminal::GetDeviceStatus(int machineNumber, int statusIndex, int& valu
   Enter("GetDeviceStatus", Join({N(machineNumber), N(statusIndex)}));
   if (!connected_ || statusFails) return false;
   if (statusIndex == 2) {
-    value = static_cast<int>(users.size());
+    value = reportedUserCount.value_or(static_cast<int>(users.size()));
   } else if (statusIndex == 6) {
     value = reportedRecordCount.value_or(static_cast<int>(log.size()));
   } else {
@@ -165,7 +165,7 @@ bool FakeTerminal::SetUserInfo(int machineNumber, int enrollNumber, const std::s
                                const std::string& password, int privilege, bool enabled) {
   Enter("SetUserInfo",
         Join({N(machineNumber), N(enrollNumber), name, password, N(privilege), N(enabled)}));
-  if (!connected_) return false;
+  if (!connected_ || refusedEnrolls.count(enrollNumber) != 0) return false;
   users[enrollNumber] = FakeUser{name, password, privilege, enabled};
   return true;
 }
@@ -199,7 +199,7 @@ bool FakeTerminal::GetFingerTemplate(int machineNumber, int enrollNumber, int fi
 bool FakeTerminal::SetFingerTemplate(int machineNumber, int enrollNumber, int finger,
                                      const std::string& templateText) {
   Enter("SetFingerTemplate", Join({N(machineNumber), N(enrollNumber), N(finger)}));
-  if (!connected_) return false;
+  if (!connected_ || refusedEnrolls.count(enrollNumber) != 0) return false;
   templates[{enrollNumber, finger}] = templateText;
   return true;
 }

@@ -49,6 +49,8 @@ class FakeTerminal : public TerminalClient {
   std::set<int> refusedPorts;  // network connects to these ports are refused
   bool refuseSerial = false;
   std::optional<int> reportedRecordCount;  // status 6 when set, else log size
+  std::optional<int> reportedUserCount;    // status 2 when set, else users
+  std::set<int> refusedEnrolls;            // SetUserInfo, SetFingerTemplate refused for these
   bool statusFails = false;                // GetDeviceStatus returns false
   bool refuseReadLog = false;              // ReadAttendanceLog returns false
   bool refuseClearLog = false;             // ClearAttendanceLog returns false, log kept

@@ -23,6 +23,12 @@ TEST(TerminalStateTest, FileRoundTripsAndKeepsNamesFromBreakingLines) {
   ASSERT_TRUE(terminal.SetUser(12, "Gülşen\tIşık\r\n[log]", "12\t34", 2, false));
   ASSERT_TRUE(terminal.SetUser(3, "Ömer", "", 0, true));
   ASSERT_TRUE(terminal.SetTemplate(12, 9, "AbC+/=="));
+  // Not written after every change: the server saves when it is due.
+  EXPECT_FALSE(test::FileExists(path));
+  terminal.SaveWhenDue(EmulatedTerminal::SaveClock::now());
+  EXPECT_FALSE(test::FileExists(path));
+  terminal.SaveWhenDue(EmulatedTerminal::SaveClock::now() + EmulatedTerminal::kQuietBeforeSave);
+  EXPECT_FALSE(terminal.HasUnsavedChanges());
 
   TerminalState loaded;
   ASSERT_TRUE(LoadStateFile(path, loaded));

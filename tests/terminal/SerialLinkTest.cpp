@@ -47,7 +47,16 @@ TEST(SerialLinkTest, TalksToTheTerminalWithItsMachineNumberOnly) {
   }
   EXPECT_EQ(walked, expected.size());
   ASSERT_TRUE(client.SetUserInfo(7, 900, "Seri Hat Çalışanı", "", 0, true));
-  EXPECT_EQ(test::LoadState(statePath).users.at(900).name, "Seri Hat Çalışanı");
+  // A serial line has no end of a connection: the change reaches the state
+  // file once the terminal has been quiet for a moment.
+  const auto saveDue = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!test::LoadState(statePath).users.count(900) &&
+         std::chrono::steady_clock::now() < saveDue) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  const auto users = test::LoadState(statePath).users;
+  ASSERT_TRUE(users.count(900)) << "not saved within 5 s";
+  EXPECT_EQ(users.at(900).name, "Seri Hat Çalışanı");
 
   // Another machine number on the same line stays silent: a refused
   // connection, not an error later.

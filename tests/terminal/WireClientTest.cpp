@@ -39,6 +39,16 @@ class WireClientTest : public ::testing::Test {
     ASSERT_TRUE(client_.ConnectNetwork("127.0.0.1", emulator_->Port()));
   }
 
+  // The state file once the connection has ended (when the emulator writes
+  // it); the test goes on over a new connection.
+  TerminalState SavedState() {
+    client_.Disconnect();
+    emulator_->AwaitEarlierConnections();
+    TerminalState state = test::LoadState(statePath_);
+    EXPECT_TRUE(client_.ConnectNetwork("127.0.0.1", emulator_->Port()));
+    return state;
+  }
+
   test::TempFolder folder_;
   const std::string statePath_ = folder_ / "terminal.txt";
   TerminalState expected_;
@@ -108,21 +118,21 @@ TEST_F(WireClientTest, ChangesReachTheTerminalAndItsStateFile) {
   EXPECT_TRUE(enabled);
   EXPECT_FALSE(client_.GetUserInfo(m, 56, name, password, privilege, enabled));
   EXPECT_FALSE(client_.SetUserInfo(m, 57, "Too High", "", 9, true));
-  EXPECT_EQ(test::LoadState(statePath_).users.at(55).name, "Gülizar Özçelik");
+  EXPECT_EQ(SavedState().users.at(55).name, "Gülizar Özçelik");
 
   // Templates.
   ASSERT_TRUE(client_.SetFingerTemplate(m, 55, 0, "yeni-şablon"));
   EXPECT_FALSE(client_.SetFingerTemplate(m, 999, 0, "nobody")) << "no such user";
   ASSERT_TRUE(client_.DeleteFingerTemplate(m, 7, 0));
   EXPECT_FALSE(client_.DeleteFingerTemplate(m, 7, 0)) << "already gone";
-  TerminalState onDisk = test::LoadState(statePath_);
+  TerminalState onDisk = SavedState();
   EXPECT_EQ(onDisk.templates.at({55, 0}), "yeni-şablon");
   EXPECT_FALSE(onDisk.templates.count({7, 0}));
 
   // Deleting a user takes the user's templates along.
   ASSERT_TRUE(client_.DeleteUser(m, 12, 0, 0));
   EXPECT_FALSE(client_.DeleteUser(m, 12, 0, 0));
-  onDisk = test::LoadState(statePath_);
+  onDisk = SavedState();
   EXPECT_FALSE(onDisk.users.count(12));
   EXPECT_FALSE(onDisk.templates.count({12, 6}));
 
@@ -133,11 +143,11 @@ TEST_F(WireClientTest, ChangesReachTheTerminalAndItsStateFile) {
   EXPECT_EQ(std::make_tuple(year, month, day, hour, minute), std::make_tuple(2031, 2, 3, 4, 5));
   EXPECT_LE(second, 16);
   EXPECT_FALSE(client_.SetDeviceTime(m, 2031, 2, 29, 4, 5, 6)) << "no 29 February in 2031";
-  EXPECT_NE(test::LoadState(statePath_).clockOffset, 0);
+  EXPECT_NE(SavedState().clockOffset, 0);
 
   // Administrators, log and user data. The clear removes the records taken.
   ASSERT_TRUE(client_.ClearAdministrators(m));
-  for (const auto& [enroll, user] : test::LoadState(statePath_).users) {
+  for (const auto& [enroll, user] : SavedState().users) {
     EXPECT_EQ(user.privilege, 0) << enroll;
   }
   ASSERT_TRUE(client_.ReadAttendanceLog(m));
@@ -151,7 +161,7 @@ TEST_F(WireClientTest, ChangesReachTheTerminalAndItsStateFile) {
   ASSERT_TRUE(client_.ClearAllData(m));
   ASSERT_TRUE(client_.GetDeviceStatus(m, 2, value));
   EXPECT_EQ(value, 0);
-  onDisk = test::LoadState(statePath_);
+  onDisk = SavedState();
   EXPECT_TRUE(onDisk.users.empty());
   EXPECT_TRUE(onDisk.templates.empty());
   EXPECT_TRUE(onDisk.log.empty());

@@ -1,0 +1,479 @@
+#include "personnel/PersonnelCommands.h"
+
+#include <vector>
+
+#include "core/IniFile.h"
+#include "core/Numbers.h"
+#include "core/Utf8.h"
+#include "terminal/DeviceConnection.h"
+#include "terminal/TerminalClient.h"
+
+namespace miravel {
+namespace {
+
+constexpr int kUserCountStatus = 2;
+// A row's key: the first characters of its Per.No, the most the list holds.
+constexpr std::size_t kKeyChars = 10;
+// What the terminal takes of a name and a password sent with the personal data.
+constexpr std::size_t kSentNameChars = 8;
+constexpr std::size_t kSentPasswordChars = 5;
+// Loading repaints a list after rows 1, 11, 21 … so that thousands of rows
+// do not cost thousands of repaints.
+constexpr int kRepaintEvery = 10;
+
+constexpr const char* kTerminalLoadCaption = "Cihazdaki Personeller Yükleniyor";
+constexpr const char* kStoreLoadCaption = "Bilgisayardaki Personeller Yükleniyor";
+
+// A template counts when it is longer than 10 characters as it stands.
+bool HoldsTemplate(const std::string& text) {
+  return CharCount(text) > 10;
+}
+
+// A "Yetki" text that is none of the four names is sent as "Normal": the
+// terminal must not get whatever the row before happened to have.
+int PrivilegeToSend(const std::string& name) {
+  return PrivilegeNumber(name).value_or(0);
+}
+
+std::string KeyOf(const PersonnelList& list, int row) {
+  return CutToChars(list.Text(row, kPerNoColumn), kKeyChars);
+}
+
+Person PersonOfRow(const PersonnelList& list, int row) {
+  Person person;
+  person.perNo = list.Text(row, kPerNoColumn);
+  person.name = list.Text(row, kNameColumn);
+  person.privilege = list.Text(row, kPrivilegeColumn);
+  person.cardNumber = list.Text(row, kCardColumn);
+  person.password = list.Text(row, kPasswordColumn);
+  return person;
+}
+
+void CopyTexts(const PersonnelList& from, int fromRow, PersonnelList& to, int toRow) {
+  for (int column = kPerNoColumn; column < kPersonnelTextColumns; ++column) {
+    to.SetText(toRow, column, from.Text(fromRow, column));
+  }
+}
+
+}  // namespace
+
+// The progress group for the length of a command: hidden however the command
+// ends, and its bar told only of values that change.
+class PersonnelCommands::Progress {
+ public:
+  Progress(PersonnelFeedback& feedback, const std::string& caption) : feedback_(feedback) {
+    Show(caption);
+  }
+  ~Progress() { Hide(); }
+  Progress(const Progress&) = delete;
+  Progress& operator=(const Progress&) = delete;
+
+  void Show(const std::string& caption) {
+    feedback_.ShowProgress(caption);
+    shown_ = true;
+    percent_ = 0;
+  }
+  void Set(std::int64_t done, std::int64_t total) {
+    const int percent = ProgressPercent(done, total);
+    if (percent == percent_) return;
+    percent_ = percent;
+    feedback_.SetProgress(percent);
+  }
+  void Hide() {
+    if (shown_) feedback_.HideProgress();
+    shown_ = false;
+  }
+
+ private:
+  PersonnelFeedback& feedback_;
+  bool shown_ = false;
+  int percent_ = 0;
+};
+
+namespace {
+
+// Colours a list again when a deletion ends, also when an error ends it.
+class StripeOnExit {
+ public:
+  explicit StripeOnExit(PersonnelList& list) : list_(list) {}
+  ~StripeOnExit() { StripeAll(list_); }
+  StripeOnExit(const StripeOnExit&) = delete;
+  StripeOnExit& operator=(const StripeOnExit&) = delete;
+
+ private:
+  PersonnelList& list_;
+};
+
+}  // namespace
+
+std::string PersonalRefusedMessage(int persons) {
+  return std::to_string(persons) + " kişinin bilgileri cihaza gönderilemedi";
+}
+
+std::string TemplatesRefusedMessage(int persons) {
+  return std::to_string(persons) + " kişinin parmak izi cihaza gönderilemedi";
+}
+
+PersonnelCommands::PersonnelCommands(PersonnelTerminal& terminal, PersonnelStore& store,
+                                     PersonnelList& terminalList, PersonnelList& storeList,
+                                     PersonnelFeedback& feedback)
+    : terminal_(terminal),
+      store_(store),
+      terminalList_(terminalList),
+      storeList_(storeList),
+      feedback_(feedback) {}
+
+bool PersonnelCommands::Connect(const ConnectionTarget& target) {
+  terminal_.connected = false;
+  terminal_.machineNumber = target.machineNumber;
+  terminal_.connected = ConnectTo(terminal_.client, target, kPersonnelConnection);
+  return terminal_.connected;
+}
+
+void PersonnelCommands::Leave() {
+  store_.Release();
+  if (terminal_.connected) terminal_.client.Disconnect();
+  terminal_.connected = false;
+  terminalList_.RemoveAllRows();
+  storeList_.RemoveAllRows();
+}
+
+int PersonnelCommands::FindTerminalRow(const std::string& perNo) const {
+  return FindRow(terminalList_, perNo);
+}
+
+void PersonnelCommands::LoadLists() {
+  if (!terminal_.connected) return;
+  terminalList_.RemoveAllRows();
+  storeList_.RemoveAllRows();
+  feedback_.RepaintWindow();
+  Progress progress(feedback_, kTerminalLoadCaption);
+  LoadTerminalList(progress);
+  progress.Show(kStoreLoadCaption);
+  LoadStoreList(progress);
+}
+
+void PersonnelCommands::LoadTerminalList() {
+  Progress progress(feedback_, kTerminalLoadCaption);
+  LoadTerminalList(progress);
+}
+
+void PersonnelCommands::LoadStoreList() {
+  Progress progress(feedback_, kStoreLoadCaption);
+  LoadStoreList(progress);
+}
+
+void PersonnelCommands::LoadTerminalList(Progress& progress) {
+  TerminalClient& client = terminal_.client;
+  const int m = terminal_.machineNumber;
+  // Neither answer is checked: the count only drives the bar, and a refused
+  // load shows as no users.
+  client.GetDeviceStatus(m, kUserCountStatus, terminal_.userCount);
+  client.ReadAllUsers(m);
+  // The walk ends with the users the terminal has, not after the count it
+  // gave: a terminal holding fewer would otherwise show the last user again.
+  for (int loaded = 1;; ++loaded) {
+    int enrollNumber = 0;
+    int enrollMachine = 0;
+    int backupNumber = 0;
+    int privilege = 0;
+    int enabled = 0;
+    if (!client.GetNextUser(m, enrollNumber, enrollMachine, backupNumber, privilege, enabled)) {
+      break;
+    }
+    // A refused GetUserInfo leaves the name empty instead of the one before.
+    std::string name;
+    std::string password;
+    bool userEnabled = false;
+    client.GetUserInfo(m, enrollNumber, name, password, privilege, userEnabled);
+    const int row = terminalList_.AppendRow();
+    terminalList_.SetText(row, kPerNoColumn, FormatPerNo(enrollNumber));
+    terminalList_.SetText(row, kNameColumn, name);
+    terminalList_.SetText(row, kPasswordColumn, password);
+    terminalList_.SetText(row, kPrivilegeColumn, PrivilegeName(privilege));
+    terminalList_.MarkLoadedFromTerminal(row);
+    terminalList_.StripeRow(row);
+    terminalList_.ScrollToRow(row);
+    if (loaded % kRepaintEvery == 1) terminalList_.RepaintList();
+    progress.Set(loaded, terminal_.userCount);
+  }
+  terminalList_.SortByPerNo();
+  StripeAll(terminalList_);
+  terminalList_.RepaintList();
+}
+
+void PersonnelCommands::LoadStoreList(Progress& progress) {
+  // Every line is read, and checked, before any row is shown.
+  const std::vector<std::string> perNos = store_.ReadList();
+  const int count = static_cast<int>(perNos.size());
+  for (int index = 0; index < count; ++index) {
+    progress.Set(index, count);
+    const Person person = store_.ReadPerson(perNos[static_cast<std::size_t>(index)]);
+    const int row = storeList_.AppendRow();
+    storeList_.SetText(row, kPerNoColumn, person.perNo);
+    storeList_.SetText(row, kNameColumn, person.name);
+    storeList_.SetText(row, kPrivilegeColumn, person.privilege);
+    storeList_.SetText(row, kCardColumn, person.cardNumber);
+    storeList_.SetText(row, kPasswordColumn, person.password);
+    storeList_.SetFingerprintMark(row, person.hasFingerprint);
+    storeList_.ScrollToRow(row);
+    if (index % kRepaintEvery == 1) storeList_.RepaintList();
+  }
+  StripeAll(storeList_);
+  progress.Hide();
+  terminalList_.ScrollToRow(0);
+  storeList_.ScrollToRow(0);
+}
+
+void PersonnelCommands::AddPersonnelToStore(int enrollNumber, int terminalRow, int templateIndex,
+                                            PerNoIndex& storeRows) {
+  // The files first: a failed write leaves no row that the store lacks.
+  store_.AppendToList(FormatPerNo(enrollNumber));
+  store_.WritePersonal(PersonOfRow(terminalList_, terminalRow));
+  const int row = storeList_.AppendRow();
+  CopyTexts(terminalList_, terminalRow, storeList_, row);
+  if (templateIndex >= 0) storeList_.SetFingerprintMark(row, true);
+  storeList_.StripeRow(row);
+  storeRows.Add(storeList_.Text(row, kPerNoColumn), row);
+}
+
+PersonnelOutcome PersonnelCommands::CopyPersonalToStore() {
+  Progress progress(feedback_, "Personel bilgileri bilgisayara kopyalanıyor");
+  PersonnelOutcome outcome;
+  const int selected = TickedCount(terminalList_);
+  PerNoIndex storeRows(storeList_);
+  IniWriteGroup group(store_.Details());
+  for (int row = 0; row < terminalList_.RowCount(); ++row) {
+    if (!terminalList_.Ticked(row)) continue;
+    ++outcome.handled;
+    const int enrollNumber = ParseInteger(terminalList_.Text(row, kPerNoColumn));
+    const int storeRow = storeRows.Find(KeyOf(terminalList_, row));
+    if (storeRow >= 0) {
+      Person person = PersonOfRow(terminalList_, row);
+      if (person.cardNumber.empty()) person.cardNumber = storeList_.Text(storeRow, kCardColumn);
+      store_.WritePersonal(person);
+      CopyTexts(terminalList_, row, storeList_, storeRow);
+      storeList_.SetText(storeRow, kCardColumn, person.cardNumber);
+    } else {
+      AddPersonnelToStore(enrollNumber, row, -1, storeRows);
+    }
+    terminalList_.SetTicked(row, false);
+    terminalList_.RepaintList();
+    progress.Set(outcome.handled, selected);
+    storeList_.RepaintList();
+  }
+  return outcome;
+}
+
+PersonnelOutcome PersonnelCommands::SendPersonalToTerminal() {
+  Progress progress(feedback_, "Personel bilgileri cihaza kopyalanıyor");
+  PersonnelOutcome outcome;
+  const int selected = TickedCount(storeList_);
+  TerminalClient& client = terminal_.client;
+  const int m = terminal_.machineNumber;
+  if (storeList_.RowCount() > 0) {
+    PerNoIndex terminalRows(terminalList_);
+    for (int row = 0; row < storeList_.RowCount(); ++row) {
+      if (!storeList_.Ticked(row)) continue;
+      ++outcome.handled;
+      const int enrollNumber = ParseInteger(storeList_.Text(row, kPerNoColumn));
+      const bool sent = client.SetUserInfo(
+          m, enrollNumber, CutToChars(storeList_.Text(row, kNameColumn), kSentNameChars),
+          CutToChars(storeList_.Text(row, kPasswordColumn), kSentPasswordChars),
+          PrivilegeToSend(storeList_.Text(row, kPrivilegeColumn)), true);
+      // A refused person is not shown as copied and stays ticked.
+      int terminalRow = -1;
+      if (sent) {
+        const std::string key = KeyOf(storeList_, row);
+        terminalRow = terminalRows.Find(key);
+        if (terminalRow < 0) {
+          terminalRow = terminalList_.AppendRow();
+          terminalRows.Add(key, terminalRow);
+        }
+        CopyTexts(storeList_, row, terminalList_, terminalRow);
+        terminalList_.StripeRow(terminalRow);
+        storeList_.SetTicked(row, false);
+        storeList_.RepaintList();
+      } else {
+        ++outcome.refused;
+      }
+      progress.Set(outcome.handled, selected);
+      if (terminalRow >= 0) {
+        terminalList_.ScrollToRow(terminalRow);
+        terminalList_.RepaintList();
+      }
+    }
+    client.GetDeviceStatus(m, kUserCountStatus, terminal_.userCount);
+  }
+  progress.Hide();
+  if (outcome.refused > 0) {
+    outcome.message = PersonalRefusedMessage(outcome.refused);
+    feedback_.ShowMessage(outcome.message);
+  }
+  return outcome;
+}
+
+void PersonnelCommands::SaveStoreEdit(int row, int column) {
+  static constexpr PersonalField kFields[] = {PersonalField::kName, PersonalField::kPrivilege,
+                                              PersonalField::kCard, PersonalField::kPassword};
+  if (column < kNameColumn || column > kPasswordColumn) return;
+  store_.WritePersonalField(storeList_.Text(row, kPerNoColumn), kFields[column - kNameColumn],
+                            storeList_.Text(row, column));
+}
+
+PersonnelOutcome PersonnelCommands::CopyTemplatesToStore() {
+  Progress progress(feedback_, "Parmak izleri bilgisayara kopyalanıyor");
+  PersonnelOutcome outcome;
+  const int selected = TickedCount(terminalList_);
+  TerminalClient& client = terminal_.client;
+  const int m = terminal_.machineNumber;
+  client.ReadAllTemplates(m);
+  PerNoIndex storeRows(storeList_);
+  IniWriteGroup group(store_.Details());
+  for (int row = 0; row < terminalList_.RowCount(); ++row) {
+    if (!terminalList_.Ticked(row)) continue;
+    ++outcome.handled;
+    const std::string perNo = terminalList_.Text(row, kPerNoColumn);
+    const std::string key = KeyOf(terminalList_, row);
+    const int enrollNumber = ParseInteger(key);
+    // Stored densely from parmakizi0 in the order received, whatever the
+    // fingers; keys above the last one written keep what they held.
+    int stored = -1;
+    for (int finger = 0; finger < kTemplateSlots; ++finger) {
+      std::string text;
+      int length = 0;
+      client.GetFingerTemplate(m, enrollNumber, finger, text, length);
+      if (!HoldsTemplate(text)) continue;
+      ++stored;
+      store_.WriteTemplate(perNo, stored, text);
+    }
+    const int storeRow = storeRows.Find(key);
+    if (storeRow >= 0) {
+      if (stored >= 0) storeList_.SetFingerprintMark(storeRow, true);
+    } else if (storeList_.RowCount() > 0) {
+      AddPersonnelToStore(enrollNumber, row, stored, storeRows);
+    } else if (stored >= 0) {
+      AddPersonnelToStore(enrollNumber, row, stored, storeRows);
+      storeList_.RepaintList();
+    }
+    progress.Set(outcome.handled, selected);
+    terminalList_.SetTicked(row, false);
+    terminalList_.ScrollToRow(row);
+  }
+  return outcome;
+}
+
+int PersonnelCommands::SendStoredTemplates(const std::string& perNo, int enrollNumber) {
+  int finger = -1;
+  int refused = 0;
+  for (int slot = 0; slot < kTemplateSlots; ++slot) {
+    const std::string text = store_.ReadTemplate(perNo, slot);
+    if (!HoldsTemplate(text)) continue;
+    ++finger;
+    if (!terminal_.client.SetFingerTemplate(terminal_.machineNumber, enrollNumber, finger, text)) {
+      ++refused;
+    }
+  }
+  return refused;
+}
+
+PersonnelOutcome PersonnelCommands::SendTemplatesToTerminal() {
+  Progress progress(feedback_, "Parmak izleri cihaza kopyalanıyor");
+  PersonnelOutcome outcome;
+  const int selected = TickedCount(storeList_);
+  PerNoIndex terminalRows(terminalList_);
+  for (int row = 0; row < storeList_.RowCount(); ++row) {
+    if (!storeList_.Ticked(row)) continue;
+    ++outcome.handled;
+    const std::string key = KeyOf(storeList_, row);
+    const int enrollNumber = ParseInteger(key);
+    bool refused = false;
+    if (terminalRows.Find(key) >= 0) {
+      refused = SendStoredTemplates(key, enrollNumber) > 0;
+    } else if (terminal_.client.SetUserInfo(
+                   terminal_.machineNumber, enrollNumber, storeList_.Text(row, kNameColumn),
+                   storeList_.Text(row, kPasswordColumn),
+                   PrivilegeToSend(storeList_.Text(row, kPrivilegeColumn)), true)) {
+      refused = SendStoredTemplates(key, enrollNumber) > 0;
+      const int terminalRow = terminalList_.AppendRow();
+      CopyTexts(storeList_, row, terminalList_, terminalRow);
+      terminalRows.Add(terminalList_.Text(terminalRow, kPerNoColumn), terminalRow);
+      terminalList_.StripeRow(terminalRow);
+      terminalList_.RepaintList();
+    } else {
+      // No user, no templates: the terminal refuses those for unknown users.
+      refused = true;
+    }
+    if (refused) {
+      ++outcome.refused;
+    } else {
+      storeList_.SetTicked(row, false);
+    }
+    storeList_.RepaintList();
+    progress.Set(outcome.handled, selected);
+  }
+  progress.Hide();
+  if (outcome.refused > 0) {
+    outcome.message = TemplatesRefusedMessage(outcome.refused);
+    feedback_.ShowMessage(outcome.message);
+  }
+  return outcome;
+}
+
+void PersonnelCommands::DeleteTicked() {
+  DeleteFromTerminal();
+  DeleteFromStore();
+}
+
+void PersonnelCommands::DeleteFromTerminal() {
+  StripeOnExit stripe(terminalList_);
+  Progress progress(feedback_, "Personeller cihazdan siliniyor");
+  TerminalClient& client = terminal_.client;
+  const int m = terminal_.machineNumber;
+  const std::int64_t deletions = std::int64_t{TickedCount(terminalList_)} * kTemplateSlots;
+  std::int64_t deleted = 0;
+  // A removed row's place is taken by the next one, which is examined in turn.
+  for (int row = 0; row < terminalList_.RowCount();) {
+    if (!terminalList_.Ticked(row)) {
+      ++row;
+      continue;
+    }
+    const int enrollNumber = ParseInteger(KeyOf(terminalList_, row));
+    for (int finger = 0; finger < kTemplateSlots; ++finger) {
+      client.DeleteFingerTemplate(m, enrollNumber, finger);
+      progress.Set(++deleted, deletions);
+    }
+    client.DeleteUser(m, enrollNumber, 0, 0);
+    terminalList_.RemoveRow(row);
+    terminalList_.RepaintList();
+  }
+  progress.Hide();
+}
+
+void PersonnelCommands::DeleteFromStore() {
+  StripeOnExit stripe(storeList_);
+  Progress progress(feedback_, "Personeller bilgisayardan siliniyor");
+  const int selected = TickedCount(storeList_);
+  int deleted = 0;
+  std::vector<std::string> erased;
+  std::vector<std::string> remaining;
+  for (int row = 0; row < storeList_.RowCount();) {
+    if (!storeList_.Ticked(row)) {
+      remaining.push_back(KeyOf(storeList_, row));
+      ++row;
+      continue;
+    }
+    erased.push_back(storeList_.Text(row, kPerNoColumn));
+    progress.Set(++deleted, selected);
+    storeList_.RemoveRow(row);
+    storeList_.RepaintList();
+  }
+  // The list goes first: should the details then fail to be written, the
+  // persons are gone from the list and their sections, never shown without
+  // a list line, merely stay in the file.
+  store_.RewriteList(remaining);
+  IniWriteGroup group(store_.Details());
+  for (const std::string& perNo : erased) store_.ErasePerson(perNo);
+}
+
+}  // namespace miravel

@@ -1,0 +1,135 @@
+#pragma once
+
+#include <string>
+
+#include "personnel/PersonnelList.h"
+#include "personnel/PersonnelStore.h"
+
+namespace miravel {
+
+class TerminalClient;
+struct ConnectionTarget;
+
+// The progress group of the personnel window ("Cihazdaki personeller
+// yükleniyor" and the like) and the messages a command leaves for the user.
+class PersonnelFeedback {
+ public:
+  virtual ~PersonnelFeedback() = default;
+  // Paints the whole window at once: loading does so before it asks the
+  // terminal anything, so the user sees the window while waiting.
+  virtual void RepaintWindow() {}
+  // Shows the group with this caption and its bar at 0 (when it is shown
+  // already: the new caption, the bar at 0).
+  virtual void ShowProgress(const std::string& caption) = 0;
+  // The bar's new value, 1..100; called only when the value changes, and
+  // to be drawn at once.
+  virtual void SetProgress(int percent) = 0;
+  virtual void HideProgress() = 0;
+  // A command's closing word for the user (how many sends the terminal
+  // refused); at most once per command, after the group is hidden.
+  virtual void ShowMessage(const std::string& text) = 0;
+};
+
+// The window's hold on its terminal, from its showing until "Çıkış".
+struct PersonnelTerminal {
+  TerminalClient& client;
+  int machineNumber = 0;
+  bool connected = false;
+  // The terminal's answer to the user-count query; kept between queries and
+  // between showings.
+  int userCount = 0;
+};
+
+// What a bulk command did.
+struct PersonnelOutcome {
+  int handled = 0;      // ticked rows dealt with (refused ones included)
+  int refused = 0;      // persons for whom the terminal refused a send
+  std::string message;  // what was shown to the user, "" when nothing
+};
+
+// The commands of the personnel window, without the window: loading the
+// terminal's users and the store into the two lists, copying personal data
+// and fingerprint templates either way, saving an edited cell, deleting.
+// The window and miravel-personel both run them; they work on the ticked
+// rows of the two lists and leave the lists as the window shows them.
+//
+// Errors stop a command with AppError (a Per.No that is not a whole number,
+// a file that cannot be written, the link to the terminal lost): rows handled
+// before the error keep their results, the progress group is hidden, and the
+// writes of a bulk command to parmakizi.ini, grouped into one commit, are
+// committed up to that row.
+class PersonnelCommands {
+ public:
+  PersonnelCommands(PersonnelTerminal& terminal, PersonnelStore& store, PersonnelList& terminalList,
+                    PersonnelList& storeList, PersonnelFeedback& feedback);
+
+  // Connects as the personnel window does (RegisterEvents 1 on a network, 2000
+  // on a serial line) and takes the target's machine number for every later
+  // call. Returns whether the terminal answered ("Bağlantı Kurulamadı" is
+  // the caller's to show).
+  bool Connect(const ConnectionTarget& target);
+  // "Çıkış": releases the detail file, disconnects when connected, empties
+  // both lists.
+  void Leave();
+
+  // Empties both lists and loads them, the terminal's first; nothing when
+  // not connected. The terminal's list ends sorted by Per.No, the store's
+  // in the order of personel.ini.
+  void LoadLists();
+  // One list alone (for miravel-personel's listings), appended to what the
+  // list holds.
+  void LoadTerminalList();
+  void LoadStoreList();
+
+  // "Al" of the personal data: the ticked terminal users into the store. The
+  // terminal does not tell card numbers, so an empty "Kart No" on the
+  // terminal's list leaves the card number the store has.
+  PersonnelOutcome CopyPersonalToStore();
+  // "Gönder" of the personal data: the ticked store persons to the terminal.
+  PersonnelOutcome SendPersonalToTerminal();
+  // An edit of the store's list ended in this cell: columns 1..4 are written
+  // to isim, yetki, kartno or sifre at once; other columns are not saved.
+  void SaveStoreEdit(int row, int column);
+  // "Al" of the fingerprints: the ticked terminal users' templates into the store.
+  PersonnelOutcome CopyTemplatesToStore();
+  // "Gönder" of the fingerprints: the ticked store persons' templates to the terminal.
+  PersonnelOutcome SendTemplatesToTerminal();
+  // "Sil": the ticked terminal users from the terminal, then the ticked store
+  // persons from the store; personel.ini is rewritten in the order shown.
+  void DeleteTicked();
+
+  // The first terminal-list row of this Per.No text, -1 when none.
+  int FindTerminalRow(const std::string& perNo) const;
+
+  // Sets the fingerprint mark of every terminal-list row whose user has a
+  // template on the terminal (the window never shows it; miravel-personel
+  // lists it).
+  void MarkTerminalFingerprints();
+
+ private:
+  class Progress;
+  void LoadTerminalList(Progress& progress);
+  void LoadStoreList(Progress& progress);
+  // A terminal-list row as a new person of the store: a list line, the
+  // personal keys, a new row of the store's list. templateIndex is the last
+  // template slot written for the person, -1 for none.
+  void AddPersonnelToStore(int enrollNumber, int terminalRow, int templateIndex,
+                           PerNoIndex& storeRows);
+  // Sends the stored templates of perNo as fingers 0, 1, 2 … in key order;
+  // returns how many the terminal refused.
+  int SendStoredTemplates(const std::string& perNo, int enrollNumber);
+  void DeleteFromTerminal();
+  void DeleteFromStore();
+
+  PersonnelTerminal& terminal_;
+  PersonnelStore& store_;
+  PersonnelList& terminalList_;
+  PersonnelList& storeList_;
+  PersonnelFeedback& feedback_;
+};
+
+// The closing messages of the two "Gönder" commands.
+std::string PersonalRefusedMessage(int persons);
+std::string TemplatesRefusedMessage(int persons);
+
+}  // namespace miravel

@@ -1,0 +1,136 @@
+#pragma once
+
+#include <array>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace miravel {
+
+// The columns both personnel lists share, numbered as the window shows them.
+// Column 5 ("Parmak izi") and column 6 ("Seç") are the fingerprint mark and
+// the tick; they are not texts (see PersonnelList).
+enum PersonnelColumn : int {
+  kPerNoColumn = 0,
+  kNameColumn = 1,
+  kPrivilegeColumn = 2,
+  kCardColumn = 3,
+  kPasswordColumn = 4,
+};
+inline constexpr int kPersonnelTextColumns = 5;
+
+// One of the two lists of the personnel window as the commands see it: the
+// terminal's users (left) or the store on this computer (right). Rows are
+// numbered from 0 at the top, in the order shown. The window implements it
+// over its grids, miravel-personel over plain rows (PersonnelRows below).
+//
+// Besides holding rows, a list is told when to show what changed: the
+// commands call RepaintList, ScrollToRow and StripeRow exactly where the
+// office's window has always done so, and nowhere else. A list without a
+// screen ignores them.
+class PersonnelList {
+ public:
+  virtual ~PersonnelList() = default;
+
+  virtual int RowCount() const = 0;
+  // Texts of the columns 0..4.
+  virtual std::string Text(int row, int column) const = 0;
+  virtual void SetText(int row, int column, const std::string& text) = 0;
+  // The "Seç" box.
+  virtual bool Ticked(int row) const = 0;
+  virtual void SetTicked(int row, bool ticked) = 0;
+  // The "Parmak izi" column: true shows the fingerprint picture, false the
+  // red cross. Only the store's list shows it; the terminal's list ignores it.
+  virtual bool FingerprintMark(int row) const = 0;
+  virtual void SetFingerprintMark(int row, bool hasFingerprint) = 0;
+  // The terminal's list marks the rows it loaded from the terminal (its
+  // hidden "durum" column); rows added later by a copy are not marked.
+  virtual void MarkLoadedFromTerminal(int row) { (void)row; }
+
+  // A new empty, unticked row without fingerprint mark at the bottom;
+  // returns its number.
+  virtual int AppendRow() = 0;
+  virtual void RemoveRow(int row) = 0;
+  virtual void RemoveAllRows() = 0;
+  // Orders the rows by their Per.No text, ascending (byte order of the text,
+  // which for five-digit numbers is their numeric order); rows with equal
+  // Per.No keep their order.
+  virtual void SortByPerNo() = 0;
+
+  // Hints.
+  // Colours the row by its position (even and odd rows differ).
+  virtual void StripeRow(int row) { (void)row; }
+  // Shows the list as it now stands, at once.
+  virtual void RepaintList() {}
+  // Scrolls the list so that the row is visible.
+  virtual void ScrollToRow(int row) { (void)row; }
+};
+
+// The first row, from the top, whose Per.No text is exactly perNo; -1 when
+// there is none (also for an empty list).
+int FindRow(const PersonnelList& list, const std::string& perNo);
+
+// The selection buttons: tick every row, clear every tick, invert the ticks.
+void TickAll(PersonnelList& list);
+void ClearTicks(PersonnelList& list);
+void InvertTicks(PersonnelList& list);
+int TickedCount(const PersonnelList& list);
+// Colours every row again after the rows moved (a header-click sort).
+void StripeAll(PersonnelList& list);
+
+// The first row of each Per.No text, looked up in constant time by the bulk
+// commands (a linear search per row would make a copy of thousands of people
+// quadratic). It follows appended rows through Add; it is built anew when
+// rows are removed or reordered.
+class PerNoIndex {
+ public:
+  explicit PerNoIndex(const PersonnelList& list);
+  // The first row of perNo, -1 when none.
+  int Find(const std::string& perNo) const;
+  // A row appended with this Per.No; an earlier row of the same text stays first.
+  void Add(const std::string& perNo, int row);
+
+ private:
+  std::unordered_map<std::string, int> first_;
+};
+
+// A list held in memory: the one miravel-personel uses and the tests check.
+// It counts the hints so that tests can see them.
+class PersonnelRows : public PersonnelList {
+ public:
+  struct Row {
+    std::array<std::string, kPersonnelTextColumns> texts;
+    bool ticked = false;
+    bool fingerprint = false;
+    bool loadedFromTerminal = false;
+  };
+
+  const std::vector<Row>& Rows() const { return rows_; }
+
+  int RowCount() const override { return static_cast<int>(rows_.size()); }
+  std::string Text(int row, int column) const override;
+  void SetText(int row, int column, const std::string& text) override;
+  bool Ticked(int row) const override;
+  void SetTicked(int row, bool ticked) override;
+  bool FingerprintMark(int row) const override;
+  void SetFingerprintMark(int row, bool hasFingerprint) override;
+  void MarkLoadedFromTerminal(int row) override;
+  int AppendRow() override;
+  void RemoveRow(int row) override;
+  void RemoveAllRows() override { rows_.clear(); }
+  void SortByPerNo() override;
+
+  void StripeRow(int row) override { striped.push_back(row); }
+  void RepaintList() override { ++repaints; }
+
+  int repaints = 0;
+  std::vector<int> striped;  // the rows StripeRow was called for, in order
+
+ private:
+  Row& At(int row);
+  const Row& At(int row) const;
+
+  std::vector<Row> rows_;
+};
+
+}  // namespace miravel
