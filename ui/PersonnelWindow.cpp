@@ -20,9 +20,9 @@
 namespace miravel {
 namespace {
 
-constexpr int kClientWidth = 1060;
+constexpr int kClientWidth = 1068;
 constexpr int kClientHeight = 580;
-constexpr int kGridWidth = 452;
+constexpr int kGridWidth = 456;
 constexpr int kGridTop = 32;
 constexpr int kGridHeight = 440;
 constexpr int kMiddleLeft = 10 + kGridWidth + 8;
@@ -43,8 +43,8 @@ QStringList PrivilegeNames() {
 // only its "Parmak izi" is a picture.
 QList<GridColumn> PersonnelColumns(bool pcList) {
   QList<GridColumn> columns = {
-      {.caption = QStringLiteral("Per.No"), .width = 50},
-      {.caption = QStringLiteral("İsim"), .width = 104, .editable = pcList},
+      {.caption = QStringLiteral("Per.No"), .width = 58},
+      {.caption = QStringLiteral("İsim"), .width = 98, .editable = pcList},
       {.caption = QStringLiteral("Yetki"),
        .kind = ColumnKind::DropDown,
        .width = 72,
@@ -52,16 +52,16 @@ QList<GridColumn> PersonnelColumns(bool pcList) {
        .items = PrivilegeNames(),
        .freeText = pcList},
       {.caption = pcList ? QStringLiteral("Kart no") : QStringLiteral("Kart No"),
-       .width = 62,
+       .width = 60,
        .editable = pcList},
-      {.caption = QStringLiteral("Şifre"), .width = 48, .editable = pcList},
+      {.caption = QStringLiteral("Şifre"), .width = 46, .editable = pcList},
       {.caption = QStringLiteral("Parmak izi"),
        .kind = pcList ? ColumnKind::Image : ColumnKind::Text,
-       .width = 62,
+       .width = 70,
        .centred = true},
       {.caption = QStringLiteral("Seç"),
        .kind = ColumnKind::CheckBox,
-       .width = 32,
+       .width = 30,
        .editable = true,
        .centred = true},
   };
@@ -277,7 +277,13 @@ void PersonnelWindow::ConnectToTerminal() {
   bool connected = false;
   const bool ran = RunGuarded([&] { connected = commands_->Connect(target_); });
   HideProgress();
-  if (connected) return;
+  if (connected) {
+    // A window that was active already when shown gets no activation to load on.
+    QTimer::singleShot(0, this, [this] {
+      if (isActiveWindow()) LoadOnce();
+    });
+    return;
+  }
   // Closed once the dialog's own loop runs: a dialog closed while it is
   // still being shown would leave its loop running with nothing to end it.
   // A link error was shown already; a terminal that did not answer is told
@@ -291,18 +297,16 @@ void PersonnelWindow::ConnectToTerminal() {
 
 bool PersonnelWindow::event(QEvent* event) {
   const bool handled = TerminalDialog::event(event);
-  // FormActivate: the first activation of a showing loads the lists. Later
-  // ones (a message box closing) leave the lists as the user sees them, and
-  // a load that failed is not tried again behind the error box.
-  if (event->type() == QEvent::WindowActivate && !loadStarted_ && terminal_.connected &&
-      isVisible()) {
-    loadStarted_ = true;
-    LoadLists();
-  }
+  if (event->type() == QEvent::WindowActivate) LoadOnce();
   return handled;
 }
 
-void PersonnelWindow::LoadLists() {
+void PersonnelWindow::LoadOnce() {
+  // FormActivate: the first activation of a showing loads the lists. Later
+  // ones (a message box closing) leave the lists as the user sees them, and
+  // a load that failed is not tried again behind its error box.
+  if (loadStarted_ || !terminal_.connected || !isVisible()) return;
+  loadStarted_ = true;
   RunOnLists([](PersonnelCommands& commands) { commands.LoadLists(); });
 }
 

@@ -71,7 +71,7 @@ class PersonnelWindow : public TerminalDialog, private PersonnelFeedback {
   void ConnectToTerminal();
   void ReportRefusalAndClose();
   // FormActivate, once per showing.
-  void LoadLists();
+  void LoadOnce();
   // "Çıkış" and every other way out.
   void Leave();
 
