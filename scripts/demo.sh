@@ -45,7 +45,8 @@ start_emulator() {
   exit 1
 }
 
-start_emulator merkez --listen 127.0.0.1:0 --generate-users 25 --generate-log 400 --seed 1
+start_emulator merkez --listen 127.0.0.1:0 --generate-users 25 --generate-templates 2 \
+  --generate-log 400 --seed 1
 merkez=${ready##*:}
 start_emulator uretim --listen 127.0.0.1:0 --generate-users 40 --generate-log 900 --seed 2
 uretim=${ready##*:}
@@ -68,9 +69,23 @@ unset 'pids[-1]'
   printf '[seriportlar]\r\ncom1=%s\r\n' "$demo/state/depo.tty"
 } | iconv -f UTF-8 -t CP1254 >"$folder/cihazlar.ini"
 
+# The personnel store on this computer: a few persons the first terminal also
+# has, a few it does not; some with fingerprints, one whose Yetki was typed by hand.
+mkdir -p "$folder/personel"
+printf '00003\r\n00001\r\n00007\r\n00120\r\n00121\r\n00122\r\n' >"$folder/personel/personel.ini"
+fingerprint=$(head -c 600 /dev/zero | tr '\0' 'Q')
+{
+  printf '[00001]\r\nisim=Ayşe Öztürk\r\nyetki=Supervizor\r\nkartno=100245\r\nsifre=\r\nparmakizi0=%s\r\n' "$fingerprint"
+  printf '[00003]\r\nisim=Çağlar Şimşek\r\nyetki=Normal\r\nkartno=100311\r\nsifre=4711\r\nparmakizi0=%s\r\nparmakizi1=%s\r\n' "$fingerprint" "$fingerprint"
+  printf '[00007]\r\nisim=Gülşen Işık\r\nyetki=Normal\r\nkartno=\r\nsifre=\r\n'
+  printf '[00120]\r\nisim=İbrahim Ünal\r\nyetki=Kayıtçı\r\nkartno=100877\r\nsifre=2580\r\nparmakizi0=%s\r\n' "$fingerprint"
+  printf '[00121]\r\nisim=Tuğçe Doğan\r\nyetki=Bölüm Şefi\r\nkartno=100902\r\nsifre=\r\n'
+  printf '[00122]\r\nisim=Yiğit Özkan\r\nyetki=Normal\r\nkartno=100915\r\nsifre=\r\nparmakizi0=%s\r\n' "$fingerprint"
+} | iconv -f UTF-8 -t CP1254 >"$folder/personel/parmakizi.ini"
+
 cd "$folder"
 if [ "${1:-}" = "--screenshots" ]; then
-  # Pictures of the main window before and after a transfer, for the README.
+  # Pictures of the windows, for the README and the help page.
   "$root/scripts/build.sh" miravel_screenshots
   "$root/build/tools/miravel_screenshots" "$folder" "$root/docs/images"
 elif [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then

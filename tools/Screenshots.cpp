@@ -1,10 +1,13 @@
 // Opens the windows on a program folder (its cihazlar.ini names running
 // terminals) and saves pictures of them: the main window before and after
 // "Bilgileri Aktar", the settings window after "Tarihi Oku" on the first row
-// and "Tüm  CihazlarıTest et", and the reset question of "Cihazı Sıfırla"
-// (answered "Hayır": nothing is erased).
+// and "Tüm  CihazlarıTest et", the reset question of "Cihazı Sıfırla"
+// (answered "Hayır": nothing is erased), and the personnel window of the first
+// terminal opened by "Personel İşlemleri", both lists loaded, a few rows ticked
+// and the PC list sorted by name (left by "Çıkış": nothing is copied).
 #include <QApplication>
 #include <QDir>
+#include <QHeaderView>
 #include <QPixmap>
 #include <QPushButton>
 #include <QTimer>
@@ -14,10 +17,13 @@
 #include "core/Clock.h"
 #include "core/DeviceSettings.h"
 #include "terminal/WireTerminalClient.h"
+#include "ui/CommandGuard.h"
 #include "ui/ConfirmDialog.h"
 #include "ui/MainWindow.h"
+#include "ui/PersonnelWindow.h"
 #include "ui/QtUiServices.h"
 #include "ui/SettingsWindow.h"
+#include "ui/grid/ReportGrid.h"
 
 namespace {
 
@@ -49,6 +55,9 @@ int main(int argc, char** argv) {
   SettingsWindow settings(state, settingsTerminal, ui, SystemClock(), &window);
   ConfirmDialog confirm(&settings);
   settings.SetConfirmDialog(&confirm);
+  WireTerminalClient personnelTerminal(serialDevicePath);
+  PersonnelWindow personnel(state, personnelTerminal, ui, &settings);
+  settings.SetPersonnelWindow(&personnel);
 
   const QString output = QDir(argv[2]).absolutePath();
   QStringList saved;
@@ -74,6 +83,26 @@ int main(int argc, char** argv) {
     confirm.findChild<QPushButton*>("noButton")->click();
   });
   Click(settings, "resetDeviceButton");
+
+  // The personnel window is modal too: pictured once it has loaded both lists.
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* terminalGrid = personnel.findChild<ReportGrid*>("terminalGrid");
+    auto* pcGrid = personnel.findChild<ReportGrid*>("pcGrid");
+    if (QApplication::activeModalWidget() != &personnel || CommandGuard::IsRunning() ||
+        terminalGrid->RowCount() == 0) {
+      return;
+    }
+    poll.stop();
+    for (int row : {1, 2, 4}) terminalGrid->SetChecked(row, 6, true);
+    pcGrid->SetChecked(3, 6, true);
+    emit pcGrid->horizontalHeader()->sectionClicked(1);  // sorted by name, as by a click
+    save(personnel, "personel-penceresi.png");
+    Click(personnel, "exitButton");
+  });
+  poll.start(50);
+  settings.findChild<ReportGrid*>("deviceGrid")->setCurrentCell(0, 0);
+  Click(settings, "personnelButton");
   for (const QString& path : saved) std::printf("%s\n", qPrintable(path));
   return 0;
 }

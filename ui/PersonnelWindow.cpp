@@ -1,9 +1,396 @@
 #include "ui/PersonnelWindow.h"
 
+#include <QEvent>
+#include <QFont>
+#include <QGroupBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QTimer>
+
+#include "personnel/PersonnelStore.h"
+#include "ui/CommandGuard.h"
+#include "ui/PersonnelGridList.h"
+#include "ui/Pictures.h"
+#include "ui/UiServices.h"
+#include "ui/WindowControls.h"
+#include "ui/grid/ReportGrid.h"
+
 namespace miravel {
+namespace {
+
+constexpr int kClientWidth = 1068;
+constexpr int kClientHeight = 580;
+constexpr int kGridWidth = 456;
+constexpr int kGridTop = 32;
+constexpr int kGridHeight = 440;
+constexpr int kMiddleLeft = 10 + kGridWidth + 8;
+constexpr int kMiddleWidth = 120;
+constexpr int kPcGridLeft = kMiddleLeft + kMiddleWidth + 8;
+
+QString Q(const std::string& text) {
+  return QString::fromStdString(text);
+}
+
+QStringList PrivilegeNames() {
+  QStringList names;
+  for (int privilege = 0; privilege <= 3; ++privilege) names << Q(PrivilegeName(privilege));
+  return names;
+}
+
+// The columns both lists share; only the PC list's texts can be edited and
+// only its "Parmak izi" is a picture.
+QList<GridColumn> PersonnelColumns(bool pcList) {
+  QList<GridColumn> columns = {
+      {.caption = QStringLiteral("Per.No"), .width = 58},
+      {.caption = QStringLiteral("İsim"), .width = 98, .editable = pcList},
+      {.caption = QStringLiteral("Yetki"),
+       .kind = ColumnKind::DropDown,
+       .width = 72,
+       .editable = pcList,
+       .items = PrivilegeNames(),
+       .freeText = pcList},
+      {.caption = pcList ? QStringLiteral("Kart no") : QStringLiteral("Kart No"),
+       .width = 60,
+       .editable = pcList},
+      {.caption = QStringLiteral("Şifre"), .width = 46, .editable = pcList},
+      {.caption = QStringLiteral("Parmak izi"),
+       .kind = pcList ? ColumnKind::Image : ColumnKind::Text,
+       .width = 70,
+       .centred = true},
+      {.caption = QStringLiteral("Seç"),
+       .kind = ColumnKind::CheckBox,
+       .width = 30,
+       .editable = true,
+       .centred = true},
+  };
+  // The terminal's list marks the rows it loaded with "1".
+  if (!pcList) columns.append({.caption = QStringLiteral("durum"), .hidden = true});
+  return columns;
+}
+
+ReportGrid* PersonnelGrid(QWidget* parent, const QString& name, const QString& caption, int left,
+                          bool pcList) {
+  auto* grid = new ReportGrid(parent);
+  grid->setObjectName(name);
+  grid->setAccessibleName(caption);
+  grid->SetColumns(PersonnelColumns(pcList));
+  grid->SetRowHeight(20);
+  grid->SetSortable(true);
+  grid->setGeometry(left, kGridTop, kGridWidth, kGridHeight);
+  if (pcList) grid->SetImageList(FingerprintImages());
+
+  auto* heading = new QLabel(caption, parent);
+  QFont bold = heading->font();
+  bold.setBold(true);
+  heading->setFont(bold);
+  heading->setGeometry(left + 2, 8, kGridWidth - 4, 20);
+  return grid;
+}
+
+// A panel between the lists: a caption on two lines, optional small notes and
+// a "Gönder" and an "Al" button. Its accessible name tells the two "Gönder"
+// buttons apart.
+QWidget* CopyPanel(QWidget* parent, const QString& first, const QString& second,
+                   const QStringList& notes, int top, QPushButton*& sendButton,
+                   const QString& sendName, QPushButton*& takeButton, const QString& takeName) {
+  auto* panel = new QGroupBox(parent);
+  panel->setAccessibleName(first + QLatin1Char(' ') + second);
+  int y = 8;
+  for (const QString& line : {first, second}) {
+    auto* label = new QLabel(line, panel);
+    QFont bold = label->font();
+    bold.setBold(true);
+    bold.setPointSizeF(bold.pointSizeF() * 1.15);
+    label->setFont(bold);
+    label->setAlignment(Qt::AlignCenter);
+    label->setGeometry(4, y, kMiddleWidth - 8, 20);
+    y += 20;
+  }
+  for (const QString& line : notes) {
+    auto* label = new QLabel(line, panel);
+    QFont small = label->font();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    label->setFont(small);
+    label->setAlignment(Qt::AlignCenter);
+    label->setGeometry(4, y, kMiddleWidth - 8, 15);
+    y += 15;
+  }
+  y += 8;
+  // "Gönder" sends to the terminal on the left, "Al" takes from it.
+  sendButton = GlyphButton(panel, QStringLiteral("Gönder"), LeftArrowGlyph(), sendName,
+                           QRect(10, y, kMiddleWidth - 20, 32));
+  takeButton = GlyphButton(panel, QStringLiteral("Al"), RightArrowGlyph(), takeName,
+                           QRect(10, y + 38, kMiddleWidth - 20, 32));
+  takeButton->setLayoutDirection(Qt::RightToLeft);  // the arrow after the text
+  panel->setGeometry(kMiddleLeft, top, kMiddleWidth, y + 80);
+  return panel;
+}
+
+// "Tümünü Seç", "Seçimi kaldır", "Diğerlerini Seç" under one list.
+void SelectionButtons(QWidget* parent, int left, const QString& list, const QString& prefix,
+                      QPushButton* (&buttons)[3]) {
+  auto* row = new QWidget(parent);
+  row->setAccessibleName(list);
+  row->setGeometry(left, kGridTop + kGridHeight + 6, kGridWidth, 30);
+  const QString captions[] = {QStringLiteral("Tümünü Seç"), QStringLiteral("Seçimi kaldır"),
+                              QStringLiteral("Diğerlerini Seç")};
+  const QString names[] = {QStringLiteral("TickAllButton"), QStringLiteral("ClearTicksButton"),
+                           QStringLiteral("InvertTicksButton")};
+  const int width = (kGridWidth - 2 * 6) / 3;
+  for (int i = 0; i < 3; ++i) {
+    auto* button = new QPushButton(captions[i], row);
+    button->setObjectName(prefix + names[i]);
+    button->setAutoDefault(false);
+    button->setGeometry(i * (width + 6), 0, width, 30);
+    buttons[i] = button;
+  }
+}
+
+}  // namespace
 
 PersonnelWindow::PersonnelWindow(AppState& state, TerminalClient& terminal, UiServices& ui,
                                  QWidget* parent)
-    : TerminalDialog(state, terminal, ui, QStringLiteral("Personel"), QSize(800, 560), parent) {}
+    : TerminalDialog(state, terminal, ui, QStringLiteral("Personel"),
+                     QSize(kClientWidth, kClientHeight), parent),
+      terminal_{terminal} {
+  setObjectName("personnelWindow");
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+  BuildControls();
+}
+
+PersonnelWindow::~PersonnelWindow() {
+  // The program ending with the window open leaves no connection behind.
+  if (commands_) {
+    try {
+      commands_->Leave();
+    } catch (...) {  // nobody is left to tell
+    }
+  }
+}
+
+void PersonnelWindow::BuildControls() {
+  // grid and griddisk
+  terminalGrid_ = PersonnelGrid(this, QStringLiteral("terminalGrid"),
+                                QStringLiteral("Cihazdaki Kayıtlar"), 10, false);
+  pcGrid_ = PersonnelGrid(this, QStringLiteral("pcGrid"), QStringLiteral("Bilgisayardaki Kayıtlar"),
+                          kPcGridLeft, true);
+  terminalList_ =
+      std::make_unique<PersonnelGridList>(*terminalGrid_, PersonnelGridList::Side::kTerminal);
+  pcList_ = std::make_unique<PersonnelGridList>(*pcGrid_, PersonnelGridList::Side::kStore);
+
+  CopyPanel(this, QStringLiteral("Personel"), QStringLiteral("Bilgileri"),
+            {QStringLiteral("(İsim, Kartno "), QStringLiteral("Yetki Durumu)")}, 70,
+            sendPersonalButton_, QStringLiteral("sendPersonalButton"), takePersonalButton_,
+            QStringLiteral("takePersonalButton"));
+  CopyPanel(this, QStringLiteral("Parmak İzi"), QStringLiteral("Kayıtları"), {}, 276,
+            sendFingerprintsButton_, QStringLiteral("sendFingerprintsButton"),
+            takeFingerprintsButton_, QStringLiteral("takeFingerprintsButton"));
+  deleteButton_ =
+      GlyphButton(this, QStringLiteral("Sil"), DeleteGlyph(), QStringLiteral("deleteButton"),
+                  QRect(kMiddleLeft + 10, 428, kMiddleWidth - 20, 36));
+
+  QPushButton* terminalButtons[3];
+  QPushButton* pcButtons[3];
+  SelectionButtons(this, 10, QStringLiteral("Cihazdaki Kayıtlar"), QStringLiteral("terminal"),
+                   terminalButtons);
+  SelectionButtons(this, kPcGridLeft, QStringLiteral("Bilgisayardaki Kayıtlar"),
+                   QStringLiteral("pc"), pcButtons);
+
+  // GroupBox1 and ProgressBar1, shown only while a long command runs.
+  progressGroup_ = Group(this, QStringLiteral("Cihazdaki personeller yükleniyor"),
+                         QRect(10, 516, kClientWidth - 150, 56));
+  progressGroup_->setObjectName("progressGroup");
+  progressBar_ = new QProgressBar(progressGroup_);
+  progressBar_->setObjectName("progressBar");
+  progressBar_->setRange(0, 100);
+  progressBar_->setGeometry(10, 24, kClientWidth - 170, 22);
+  progressGroup_->hide();
+
+  exitButton_ = GlyphButton(this, QStringLiteral("Çıkış"), ExitGlyph(),
+                            QStringLiteral("exitButton"), QRect(kClientWidth - 120, 528, 110, 36));
+
+  connect(sendPersonalButton_, &QPushButton::clicked, this,
+          &PersonnelWindow::SendPersonalToTerminal);
+  connect(takePersonalButton_, &QPushButton::clicked, this, &PersonnelWindow::CopyPersonalToPc);
+  connect(sendFingerprintsButton_, &QPushButton::clicked, this,
+          &PersonnelWindow::SendFingerprintsToTerminal);
+  connect(takeFingerprintsButton_, &QPushButton::clicked, this,
+          &PersonnelWindow::CopyFingerprintsToPc);
+  connect(deleteButton_, &QPushButton::clicked, this, &PersonnelWindow::DeleteTicked);
+  connect(exitButton_, &QPushButton::clicked, this, &PersonnelWindow::reject);
+
+  const auto tickButtons = [this](QPushButton*(&buttons)[3], PersonnelGridList& list) {
+    connect(buttons[0], &QPushButton::clicked, this, [this, &list] { ChangeTicks(list, TickAll); });
+    connect(buttons[1], &QPushButton::clicked, this,
+            [this, &list] { ChangeTicks(list, ClearTicks); });
+    connect(buttons[2], &QPushButton::clicked, this,
+            [this, &list] { ChangeTicks(list, InvertTicks); });
+  };
+  tickButtons(terminalButtons, *terminalList_);
+  tickButtons(pcButtons, *pcList_);
+
+  connect(terminalGrid_, &ReportGrid::Sorted, this, [this] { RestripeAfterSort(*terminalList_); });
+  connect(pcGrid_, &ReportGrid::Sorted, this, [this] { RestripeAfterSort(*pcList_); });
+  connect(pcGrid_, &ReportGrid::CellEdited, this, &PersonnelWindow::SaveEditedPcCell);
+}
+
+template <class Body>
+bool PersonnelWindow::RunGuarded(Body&& body) {
+  if (CommandGuard::IsRunning()) return false;
+  bool ran = false;
+  {
+    CommandGuard guard;
+    ran = RunCommand(ui_, this, std::forward<Body>(body));
+  }
+  // A close the program asked for while the command ran (the user's are
+  // dropped) happens now that the command has let go of the store.
+  if (pendingClose_) {
+    const int result = *pendingClose_;
+    pendingClose_.reset();
+    done(result);
+  }
+  return ran;
+}
+
+template <class Body>
+void PersonnelWindow::RunOnLists(Body&& body) {
+  if (!commands_) return;
+  RunGuarded([this, &body] { body(*commands_); });
+}
+
+void PersonnelWindow::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  // The program's own show, not a restore from the task bar.
+  if (event->spontaneous()) return;
+  ConnectToTerminal();
+}
+
+void PersonnelWindow::ConnectToTerminal() {
+  loadStarted_ = false;
+  state_.activeMachineNumber = target_.machineNumber;
+  store_ = std::make_unique<PersonnelStore>(state_.programFolder);
+  commands_ = std::make_unique<PersonnelCommands>(terminal_, *store_, *terminalList_, *pcList_,
+                                                  static_cast<PersonnelFeedback&>(*this));
+  bool connected = false;
+  const bool ran = RunGuarded([&] { connected = commands_->Connect(target_); });
+  HideProgress();
+  if (connected) {
+    // A window that was active already when shown gets no activation to load on.
+    QTimer::singleShot(0, this, [this] {
+      if (isActiveWindow()) LoadOnce();
+    });
+    return;
+  }
+  // Closed once the dialog's own loop runs: a dialog closed while it is
+  // still being shown would leave its loop running with nothing to end it.
+  // A link error was shown already; a terminal that did not answer is told
+  // once, here.
+  QTimer::singleShot(0, this, [this, ran] {
+    if (!isVisible()) return;
+    if (ran) ui_.ShowMessage(this, QStringLiteral("Bağlantı Kurulamadı"));
+    reject();
+  });
+}
+
+bool PersonnelWindow::event(QEvent* event) {
+  const bool handled = TerminalDialog::event(event);
+  if (event->type() == QEvent::WindowActivate) LoadOnce();
+  return handled;
+}
+
+void PersonnelWindow::LoadOnce() {
+  // FormActivate: the first activation of a showing loads the lists. Later
+  // ones (a message box closing) leave the lists as the user sees them, and
+  // a load that failed is not tried again behind its error box.
+  if (loadStarted_ || !terminal_.connected || !isVisible()) return;
+  loadStarted_ = true;
+  RunOnLists([](PersonnelCommands& commands) { commands.LoadLists(); });
+}
+
+void PersonnelWindow::done(int result) {
+  if (CommandGuard::IsRunning()) {
+    pendingClose_ = result;
+    return;
+  }
+  // A cell still being typed into is saved before the store is let go.
+  pcGrid_->FinishEditing();
+  Leave();
+  QDialog::done(result);
+}
+
+void PersonnelWindow::Leave() {
+  RunOnLists([](PersonnelCommands& commands) { commands.Leave(); });
+  commands_.reset();
+  store_.reset();
+  loadStarted_ = false;
+}
+
+void PersonnelWindow::CopyPersonalToPc() {
+  RunOnLists([](PersonnelCommands& commands) { commands.CopyPersonalToStore(); });
+}
+
+void PersonnelWindow::SendPersonalToTerminal() {
+  RunOnLists([](PersonnelCommands& commands) { commands.SendPersonalToTerminal(); });
+}
+
+void PersonnelWindow::CopyFingerprintsToPc() {
+  RunOnLists([](PersonnelCommands& commands) { commands.CopyTemplatesToStore(); });
+}
+
+void PersonnelWindow::SendFingerprintsToTerminal() {
+  RunOnLists([](PersonnelCommands& commands) { commands.SendTemplatesToTerminal(); });
+}
+
+void PersonnelWindow::DeleteTicked() {
+  RunOnLists([](PersonnelCommands& commands) { commands.DeleteTicked(); });
+}
+
+void PersonnelWindow::SaveEditedPcCell(int row, int column) {
+  RunOnLists([row, column](PersonnelCommands& commands) { commands.SaveStoreEdit(row, column); });
+}
+
+void PersonnelWindow::RestripeAfterSort(PersonnelGridList& list) {
+  RunGuarded([&list] {
+    GridBulkUpdate bulk(list.Grid());
+    StripeAll(list);
+  });
+}
+
+template <class Change>
+void PersonnelWindow::ChangeTicks(PersonnelGridList& list, Change change) {
+  RunGuarded([&list, change] {
+    GridBulkUpdate bulk(list.Grid());
+    change(list);
+  });
+}
+
+void PersonnelWindow::RepaintWindow() {
+  repaint();
+  CommandGuard::Pump();
+}
+
+void PersonnelWindow::ShowProgress(const std::string& caption) {
+  progressGroup_->setTitle(Q(caption));
+  progressBar_->setValue(0);
+  progressGroup_->show();
+  progressGroup_->repaint();
+}
+
+void PersonnelWindow::SetProgress(int percent) {
+  progressBar_->setValue(percent);
+  progressBar_->repaint();
+  CommandGuard::Pump();
+}
+
+void PersonnelWindow::HideProgress() {
+  progressGroup_->hide();
+}
+
+void PersonnelWindow::ShowMessage(const std::string& text) {
+  ui_.ShowMessage(this, Q(text));
+}
 
 }  // namespace miravel

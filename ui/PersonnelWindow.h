@@ -1,18 +1,51 @@
 #pragma once
 
+#include <memory>
+#include <optional>
+
+#include "personnel/PersonnelCommands.h"
 #include "terminal/DeviceConnection.h"
 #include "ui/TerminalDialog.h"
 
+class QGroupBox;
+class QProgressBar;
+class QPushButton;
+
 namespace miravel {
 
-// The window that shows the users of one terminal beside the personnel store on this computer.
-// Created once at start and shown modally when needed.
-class PersonnelWindow : public TerminalDialog {
+class PersonnelGridList;
+class PersonnelStore;
+class ReportGrid;
+
+// The "Personel" window: the users of one terminal (left, "Cihazdaki
+// Kayıtlar") beside the personnel store on this computer (right,
+// "Bilgisayardaki Kayıtlar"), with the commands that copy personal data and
+// fingerprints either way, delete and select. Created once at start and shown
+// modally by the settings window, which hands over the terminal first.
+//
+// One showing: connect when shown ("Bağlantı Kurulamadı" and the window
+// closes when the terminal does not answer), load both lists when the window
+// first becomes active, then run the commands one at a time on that
+// connection. Later activations (a message box closing) load nothing again.
+// Every way of closing ("Çıkış", the title bar, Escape) leaves the same way:
+// the detail file released, the terminal disconnected, both lists emptied.
+//
+// Controls carry object names by which tests find them: terminalGrid (grid),
+// pcGrid (griddisk), sendPersonalButton (personelgonderbuton),
+// takePersonalButton (personelalbuton), sendFingerprintsButton
+// (parmakizigonderbuton), takeFingerprintsButton (parmakizialbuton),
+// deleteButton (silbuton), terminalTickAllButton (ctumsec),
+// terminalClearTicksButton (cseckaldir), terminalInvertTicksButton
+// (cdigersec), pcTickAllButton (dtumsec), pcClearTicksButton (dseckaldir),
+// pcInvertTicksButton (ddigersec), progressGroup (GroupBox1), progressBar
+// (ProgressBar1) and exitButton (cikisbuton).
+class PersonnelWindow : public TerminalDialog, private PersonnelFeedback {
   Q_OBJECT
 
  public:
   PersonnelWindow(AppState& state, TerminalClient& terminal, UiServices& ui,
                   QWidget* parent = nullptr);
+  ~PersonnelWindow() override;
 
   // The terminal to work on (PersonnelWindowTarget), handed over by the
   // settings window before it shows this window; connect it with
@@ -20,8 +53,82 @@ class PersonnelWindow : public TerminalDialog {
   void SetTarget(const ConnectionTarget& target) { target_ = target; }
   const ConnectionTarget& Target() const { return target_; }
 
+  bool IsConnected() const { return terminal_.connected; }
+  // The terminal's user count as last asked; kept between showings.
+  int TerminalUserCount() const { return terminal_.userCount; }
+
+  // Every way of closing the window ends here and leaves as "Çıkış" does.
+  void done(int result) override;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  bool event(QEvent* event) override;
+
  private:
+  void BuildControls();
+
+  // FormShow: connects; a terminal that does not answer closes the window.
+  void ConnectToTerminal();
+  void ReportRefusalAndClose();
+  // FormActivate, once per showing.
+  void LoadOnce();
+  // "Çıkış" and every other way out.
+  void Leave();
+
+  // personelalbutonClick, personelgonderbutonClick, parmakizialbutonClick,
+  // parmakizigonderbutonClick, silbutonClick.
+  void CopyPersonalToPc();
+  void SendPersonalToTerminal();
+  void CopyFingerprintsToPc();
+  void SendFingerprintsToTerminal();
+  void DeleteTicked();
+  // griddiskAfterEdit: an edited cell of the PC list is saved at once.
+  void SaveEditedPcCell(int row, int column);
+  // gridSortColumn, griddiskSortColumn: the stripes follow the new order.
+  void RestripeAfterSort(PersonnelGridList& list);
+  // The six selection buttons.
+  template <class Change>
+  void ChangeTicks(PersonnelGridList& list, Change change);
+
+  // Runs a command unless one is running: user input is dropped until it
+  // ends, errors are shown in a box.
+  // Returns whether the body ran to its end.
+  template <class Body>
+  bool RunGuarded(Body&& body);
+  // A command on the lists of this showing; nothing before the window is shown.
+  template <class Body>
+  void RunOnLists(Body&& body);
+
+  // PersonnelFeedback: the progress group and the commands' closing words.
+  void RepaintWindow() override;
+  void ShowProgress(const std::string& caption) override;
+  void SetProgress(int percent) override;
+  void HideProgress() override;
+  void ShowMessage(const std::string& text) override;
+
   ConnectionTarget target_;
+  PersonnelTerminal terminal_;
+  // Made for each showing: the store opens its detail file while loading
+  // and keeps it until the window is left.
+  std::unique_ptr<PersonnelStore> store_;
+  std::unique_ptr<PersonnelCommands> commands_;
+  // Whether this showing has loaded (or tried to load) the lists.
+  bool loadStarted_ = false;
+  // A close asked for while a command ran, with its result.
+  std::optional<int> pendingClose_;
+
+  ReportGrid* terminalGrid_ = nullptr;
+  ReportGrid* pcGrid_ = nullptr;
+  std::unique_ptr<PersonnelGridList> terminalList_;
+  std::unique_ptr<PersonnelGridList> pcList_;
+  QPushButton* sendPersonalButton_ = nullptr;
+  QPushButton* takePersonalButton_ = nullptr;
+  QPushButton* sendFingerprintsButton_ = nullptr;
+  QPushButton* takeFingerprintsButton_ = nullptr;
+  QPushButton* deleteButton_ = nullptr;
+  QGroupBox* progressGroup_ = nullptr;
+  QProgressBar* progressBar_ = nullptr;
+  QPushButton* exitButton_ = nullptr;
 };
 
 }  // namespace miravel

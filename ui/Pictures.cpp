@@ -262,6 +262,16 @@ QPixmap FileGlyph() {
   });
 }
 
+QPixmap LeftArrowGlyph() {
+  return Glyph(
+      [](QPainter& painter) { DrawArrow(painter, QPointF(21, 12), QPointF(3, 12), 3.4, kGreen); });
+}
+
+QPixmap RightArrowGlyph() {
+  return Glyph(
+      [](QPainter& painter) { DrawArrow(painter, QPointF(3, 12), QPointF(21, 12), 3.4, kGreen); });
+}
+
 QPixmap WarningPicture() {
   return Drawn(QSize(33, 39), [](QPainter& painter) {
     const QColor amber(250, 190, 30);

@@ -30,6 +30,8 @@ QPixmap SaveGlyph();            // a disk
 QPixmap DeleteGlyph();          // a waste bin
 QPixmap ConnectionTestGlyph();  // a plug
 QPixmap FileGlyph();            // a folder
+QPixmap LeftArrowGlyph();       // a green arrow pointing left
+QPixmap RightArrowGlyph();      // a green arrow pointing right
 
 // The confirmation dialog's picture, 33 x 39: a yellow warning triangle with
 // an exclamation mark.

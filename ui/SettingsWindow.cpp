@@ -17,6 +17,7 @@
 #include "ui/PersonnelWindow.h"
 #include "ui/Pictures.h"
 #include "ui/UiServices.h"
+#include "ui/WindowControls.h"
 #include "ui/grid/ReportGrid.h"
 
 namespace miravel {
@@ -47,23 +48,6 @@ QString Q(const std::string& text) {
 std::string OneLine(QString text) {
   text.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
   return text.toStdString();
-}
-
-QPushButton* GlyphButton(QWidget* parent, const QString& text, const QPixmap& glyph,
-                         const QString& name, const QRect& area) {
-  auto* button = new QPushButton(QIcon(glyph), text, parent);
-  button->setObjectName(name);
-  button->setIconSize(QSize(20, 20));
-  button->setGeometry(area);
-  // Return in the record-file field or a cell must not press a button.
-  button->setAutoDefault(false);
-  return button;
-}
-
-QGroupBox* Group(QWidget* parent, const QString& caption, const QRect& area) {
-  auto* group = new QGroupBox(caption, parent);
-  group->setGeometry(area);
-  return group;
 }
 
 }  // namespace

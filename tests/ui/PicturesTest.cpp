@@ -54,9 +54,10 @@ TEST(PicturesTest, BannersFillTheirSizeAndGlyphsAreDrawn) {
   EXPECT_EQ(Pixels(top, kAny), 768 * 80);
   EXPECT_GT(Pixels(top, kWhite), 200);  // the program's name
   EXPECT_EQ(Pixels(BannerPicture(QSize(768, 24), false), kAny), 768 * 24);
-  for (const QPixmap& glyph : {TransferGlyph(), SettingsGlyph(), ExitGlyph(), OkGlyph(),
-                               CancelGlyph(), ClockGlyph(), PersonGlyph(), NewGlyph(), SaveGlyph(),
-                               DeleteGlyph(), ConnectionTestGlyph(), FileGlyph()}) {
+  for (const QPixmap& glyph :
+       {TransferGlyph(), SettingsGlyph(), ExitGlyph(), OkGlyph(), CancelGlyph(), ClockGlyph(),
+        PersonGlyph(), NewGlyph(), SaveGlyph(), DeleteGlyph(), ConnectionTestGlyph(), FileGlyph(),
+        LeftArrowGlyph(), RightArrowGlyph()}) {
     EXPECT_EQ(glyph.size(), QSize(24, 24));
     EXPECT_GT(Pixels(glyph, kAny), 30);
   }

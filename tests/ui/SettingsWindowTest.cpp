@@ -79,7 +79,9 @@ class SettingsWindowTest : public ::testing::Test {
   test::FakeUiServices ui;
   test::TestClock clock{{2026, 3, 5, 9, 7, 3}};
   ConfirmDialog confirm;
-  PersonnelWindow personnel{state, terminal, ui};
+  // Its own terminal, as in the program: the calls the tests read are the settings window's.
+  test::FakeTerminal personnelTerminal;
+  PersonnelWindow personnel{state, personnelTerminal, ui};
   std::unique_ptr<W> window;
 };
 
@@ -287,7 +289,8 @@ TEST_F(SettingsWindowTest, PersonnelHandOverProbesANetworkTerminalFirst) {
   ConnectionTarget opened;
   WhenModalOpens<PersonnelWindow>([&opened](PersonnelWindow& shown) {
     opened = shown.Target();
-    shown.close();
+    // As "Çıkış" does; it may come while the window is loading its lists.
+    shown.reject();
   });
   Click("personnelButton");
   EXPECT_EQ(opened, (ConnectionTarget{ConnectionKind::kNetwork, "127.0.0.1", 1, 0, 0, 7}));
@@ -297,7 +300,8 @@ TEST_F(SettingsWindowTest, PersonnelHandOverProbesANetworkTerminalFirst) {
   Select(1);
   WhenModalOpens<PersonnelWindow>([&opened](PersonnelWindow& shown) {
     opened = shown.Target();
-    shown.close();
+    // As "Çıkış" does; it may come while the window is loading its lists.
+    shown.reject();
   });
   Click("personnelButton");
   EXPECT_EQ(opened, (ConnectionTarget{ConnectionKind::kSerial, "", 0, 0, 9600, 8}));

@@ -269,6 +269,14 @@ void ReportGrid::EndBulkUpdate() {
   blockSignals(signalsWereBlocked_);
 }
 
+void ReportGrid::FinishEditing() {
+  if (state() != QAbstractItemView::EditingState) return;
+  QWidget* editor = indexWidget(currentIndex());
+  if (editor == nullptr) return;
+  commitData(editor);
+  closeEditor(editor, QAbstractItemDelegate::NoHint);
+}
+
 void ReportGrid::RepaintCell(int row, int column) {
   const QRect area = visualItemRect(Item(row, column));
   if (!area.isEmpty()) viewport()->repaint(area);

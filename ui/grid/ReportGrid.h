@@ -102,6 +102,10 @@ class ReportGrid : public QTableWidget {
   void BeginBulkUpdate();
   void EndBulkUpdate();
 
+  // Ends an edit in progress as if the user had left the cell, so that what
+  // was typed is written and reported (CellEdited) before the window closes.
+  void FinishEditing();
+
   // Paints at once, for commands that run without returning to the event loop.
   void RepaintCell(int row, int column);
   void RepaintNow();

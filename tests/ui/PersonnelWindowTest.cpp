@@ -1,0 +1,271 @@
+// The personnel window driven as a user would, with the fake terminal behind
+// it: what the commands do to the files is the personnel commands' tests' to
+// check; here, what the window adds (when it connects and loads, its grids,
+// saving an edit, leaving) and that its boxes can be closed.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <filesystem>
+#include <stdexcept>
+
+#include "core/Cp1254.h"
+#include "core/IniFile.h"
+#include "terminal/WireTerminalClient.h"
+#include "tests/support/EmulatorProcess.h"
+#include "tests/support/FakeTerminal.h"
+#include "tests/support/FakeUiServices.h"
+#include "tests/support/TempFolder.h"
+#include "tests/support/TestClock.h"
+#include "tests/ui/FindControl.h"
+#include "tests/ui/ModalAnswer.h"
+#include "tests/ui/QtPrinters.h"
+#include "ui/CommandGuard.h"
+#include "ui/PersonnelWindow.h"
+#include "ui/QtUiServices.h"
+#include "ui/SettingsWindow.h"
+#include "ui/grid/ReportGrid.h"
+
+namespace miravel {
+namespace {
+
+using test::FindControl;
+using ::testing::ElementsAre;
+
+const QColor kEven(255, 255, 225);
+const QColor kOdd(255, 255, 197);
+
+QStringList Column(const ReportGrid& grid, int column) {
+  QStringList texts;
+  for (int row = 0; row < grid.RowCount(); ++row) texts << grid.CellText(row, column);
+  return texts;
+}
+
+// Whether the rows alternate from the top, as far as the colours go.
+bool StripedFromTheTop(const ReportGrid& grid) {
+  for (int row = 0; row < grid.RowCount(); ++row) {
+    for (int column = 0; column <= 6; ++column) {
+      if (grid.CellBackground(row, column) != (row % 2 == 0 ? kEven : kOdd)) return false;
+    }
+  }
+  return true;
+}
+
+class PersonnelWindowTest : public ::testing::Test {
+ protected:
+  PersonnelWindowTest() {
+    std::filesystem::create_directory(folder / "personel");
+    state.programFolder = folder.Path();
+  }
+
+  void WriteStore(const std::string& list, const std::string& details) {
+    test::WriteFile(folder / "personel/personel.ini", list);
+    test::WriteFile(folder / "personel/parmakizi.ini", Utf8ToCp1254(details));
+  }
+
+  // Shows the window as the settings window does (without its loop) and
+  // lets it connect and load.
+  void Open(PersonnelWindow& shown, int machine = 3) {
+    shown.SetTarget({ConnectionKind::kNetwork, "127.0.0.1", 4370, 0, 0, machine});
+    shown.show();
+    QTest::qWait(50);
+  }
+
+  // A key of parmakizi.ini as it stands on disk now.
+  std::string Stored(const std::string& section, const std::string& key) {
+    return IniFile(folder / "personel/parmakizi.ini").ReadString(section, key, "<yok>");
+  }
+  ReportGrid& TerminalGrid() { return FindControl<ReportGrid>(window, "terminalGrid"); }
+  ReportGrid& PcGrid() { return FindControl<ReportGrid>(window, "pcGrid"); }
+  void Click(const char* button) {
+    QTest::mouseClick(&FindControl<QPushButton>(window, button), Qt::LeftButton);
+  }
+
+  test::TempFolder folder;
+  AppState state;
+  test::FakeTerminal terminal;
+  test::FakeUiServices ui;
+  PersonnelWindow window{state, terminal, ui};
+};
+
+TEST_F(PersonnelWindowTest, LoadsOnceWhenShownSortsTheTerminalAndStripesAfterEachSort) {
+  terminal.users[100001] = {"Ali", "", 0};  // shown as 00001, after 00005 in the terminal's order
+  terminal.users[5] = {"Ayşe", "12", 2};
+  terminal.users[42] = {"Can", "", 7};
+  WriteStore("00034\r\n00012\r\n00050\r\n",
+             "[00012]\r\nisim=Öykü\r\nparmakizi9=" + std::string(11, 'x') +
+                 "\r\n[00034]\r\nisim=Şule\r\nparmakizi0=0123456789\r\n");
+  Open(window);
+
+  EXPECT_EQ(window.windowTitle(), "Personel");
+  EXPECT_TRUE(window.IsConnected());
+  EXPECT_EQ(state.activeMachineNumber, 3);
+  EXPECT_EQ(terminal.calls[1], "RegisterEvents(3,1)");
+  EXPECT_EQ(Column(TerminalGrid(), 0), QStringList({"00001", "00005", "00042"}));
+  EXPECT_EQ(Column(TerminalGrid(), 2), QStringList({"Normal", "Yetkili", ""}));
+  EXPECT_EQ(Column(TerminalGrid(), 7), QStringList({"1", "1", "1"}));
+  EXPECT_TRUE(TerminalGrid().isColumnHidden(7));
+  EXPECT_EQ(Column(PcGrid(), 0), QStringList({"00034", "00012", "00050"}));
+  EXPECT_EQ(Column(PcGrid(), 1), QStringList({"Şule", "Öykü", ""}));
+  // The red cross, the fingerprint (from parmakizi9 alone), the red cross.
+  EXPECT_EQ(PcGrid().CellValue(0, 5), 0);
+  EXPECT_EQ(PcGrid().CellValue(1, 5), 1);
+  EXPECT_EQ(PcGrid().CellValue(2, 5), 0);
+  EXPECT_TRUE(StripedFromTheTop(TerminalGrid()));
+  EXPECT_TRUE(StripedFromTheTop(PcGrid()));
+  EXPECT_FALSE(FindControl<QWidget>(window, "progressGroup").isVisible());
+
+  // A header click sorts; the colours follow the positions again.
+  QHeaderView* header = PcGrid().horizontalHeader();
+  QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                    QPoint(header->sectionViewportPosition(0) + 5, header->height() / 2));
+  EXPECT_EQ(Column(PcGrid(), 0), QStringList({"00012", "00034", "00050"}));
+  EXPECT_TRUE(StripedFromTheTop(PcGrid()));
+
+  // Activated again (a box of a command closing): nothing is loaded twice.
+  const std::size_t callsAfterLoading = terminal.calls.size();
+  QApplication::setActiveWindow(nullptr);
+  QApplication::setActiveWindow(&window);
+  QTest::qWait(20);
+  EXPECT_EQ(terminal.calls.size(), callsAfterLoading);
+  EXPECT_EQ(PcGrid().RowCount(), 3);
+
+  Click("exitButton");
+  EXPECT_FALSE(window.isVisible());
+  EXPECT_FALSE(terminal.IsConnected());
+  EXPECT_EQ(TerminalGrid().RowCount(), 0);
+  EXPECT_EQ(PcGrid().RowCount(), 0);
+  EXPECT_TRUE(ui.messages.isEmpty() && ui.errors.isEmpty()) << ui.errors.join("\n").toStdString();
+}
+
+TEST_F(PersonnelWindowTest, ATerminalThatDoesNotAnswerIsToldOnceAndTheWindowCloses) {
+  terminal.refuseNetwork = true;
+  WriteStore("00012\r\n", "");
+  window.SetTarget({ConnectionKind::kNetwork, "127.0.0.1", 4370, 0, 0, 3});
+  // Modal, as the settings window opens it: the window must end its own loop.
+  EXPECT_EQ(window.exec(), QDialog::Rejected);
+  EXPECT_THAT(ui.messages, ElementsAre("Bağlantı Kurulamadı"));
+  EXPECT_TRUE(ui.errors.isEmpty());
+  EXPECT_THAT(terminal.calls, ElementsAre("ConnectNetwork(127.0.0.1,4370)"));
+  EXPECT_EQ(PcGrid().RowCount(), 0);
+
+  // The next showing connects again and loads.
+  terminal.refuseNetwork = false;
+  Open(window);
+  EXPECT_EQ(PcGrid().RowCount(), 1);
+  EXPECT_EQ(ui.messages.size(), 1);
+}
+
+TEST_F(PersonnelWindowTest, AnEditedPcCellIsWrittenAtOnceEvenWhenTheWindowClosesMidEdit) {
+  WriteStore("00034\r\n00035\r\n", "[00034]\r\nisim=Ali\r\n[00035]\r\nisim=Zeki\r\n");
+  Open(window);
+  ReportGrid& grid = PcGrid();
+  grid.SortByColumn(1, Qt::DescendingOrder);  // rows moved: Zeki (00035) first
+  const auto typeInto = [&grid](int row, int column, const QString& text) {
+    grid.setCurrentCell(row, column);
+    grid.editItem(grid.item(row, column));
+    auto* editor = qobject_cast<QLineEdit*>(grid.indexWidget(grid.model()->index(row, column)));
+    if (editor == nullptr) throw std::logic_error("no editor opened");
+    editor->setText(text);
+    return editor;
+  };
+  QTest::keyClick(typeInto(0, 3, "778899"), Qt::Key_Return);
+  QApplication::processEvents();  // the editor commits after its own key handling
+  EXPECT_EQ(Stored("00035", "kartno"), "778899");
+  EXPECT_EQ(Stored("00034", "kartno"), "<yok>");
+
+  // Still in the editor when the title bar closes the window.
+  typeInto(1, 1, "Ali Rıza");
+  window.close();
+  EXPECT_EQ(Stored("00034", "isim"), "Ali Rıza");
+  EXPECT_FALSE(window.isVisible());
+  EXPECT_FALSE(terminal.IsConnected());
+}
+
+TEST_F(PersonnelWindowTest, ATerminalLostWhileLoadingIsShownInARealBoxOnceAndTheWindowStillLeaves) {
+  QtUiServices realDialogs;
+  PersonnelWindow shown(state, terminal, realDialogs);
+  for (int enroll = 1; enroll <= 5; ++enroll) terminal.users[enroll] = {"Kişi", "", 0};
+  terminal.FailOnCall("GetNextUser", 3);
+  // Every box that comes up is closed by Return, as the user would.
+  QStringList boxes;
+  QTimer answer;
+  QObject::connect(&answer, &QTimer::timeout, [&boxes] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      boxes << box->text();
+      QTest::keyClick(box, Qt::Key_Return);
+    }
+  });
+  answer.start(10);
+  Open(shown);
+  QTest::qWait(200);  // the box closing activates the window again
+  EXPECT_THAT(boxes, ElementsAre("Cihazla iletişim koptu"));
+  EXPECT_EQ(FindControl<ReportGrid>(shown, "terminalGrid").RowCount(), 2);
+  EXPECT_FALSE(FindControl<QWidget>(shown, "progressGroup").isVisible());
+
+  QTest::mouseClick(&FindControl<QPushButton>(shown, "exitButton"), Qt::LeftButton);
+  EXPECT_FALSE(shown.isVisible());
+  EXPECT_EQ(terminal.calls.back(), "Disconnect()");
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+// The whole way: the settings window hands an emulated terminal over, the
+// personnel window connects with the production client and loads both lists.
+TEST(PersonnelWindowEmulatorTest, OpensFromTheSettingsWindowAndLoadsBothLists) {
+  test::TempFolder folder;
+  std::filesystem::create_directory(folder / "personel");
+  test::WriteFile(folder / "personel/personel.ini", "00002\r\n00077\r\n");
+  test::WriteFile(
+      folder / "personel/parmakizi.ini",
+      Utf8ToCp1254("[00077]\r\nisim=Gökçe Ünlü\r\nparmakizi0=" + std::string(600, 'T') + "\r\n"));
+  test::EmulatorProcess emulator({"--listen", "127.0.0.1:0", "--state", folder / "terminal.txt",
+                                  "--machine", "2", "--generate-users", "30", "--seed", "5"});
+  AppState state;
+  state.programFolder = folder.Path();
+  state.devices = {WholeEntryOf({"Merkez", "Ethernet", "2", "Com1", "115200", "127.0.0.1",
+                                 std::to_string(emulator.Port()), "", "Standart"})};
+  WireTerminalClient settingsTerminal(nullptr);
+  WireTerminalClient personnelTerminal(nullptr);
+  test::FakeUiServices ui;
+  test::TestClock clock({2030, 6, 15, 10, 20, 30});
+  SettingsWindow settings(state, settingsTerminal, ui, clock);
+  PersonnelWindow personnel(state, personnelTerminal, ui);
+  settings.SetPersonnelWindow(&personnel);
+  settings.show();
+
+  QStringList terminalPerNos;
+  QStringList pcNames;
+  QTimer whenLoaded;
+  QObject::connect(&whenLoaded, &QTimer::timeout, [&] {
+    auto& terminalGrid = FindControl<ReportGrid>(personnel, "terminalGrid");
+    if (QApplication::activeModalWidget() != &personnel || CommandGuard::IsRunning() ||
+        terminalGrid.RowCount() == 0) {
+      return;
+    }
+    whenLoaded.stop();
+    terminalPerNos = Column(terminalGrid, 0);
+    pcNames = Column(FindControl<ReportGrid>(personnel, "pcGrid"), 1);
+    EXPECT_TRUE(personnelTerminal.IsConnected());
+    QTest::mouseClick(&FindControl<QPushButton>(personnel, "exitButton"), Qt::LeftButton);
+  });
+  whenLoaded.start(10);
+  QTest::mouseClick(&FindControl<QPushButton>(settings, "personnelButton"), Qt::LeftButton);
+
+  ASSERT_EQ(terminalPerNos.size(), 30);
+  EXPECT_EQ(terminalPerNos.front(), "00001");
+  EXPECT_EQ(terminalPerNos.back(), "00030");
+  EXPECT_EQ(pcNames, QStringList({"", "Gökçe Ünlü"}));
+  EXPECT_FALSE(personnelTerminal.IsConnected());
+  EXPECT_EQ(state.activeMachineNumber, 2);
+  EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join("\n").toStdString();
+}
+
+}  // namespace
+}  // namespace miravel

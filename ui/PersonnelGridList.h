@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QColor>
+
+#include "personnel/PersonnelList.h"
+
+namespace miravel {
+
+class ReportGrid;
+
+// One list of the personnel window as the personnel commands see it, over
+// the report grid that shows it. Both lists share the columns 0 to 4 (texts),
+// 5 ("Parmak izi") and 6 ("Seç"); the terminal's list adds the hidden
+// "durum" column 7.
+//
+// The commands' hints become real paints: a command runs without returning
+// to the event loop, so "repaint the list" paints it before the call returns.
+class PersonnelGridList : public PersonnelList {
+ public:
+  enum Column { kFingerprint = 5, kTick = 6, kLoadedMark = 7 };
+
+  // Rows alternate between these two colours by position.
+  static const QColor kEvenRow;
+  static const QColor kOddRow;
+
+  enum class Side {
+    kTerminal,  // "Parmak izi" is a text no command fills; "durum" marks loaded rows
+    kStore,     // "Parmak izi" is a picture: the fingerprint or the red cross
+  };
+
+  PersonnelGridList(ReportGrid& grid, Side side) : grid_(grid), side_(side) {}
+
+  ReportGrid& Grid() const { return grid_; }
+
+  int RowCount() const override;
+  std::string Text(int row, int column) const override;
+  void SetText(int row, int column, const std::string& text) override;
+  bool Ticked(int row) const override;
+  void SetTicked(int row, bool ticked) override;
+  bool FingerprintMark(int row) const override;
+  void SetFingerprintMark(int row, bool hasFingerprint) override;
+  void MarkLoadedFromTerminal(int row) override;
+  int AppendRow() override;
+  void RemoveRow(int row) override;
+  void RemoveAllRows() override;
+  void SortByPerNo() override;
+
+  void StripeRow(int row) override;
+  void RepaintList() override;
+  void ScrollToRow(int row) override;
+
+ private:
+  ReportGrid& grid_;
+  Side side_;
+};
+
+}  // namespace miravel
