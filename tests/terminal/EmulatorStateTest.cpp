@@ -9,6 +9,7 @@
 #include "emulator/StateGenerator.h"
 #include "emulator/TerminalState.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/TimeLimits.h"
 
 namespace miravel::emulator {
 namespace {
@@ -201,7 +202,7 @@ TEST(TerminalStateTest, LargeStateLoadsAndSavesQuickly) {
   const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start);
   EXPECT_EQ(loaded, state);
   // About 0.2 s here; a per-line copy of the whole state would take minutes.
-  EXPECT_LT(seconds.count(), 5.0);
+  EXPECT_LT(seconds.count(), 5.0 * test::kTimeLimitScale);
 }
 
 }  // namespace
