@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <climits>
 #include <set>
 
 #include "core/AppError.h"
@@ -139,6 +140,9 @@ TEST(EmulatedTerminalTest, ClockIsTheComputersPlusAnOffsetAndRefusesImpossibleTi
   const auto offset = terminal.State().clockOffset;
   EXPECT_FALSE(terminal.SetClock({2031, 2, 29, 0, 0, 0}, now));
   EXPECT_FALSE(terminal.SetClock({2031, 1, 1, 24, 0, 0}, now));
+  // Any 32-bit value can come over the wire; none may overflow the check.
+  EXPECT_FALSE(terminal.SetClock({2031, INT_MIN, 1, 0, 0, 0}, now));
+  EXPECT_FALSE(terminal.SetClock({2031, 1, INT_MAX, INT_MIN, INT_MAX, INT_MIN}, now));
   EXPECT_EQ(terminal.State().clockOffset, offset);
 }
 
