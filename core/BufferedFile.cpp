@@ -13,7 +13,7 @@
 namespace miravel {
 namespace {
 
-constexpr std::size_t kBufferSize = 1 << 18;
+constexpr std::size_t kBufferSize = LineReader::kDefaultBufferSize;
 
 }  // namespace
 
@@ -26,7 +26,7 @@ bool LineReader::Open(const std::string& path, const std::string& what) {
   fd_ = OpenPlainFile(path, O_RDONLY, what);
   if (fd_ < 0) return false;
   path_ = path;
-  buffer_.resize(kBufferSize);
+  buffer_.resize(bufferSize_ == 0 ? 1 : bufferSize_);
   begin_ = end_ = 0;
   eof_ = false;
   carry_.clear();

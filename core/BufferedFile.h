@@ -12,7 +12,10 @@ namespace miravel {
 // naming the file.
 class LineReader {
  public:
-  LineReader() = default;
+  static constexpr std::size_t kDefaultBufferSize = 1 << 18;
+
+  // A small buffer makes lines span buffer fills (the fuzz target uses it).
+  explicit LineReader(std::size_t bufferSize = kDefaultBufferSize) : bufferSize_(bufferSize) {}
   ~LineReader();
   LineReader(const LineReader&) = delete;
   LineReader& operator=(const LineReader&) = delete;
@@ -30,6 +33,7 @@ class LineReader {
  private:
   bool Fill();
 
+  const std::size_t bufferSize_;
   int fd_ = -1;
   std::string path_;
   std::vector<char> buffer_;

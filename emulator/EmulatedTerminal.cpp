@@ -153,7 +153,12 @@ ClockReading EmulatedTerminal::Clock(std::time_t now) const {
 }
 
 bool EmulatedTerminal::SetClock(const ClockReading& r, std::time_t now) {
-  if (r.year < 1970 || r.year > 2200) return false;
+  // Every field within its range before any arithmetic on it: a program may
+  // send any 32-bit value, and month - 1 of the smallest one overflows.
+  if (r.year < 1970 || r.year > 2200 || r.month < 1 || r.month > 12 || r.day < 1 || r.day > 31 ||
+      r.hour < 0 || r.hour > 23 || r.minute < 0 || r.minute > 59 || r.second < 0 || r.second > 59) {
+    return false;
+  }
   std::tm local{};
   local.tm_year = r.year - 1900;
   local.tm_mon = r.month - 1;

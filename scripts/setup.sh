@@ -6,6 +6,9 @@ set -euo pipefail
 packages=(cmake ninja-build g++ qt6-base-dev libgtest-dev libgmock-dev fonts-dejavu-core)
 # The package check in the tests: dpkg-shlibdeps and the menu entry's validator.
 packages+=(dpkg-dev desktop-file-utils)
+# The fuzz targets: clang with libFuzzer and its sanitizer runtimes (the
+# sanitized suite uses g++'s own).
+packages+=(clang libclang-rt-dev)
 if [ "${MIRAVEL_WITH_PACKAGE_TOOLS:-0}" = 1 ]; then
   packages+=(lintian)
 fi

@@ -1,8 +1,15 @@
 #!/usr/bin/env bash
-# The test command: installs what is missing, builds into build/ with warnings
-# as errors, and runs every test. Ends with CTest's summary line.
+# The test command: installs what is missing, then
+#   1. builds into build/ with warnings as errors and runs every test;
+#   2. runs each fuzz target for 30 s from its seed corpus (scripts/fuzz.sh,
+#      build-fuzz/, clang and libFuzzer, no Qt);
+#   3. builds the whole suite again with AddressSanitizer and
+#      UndefinedBehaviorSanitizer and runs it (scripts/test-sanitized.sh,
+#      build-asan/), where any report fails its test.
+# Ends with CTest's summary line of the sanitized suite.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/build.sh"
-cd "$root/build"
-ctest --output-on-failure --parallel "$(nproc)" --timeout 600
+(cd "$root/build" && ctest --output-on-failure --parallel "$(nproc)" --timeout 600)
+"$root/scripts/fuzz.sh"
+"$root/scripts/test-sanitized.sh"
