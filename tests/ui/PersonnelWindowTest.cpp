@@ -145,6 +145,24 @@ TEST_F(PersonnelWindowTest, LoadsOnceWhenShownSortsTheTerminalAndStripesAfterEac
   EXPECT_TRUE(ui.messages.isEmpty() && ui.errors.isEmpty()) << ui.errors.join("\n").toStdString();
 }
 
+TEST_F(PersonnelWindowTest, LoadingPaintsTheListsOnlyAtTheirRepaintPoints) {
+  for (int enroll = 1; enroll <= 45; ++enroll) terminal.users[enroll] = {"Kişi", "", 0};
+  struct PaintCounter : QObject {
+    bool eventFilter(QObject*, QEvent* event) override {
+      paints += event->type() == QEvent::Paint;
+      return false;
+    }
+    int paints = 0;
+  } counter;
+  TerminalGrid().viewport()->installEventFilter(&counter);
+  Open(window);
+  ASSERT_EQ(TerminalGrid().RowCount(), 45);
+  // After rows 1, 11, 21, 31, 41 and the sort, and once the command has
+  // ended: not at each of the progress bar's 45 steps.
+  EXPECT_GE(counter.paints, 6);
+  EXPECT_LE(counter.paints, 8);
+}
+
 TEST_F(PersonnelWindowTest, ATerminalThatDoesNotAnswerIsToldOnceAndTheWindowCloses) {
   terminal.refuseNetwork = true;
   WriteStore("00012\r\n", "");
