@@ -53,12 +53,14 @@ void PersonnelGridList::RemoveRow(int row) {
   // The rows below move up: seen when the removed one is, or one above it.
   Changed(row);
   stale_ = stale_ || row < grid_.rowAt(0);
+  scrolledTo_ = -1;
   grid_.DeleteRow(row);
 }
 
 void PersonnelGridList::RemoveAllRows() {
   grid_.ClearRows();
   stale_ = true;
+  scrolledTo_ = -1;
 }
 
 void PersonnelGridList::SortByPerNo() {
@@ -66,6 +68,7 @@ void PersonnelGridList::SortByPerNo() {
   // the header shows the order the list now has.
   grid_.SortByColumn(kPerNoColumn, Qt::AscendingOrder);
   stale_ = true;
+  scrolledTo_ = -1;
 }
 
 void PersonnelGridList::StripeRow(int row) {
@@ -87,6 +90,11 @@ void PersonnelGridList::RepaintList() {
   // Pending work of the grid first (the layout after rows came or went, the
   // scroll bar), so that the rows are painted once, where they now stand.
   CommandGuard::Pump();
+  // A scroll asked for before the grid knew of its new rows fell short.
+  if (scrolledTo_ >= 0 && scrolledTo_ < grid_.RowCount() && !IsShownWhole(scrolledTo_)) {
+    grid_.ScrollToRow(scrolledTo_);
+    stale_ = true;
+  }
   if (!stale_) return;
   stale_ = false;
   if (held_) grid_.viewport()->setUpdatesEnabled(true);
@@ -119,7 +127,9 @@ ListPaintHold::~ListPaintHold() {
 }
 
 void PersonnelGridList::ScrollToRow(int row) {
-  if (row < 0 || row >= grid_.RowCount() || IsShownWhole(row)) return;
+  if (row < 0 || row >= grid_.RowCount()) return;
+  scrolledTo_ = row;
+  if (IsShownWhole(row)) return;
   grid_.ScrollToRow(row);
   stale_ = true;
 }

@@ -70,6 +70,8 @@ class PersonnelGridList : public PersonnelList {
   bool held_ = false;
   // Whether what is seen of the list changed since it was last painted.
   bool stale_ = true;
+  // The row last scrolled to, until rows move.
+  int scrolledTo_ = -1;
 };
 
 // Holds the paints of both lists for the length of a command.

@@ -147,20 +147,31 @@ TEST_F(PersonnelWindowTest, LoadsOnceWhenShownSortsTheTerminalAndStripesAfterEac
 
 TEST_F(PersonnelWindowTest, LoadingPaintsTheListsOnlyAtTheirRepaintPoints) {
   for (int enroll = 1; enroll <= 45; ++enroll) terminal.users[enroll] = {"Kişi", "", 0};
+  // The rows the list holds at each paint, and the last one seen whole.
   struct PaintCounter : QObject {
+    explicit PaintCounter(const ReportGrid& grid) : grid(grid) {}
     bool eventFilter(QObject*, QEvent* event) override {
-      paints += event->type() == QEvent::Paint;
+      if (event->type() != QEvent::Paint) return false;
+      const int last = grid.rowAt(grid.viewport()->height() - 1);
+      paints.emplace_back(grid.RowCount(), last >= 0 ? last : grid.RowCount() - 1);
       return false;
     }
-    int paints = 0;
-  } counter;
+    const ReportGrid& grid;
+    std::vector<std::pair<int, int>> paints;
+  } counter(TerminalGrid());
   TerminalGrid().viewport()->installEventFilter(&counter);
   Open(window);
   ASSERT_EQ(TerminalGrid().RowCount(), 45);
   // After rows 1, 11, 21, 31, 41 and the sort, and once the command has
-  // ended: not at each of the progress bar's 45 steps.
-  EXPECT_GE(counter.paints, 6);
-  EXPECT_LE(counter.paints, 8);
+  // ended: not at each of the progress bar's 45 steps. Each row loaded is
+  // in sight when the list is painted.
+  EXPECT_GE(counter.paints.size(), 6u);
+  EXPECT_LE(counter.paints.size(), 8u);
+  for (const auto& [rows, lastSeen] : counter.paints) {
+    if (rows < 45) {
+      EXPECT_EQ(lastSeen, rows - 1) << rows << " rows";
+    }
+  }
 }
 
 TEST_F(PersonnelWindowTest, ATerminalThatDoesNotAnswerIsToldOnceAndTheWindowCloses) {
