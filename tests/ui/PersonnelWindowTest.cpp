@@ -142,6 +142,8 @@ TEST_F(PersonnelWindowTest, LoadsOnceWhenShownSortsTheTerminalAndStripesAfterEac
   EXPECT_FALSE(terminal.IsConnected());
   EXPECT_EQ(TerminalGrid().RowCount(), 0);
   EXPECT_EQ(PcGrid().RowCount(), 0);
+  // The next showing loads the file's order: the header shows no sort.
+  EXPECT_EQ(header->sortIndicatorSection(), -1);
   EXPECT_TRUE(ui.messages.isEmpty() && ui.errors.isEmpty()) << ui.errors.join("\n").toStdString();
 }
 
