@@ -4,6 +4,7 @@
 
 #include <map>
 
+#include "app/ConsoleBar.h"
 #include "core/AppError.h"
 #include "core/DeviceSettings.h"
 #include "core/IniFile.h"
@@ -24,17 +25,12 @@ class ConsoleSink : public TransferSink {
         clearLog_(clearLog),
         out_(out),
         err_(err),
-        progressBar_(progressBar) {}
+        bar_(err, progressBar) {}
 
   void StatusChanged(int row, RowStatus status) override { status_[row] = status; }
 
   void ProgressChanged(int row, int percent) override {
-    if (!progressBar_ || percent == 0) return;
-    constexpr int kWidth = 30;
-    const int filled = percent * kWidth / 100;
-    err_ << "\r" << devices_[row - 1].name << " [" << std::string(filled, '#')
-         << std::string(kWidth - filled, '.') << "] " << percent << "%" << std::flush;
-    barShown_ = true;
+    if (percent != 0) bar_.Draw(devices_[row - 1].name, percent);
   }
 
   bool ShouldClearLog() override { return clearLog_; }
@@ -72,10 +68,7 @@ class ConsoleSink : public TransferSink {
     out_ << "\n" << std::flush;
   }
 
-  void ClearBar() {
-    if (barShown_) err_ << "\r\033[K" << std::flush;
-    barShown_ = false;
-  }
+  void ClearBar() { bar_.Clear(); }
 
   // Rows not transferred whole: unreachable, log refused, or log not cleared.
   int NotDone() const { return notDone_; }
@@ -88,8 +81,7 @@ class ConsoleSink : public TransferSink {
   bool clearLog_;
   std::ostream& out_;
   std::ostream& err_;
-  bool progressBar_;
-  bool barShown_ = false;
+  ConsoleBar bar_;
   std::map<int, RowStatus> status_;
   std::map<int, int> taken_;
   std::map<int, bool> readRefused_;

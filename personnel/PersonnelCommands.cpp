@@ -221,8 +221,9 @@ void PersonnelCommands::LoadStoreList(Progress& progress) {
   }
   StripeAll(storeList_);
   progress.Hide();
-  terminalList_.ScrollToRow(0);
-  storeList_.ScrollToRow(0);
+  for (PersonnelList* list : {&terminalList_, &storeList_}) {
+    if (list->RowCount() > 0) list->ScrollToRow(0);
+  }
 }
 
 void PersonnelCommands::AddPersonnelToStore(int enrollNumber, int terminalRow, int templateIndex,
@@ -418,6 +419,23 @@ PersonnelOutcome PersonnelCommands::SendTemplatesToTerminal() {
     feedback_.ShowMessage(outcome.message);
   }
   return outcome;
+}
+
+void PersonnelCommands::MarkTerminalFingerprints() {
+  TerminalClient& client = terminal_.client;
+  const int m = terminal_.machineNumber;
+  client.ReadAllTemplates(m);
+  for (int row = 0; row < terminalList_.RowCount(); ++row) {
+    const int enrollNumber = ParseInteger(KeyOf(terminalList_, row));
+    bool found = false;
+    for (int finger = 0; finger < kTemplateSlots && !found; ++finger) {
+      std::string text;
+      int length = 0;
+      client.GetFingerTemplate(m, enrollNumber, finger, text, length);
+      found = HoldsTemplate(text);
+    }
+    terminalList_.SetFingerprintMark(row, found);
+  }
 }
 
 void PersonnelCommands::DeleteTicked() {

@@ -26,8 +26,9 @@ inline constexpr int kPersonnelTextColumns = 5;
 //
 // Besides holding rows, a list is told when to show what changed: the
 // commands call RepaintList, ScrollToRow and StripeRow exactly where the
-// office's window has always done so, and nowhere else. A list without a
-// screen ignores them.
+// office's window has always done so, and nowhere else, always with a row
+// that exists. A list without a screen ignores them. Row numbers change when
+// rows are removed or sorted: nobody keeps one across a command.
 class PersonnelList {
  public:
   virtual ~PersonnelList() = default;

@@ -1,8 +1,6 @@
 // miravel-aktar as the office runs it: real emulated terminals, real files,
 // exit statuses and the lines it prints.
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -37,32 +35,6 @@ std::vector<std::string> Lines(const std::string& bytes) {
   EXPECT_TRUE(InTimeOrder(lines));
   return lines;
 }
-
-// A port on 127.0.0.1 that refuses connections: bound, so nobody else takes
-// it during the test, but never listening.
-class DeadPort {
- public:
-  DeadPort() {
-    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
-        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
-      throw std::runtime_error("cannot reserve a port");
-    }
-    port_ = ntohs(address.sin_port);
-  }
-  ~DeadPort() { ::close(fd_); }
-  DeadPort(const DeadPort&) = delete;
-  DeadPort& operator=(const DeadPort&) = delete;
-  int Port() const { return port_; }
-
- private:
-  int fd_ = -1;
-  int port_ = 0;
-};
 
 class AktarProgramTest : public ::testing::Test {
  protected:

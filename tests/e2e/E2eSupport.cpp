@@ -1,8 +1,10 @@
 #include "tests/e2e/E2eSupport.h"
 
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -100,6 +102,27 @@ std::string AktarPath() {
   return MIRAVEL_AKTAR_PATH;
 }
 
+std::string PersonelPath() {
+  return MIRAVEL_PERSONEL_PATH;
+}
+
+DeadPort::DeadPort() {
+  fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof address;
+  if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
+      ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+    throw std::runtime_error("cannot reserve a port");
+  }
+  port_ = ntohs(address.sin_port);
+}
+
+DeadPort::~DeadPort() {
+  ::close(fd_);
+}
+
 ProgramRun::ProgramRun(const std::string& path, const std::vector<std::string>& arguments,
                        const std::string& outputFolder)
     : stdoutPath_(outputFolder + "/run.out"), stderrPath_(outputFolder + "/run.err") {
@@ -161,16 +184,21 @@ std::string ProgramRun::Stderr() const {
   return ReadAll(stderrPath_);
 }
 
-AktarResult RunAktar(const std::string& folder, const std::vector<std::string>& extra) {
+ProgramResult RunInFolder(const std::string& path, const std::string& folder,
+                          const std::vector<std::string>& extra) {
   std::vector<std::string> arguments = {"--folder", folder};
   arguments.insert(arguments.end(), extra.begin(), extra.end());
-  ProgramRun run(AktarPath(), arguments, folder);
+  ProgramRun run(path, arguments, folder);
   const int status = run.Wait();
-  AktarResult result;
+  ProgramResult result;
   result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   result.out = run.Stdout();
   result.err = run.Stderr();
   return result;
+}
+
+AktarResult RunAktar(const std::string& folder, const std::vector<std::string>& extra) {
+  return RunInFolder(AktarPath(), folder, extra);
 }
 
 std::vector<wire::LogRecord> MakeLog(int count, std::uint32_t seed) {

@@ -14,6 +14,7 @@ namespace miravel::e2e {
 
 // The programs this build made.
 std::string AktarPath();
+std::string PersonelPath();
 
 // One run of a program with its stdout and stderr caught in files, so that a
 // chatty program never blocks on a full pipe.
@@ -46,13 +47,33 @@ class ProgramRun {
   std::string stderrPath_;
 };
 
-// miravel-aktar --folder folder [extra...], run to its end.
-struct AktarResult {
+// A program run to its end.
+struct ProgramResult {
   int exitCode = -1;  // -1 when it did not exit normally
   std::string out;
   std::string err;
 };
+using AktarResult = ProgramResult;
+// path --folder folder [extra...], its output files in folder.
+ProgramResult RunInFolder(const std::string& path, const std::string& folder,
+                          const std::vector<std::string>& extra);
+// miravel-aktar --folder folder [extra...].
 AktarResult RunAktar(const std::string& folder, const std::vector<std::string>& extra = {});
+
+// A port on 127.0.0.1 that refuses connections: bound, so nobody else takes
+// it during the test, but never listening.
+class DeadPort {
+ public:
+  DeadPort();
+  ~DeadPort();
+  DeadPort(const DeadPort&) = delete;
+  DeadPort& operator=(const DeadPort&) = delete;
+  int Port() const { return port_; }
+
+ private:
+  int fd_ = -1;
+  int port_ = 0;
+};
 
 // Attendance data with known content: records in time order between
 // 2026-01-05 and 2026-06-26, on working hours, states 0..5.

@@ -34,7 +34,7 @@ echo "$(basename "$deb"): $(stat -c %s "$deb") bytes"
 listing=$(dpkg-deb -c "$deb")
 paths=$(awk '{print $6}' <<<"$listing")
 for path in \
-  ./usr/bin/miravel ./usr/bin/miravel-aktar ./usr/bin/miravel-terminal-emulator \
+  ./usr/bin/miravel ./usr/bin/miravel-aktar ./usr/bin/miravel-personel ./usr/bin/miravel-terminal-emulator \
   ./usr/share/applications/miravel.desktop \
   ./usr/share/icons/hicolor/48x48/apps/miravel.png \
   ./usr/share/icons/hicolor/128x128/apps/miravel.png \

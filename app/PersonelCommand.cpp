@@ -1,0 +1,313 @@
+#include "app/PersonelCommand.h"
+
+#include <algorithm>
+#include <filesystem>
+
+#include "app/ConsoleBar.h"
+#include "core/AppError.h"
+#include "core/DeviceSettings.h"
+#include "core/IniFile.h"
+#include "core/Numbers.h"
+#include "personnel/PersonnelCommands.h"
+#include "terminal/DeviceConnection.h"
+
+namespace miravel {
+namespace {
+
+constexpr int kHighestEnrollNumber = 99999;
+
+struct CommandName {
+  const char* name;
+  PersonelCommand command;
+};
+constexpr CommandName kCommands[] = {
+    {"al", PersonelCommand::kCopyPersonal},
+    {"gonder", PersonelCommand::kSendPersonal},
+    {"parmakizi-al", PersonelCommand::kCopyTemplates},
+    {"parmakizi-gonder", PersonelCommand::kSendTemplates},
+    {"liste", PersonelCommand::kListTerminal},
+    {"pc-liste", PersonelCommand::kListStore},
+};
+
+bool TakesPersons(PersonelCommand command) {
+  return command != PersonelCommand::kListTerminal && command != PersonelCommand::kListStore;
+}
+
+// The two "al" commands choose among the terminal's users, the two "gonder"
+// commands among the persons of the store.
+bool ChoosesOnTerminal(PersonelCommand command) {
+  return command == PersonelCommand::kCopyPersonal || command == PersonelCommand::kCopyTemplates;
+}
+
+std::vector<std::string> ParsePerNoList(const std::string& text) {
+  std::vector<std::string> perNos;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t comma = text.find(',', start);
+    const std::string item =
+        text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+    int number = -1;
+    try {
+      number = ParseInteger(item);
+    } catch (const AppError&) {
+    }
+    if (number < 0 || number > kHighestEnrollNumber) throw AppError("Geçersiz Per.No: " + item);
+    perNos.push_back(FormatPerNo(number));
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  return perNos;
+}
+
+// Shows the commands' progress as a bar on stderr, and their closing word
+// (the terminal's refusals) as a line there.
+class ConsoleFeedback : public PersonnelFeedback {
+ public:
+  ConsoleFeedback(std::ostream& err, bool progressBar) : err_(err), bar_(err, progressBar) {}
+
+  void ShowProgress(const std::string& caption) override {
+    caption_ = caption;
+    bar_.Draw(caption_, 0);
+  }
+  void SetProgress(int percent) override { bar_.Draw(caption_, percent); }
+  void HideProgress() override { bar_.Clear(); }
+  void ShowMessage(const std::string& text) override {
+    bar_.Clear();
+    err_ << text << "\n";
+  }
+  void ClearBar() { bar_.Clear(); }
+
+ private:
+  std::ostream& err_;
+  ConsoleBar bar_;
+  std::string caption_;
+};
+
+// Lets go of the terminal and the detail file however the command ends.
+class LeaveOnExit {
+ public:
+  explicit LeaveOnExit(PersonnelCommands& commands) : commands_(commands) {}
+  ~LeaveOnExit() { commands_.Leave(); }
+  LeaveOnExit(const LeaveOnExit&) = delete;
+  LeaveOnExit& operator=(const LeaveOnExit&) = delete;
+
+ private:
+  PersonnelCommands& commands_;
+};
+
+// A field of a listing line: a tab or a line end in a name must not split it.
+std::string Field(std::string text) {
+  for (char& c : text) {
+    if (c == '\t' || c == '\r' || c == '\n') c = ' ';
+  }
+  return text;
+}
+
+void PrintList(const PersonnelRows& list, std::ostream& out) {
+  for (const PersonnelRows::Row& row : list.Rows()) {
+    out << Field(row.texts[kPerNoColumn]) << '\t' << Field(row.texts[kNameColumn]) << '\t'
+        << Field(row.texts[kPrivilegeColumn]) << '\t' << Field(row.texts[kCardColumn]) << '\t'
+        << (row.fingerprint ? 1 : 0) << '\n';
+  }
+}
+
+// Ticks the rows of the persons asked for, or every row; a person the list
+// lacks stops the command before anything is copied.
+void Choose(PersonnelList& list, const std::vector<std::string>& perNos, const char* where) {
+  if (perNos.empty()) {
+    TickAll(list);
+    return;
+  }
+  std::string missing;
+  for (const std::string& perNo : perNos) {
+    const int row = FindRow(list, perNo);
+    if (row < 0) {
+      missing += (missing.empty() ? "" : ", ") + perNo;
+    } else {
+      list.SetTicked(row, true);
+    }
+  }
+  if (!missing.empty()) throw AppError(std::string(where) + " olmayan Per.No: " + missing);
+}
+
+std::string Done(PersonelCommand command, const PersonnelOutcome& outcome) {
+  const std::string persons = std::to_string(outcome.handled - outcome.refused) + " kişinin ";
+  switch (command) {
+    case PersonelCommand::kCopyPersonal:
+      return persons + "bilgileri bilgisayara alındı";
+    case PersonelCommand::kSendPersonal:
+      return persons + "bilgileri cihaza gönderildi";
+    case PersonelCommand::kCopyTemplates:
+      return persons + "parmak izleri bilgisayara alındı";
+    default:
+      return persons + "parmak izleri cihaza gönderildi";
+  }
+}
+
+}  // namespace
+
+std::string PersonelUsage() {
+  return "Kullanım: miravel-personel [--folder KLASÖR] --cihaz N KOMUT [--per-no A,B,...]\n"
+         "\n"
+         "Personel penceresinin komutlarını pencere açmadan çalıştırır: cihazdaki\n"
+         "kişileri ve parmak izlerini bilgisayardaki personel kayıtlarına (personel/)\n"
+         "alır ya da oradan cihaza gönderir. Cihaza personel penceresi gibi bağlanır.\n"
+         "\n"
+         "Komutlar:\n"
+         "  al                cihazdaki kişilerin Per.No, isim, yetki ve şifresini\n"
+         "                    bilgisayara alır (kart numarasını cihaz bilmez;\n"
+         "                    bilgisayardaki kart numarası korunur)\n"
+         "  gonder            bilgisayardaki kişileri cihaza gönderir (ismin ilk 8,\n"
+         "                    şifrenin ilk 5 karakteri; kart numarası gönderilmez)\n"
+         "  parmakizi-al      cihazdaki kişilerin parmak izlerini bilgisayara alır;\n"
+         "                    bilgisayarda olmayan kişiyi de ekler\n"
+         "  parmakizi-gonder  bilgisayardaki kişilerin parmak izlerini cihaza gönderir;\n"
+         "                    cihazda olmayan kişiyi önce oluşturur\n"
+         "  liste             cihazdaki kişileri Per.No sırasıyla yazar\n"
+         "  pc-liste          bilgisayardaki kişileri personel.ini sırasıyla yazar\n"
+         "                    (cihaza bağlanmaz, --cihaz gerekmez)\n"
+         "Listelerin her satırı sekmeyle ayrılmış beş alandır: Per.No, isim, yetki,\n"
+         "kart no, parmak izi (1 var, 0 yok).\n"
+         "\n"
+         "  --folder KLASÖR   cihazlar.ini ve personel/ klasörünün bulunduğu ofis\n"
+         "                    klasörü (verilmezse MIRAVEL_KLASORU; o da yoksa\n"
+         "                    cihazlar.ini oradaysa programın kendi klasörü;\n"
+         "                    değilse ~/.local/share/miravel)\n"
+         "  --cihaz N         cihaz listesinin N. satırındaki cihaz (1'den başlayarak)\n"
+         "  --per-no A,B,...  yalnızca bu kişiler (ör. 12,345 ya da 00012); verilmezse\n"
+         "                    al komutları cihazdaki, gonder komutları bilgisayardaki\n"
+         "                    bütün kişiler için çalışır\n"
+         "  --help            bu yardımı göster\n"
+         "\n"
+         "Çıkış durumu: 0 tamam; 1 cihaza bağlanılamadı; 2 bir hatayla durdu ya da\n"
+         "cihaz bazı kişileri veya parmak izlerini kabul etmedi (ileti standart\n"
+         "hatada; seçenek hatası, olmayan cihaz satırı ya da Per.No da 2 verir).\n"
+         "\n"
+         "Örnek, her gece 02:30'da 1. cihazın yedeği (crontab -e):\n"
+         "  30 2 * * * miravel-personel --cihaz 1 al && miravel-personel --cihaz 1 parmakizi-al\n";
+}
+
+PersonelOptions ParsePersonelArguments(const std::vector<std::string>& arguments) {
+  PersonelOptions options;
+  std::string command;
+  bool perNosGiven = false;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    const auto value = [&]() -> const std::string& {
+      if (i + 1 >= arguments.size()) throw AppError(argument + " bir değer bekliyor");
+      return arguments[++i];
+    };
+    if (argument == "--help" || argument == "-h") {
+      options.help = true;
+    } else if (argument == "--folder") {
+      options.programFolder = value();
+    } else if (argument == "--cihaz") {
+      const std::string& text = value();
+      int row = 0;
+      try {
+        row = ParseInteger(text);
+      } catch (const AppError&) {
+      }
+      if (row < 1) throw AppError("Geçersiz cihaz satırı: " + text);
+      options.deviceRow = row;
+    } else if (argument == "--per-no") {
+      options.perNos = ParsePerNoList(value());
+      perNosGiven = true;
+    } else if (argument.starts_with("-")) {
+      throw AppError("Bilinmeyen seçenek: " + argument);
+    } else if (!command.empty()) {
+      throw AppError("Tek komut verilebilir: " + command + ", " + argument);
+    } else {
+      command = argument;
+    }
+  }
+  if (!options.programFolder.empty() && options.programFolder.back() != '/') {
+    options.programFolder += '/';
+  }
+  if (options.help) return options;
+  if (command.empty()) throw AppError("Komut verilmedi");
+  const auto known = std::find_if(std::begin(kCommands), std::end(kCommands),
+                                  [&](const CommandName& entry) { return command == entry.name; });
+  if (known == std::end(kCommands)) throw AppError("Bilinmeyen komut: " + command);
+  options.command = known->command;
+  if (options.deviceRow == 0 && options.command != PersonelCommand::kListStore) {
+    throw AppError("--cihaz N verilmedi");
+  }
+  if (perNosGiven && !TakesPersons(options.command)) {
+    throw AppError("--per-no yalnız al, gonder, parmakizi-al ve parmakizi-gonder ile kullanılır");
+  }
+  return options;
+}
+
+int RunPersonel(const PersonelOptions& options, TerminalClient& terminal, std::ostream& out,
+                std::ostream& err, bool progressBar) {
+  ConsoleFeedback feedback(err, progressBar);
+  try {
+    PersonnelStore store(options.programFolder);
+    PersonnelRows terminalList;
+    PersonnelRows storeList;
+    PersonnelTerminal session{terminal};
+    PersonnelCommands commands(session, store, terminalList, storeList, feedback);
+    if (options.command == PersonelCommand::kListStore) {
+      commands.LoadStoreList();
+      PrintList(storeList, out);
+      return kPersonelDone;
+    }
+
+    const std::string settingsPath = options.programFolder + "cihazlar.ini";
+    if (!std::filesystem::exists(settingsPath)) {
+      throw AppError("cihazlar.ini bulunamadı: " + settingsPath);
+    }
+    const DeviceList devices = LoadDeviceList(IniFile(settingsPath));
+    if (options.deviceRow > static_cast<int>(devices.size())) {
+      err << "Geçersiz cihaz satırı: " << options.deviceRow << " (" << devices.size()
+          << " cihaz var)\n\n"
+          << PersonelUsage();
+      return kPersonelStopped;
+    }
+    const DeviceEntry& device = devices[static_cast<std::size_t>(options.deviceRow - 1)];
+    ConnectionTarget target = TargetOf(device, kPersonnelConnection);
+    if (target.kind == ConnectionKind::kNetwork) target.machineNumber = MachineNumberOf(device);
+    if (!commands.Connect(target)) {
+      err << "Bağlantı Kurulamadı: " << options.deviceRow << " " << device.name << "\n";
+      return kPersonelUnreachable;
+    }
+    LeaveOnExit leave(commands);
+    if (options.command == PersonelCommand::kListTerminal) {
+      commands.LoadTerminalList();
+      commands.MarkTerminalFingerprints();
+      PrintList(terminalList, out);
+      return kPersonelDone;
+    }
+
+    commands.LoadLists();
+    if (ChoosesOnTerminal(options.command)) {
+      Choose(terminalList, options.perNos, "Cihazda");
+    } else {
+      Choose(storeList, options.perNos, "Bilgisayarda");
+    }
+    PersonnelOutcome outcome;
+    switch (options.command) {
+      case PersonelCommand::kCopyPersonal:
+        outcome = commands.CopyPersonalToStore();
+        break;
+      case PersonelCommand::kSendPersonal:
+        outcome = commands.SendPersonalToTerminal();
+        break;
+      case PersonelCommand::kCopyTemplates:
+        outcome = commands.CopyTemplatesToStore();
+        break;
+      default:
+        outcome = commands.SendTemplatesToTerminal();
+        break;
+    }
+    out << Done(options.command, outcome) << "\n";
+    return outcome.refused > 0 ? kPersonelStopped : kPersonelDone;
+  } catch (const std::exception& error) {
+    feedback.ClearBar();
+    err << error.what() << "\n";
+    return kPersonelStopped;
+  }
+}
+
+}  // namespace miravel

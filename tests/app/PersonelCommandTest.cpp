@@ -1,0 +1,65 @@
+// miravel-personel's own rules, with the fake terminal: what a script sees in
+// the exit status and the output when the terminal refuses or a person is
+// not there.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "app/PersonelCommand.h"
+#include "tests/support/FakeTerminal.h"
+#include "tests/support/TempFolder.h"
+
+namespace miravel {
+namespace {
+
+using test::ReadFile;
+using test::WriteFile;
+
+class PersonelCommandTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::filesystem::create_directory(folder / "personel");
+    WriteFile(folder / "cihazlar.ini",
+              "[cihaz1]\r\nadi=Kapi\r\nbaglantitipi=Ethernet\r\nmakineno=3\r\n"
+              "ipadres=127.0.0.1\r\nipport=4370\r\n");
+  }
+
+  int Run(std::vector<std::string> arguments) {
+    out.str("");
+    err.str("");
+    arguments.insert(arguments.begin(), {"--folder", folder.Path()});
+    return RunPersonel(ParsePersonelArguments(arguments), terminal, out, err, false);
+  }
+
+  test::TempFolder folder;
+  test::FakeTerminal terminal;
+  std::ostringstream out;
+  std::ostringstream err;
+};
+
+TEST_F(PersonelCommandTest, RefusedSendsAndAbsentPersonsEndWithStatusTwo) {
+  WriteFile(folder / "personel/personel.ini", "00005\r\n00006\r\n");
+  WriteFile(folder / "personel/parmakizi.ini",
+            "[00005]\r\nparmakizi0=" + std::string(20, 'a') +
+                "\r\n[00006]\r\nparmakizi0=" + std::string(20, 'b') + "\r\n");
+  terminal.refusedEnrolls = {6};
+  EXPECT_EQ(Run({"--cihaz", "1", "parmakizi-gonder"}), kPersonelStopped);
+  EXPECT_EQ(out.str(), "1 kişinin parmak izleri cihaza gönderildi\n");
+  EXPECT_EQ(err.str(), "1 kişinin parmak izi cihaza gönderilemedi\n");
+  EXPECT_EQ(terminal.calls.at(1), "RegisterEvents(3,1)") << "connected as the window does";
+  EXPECT_FALSE(terminal.IsConnected());
+
+  // A person the terminal lacks stops the command before anything is copied.
+  const std::string list = ReadFile(folder / "personel/personel.ini");
+  EXPECT_EQ(Run({"--cihaz", "1", "al", "--per-no", "5,77"}), kPersonelStopped);
+  EXPECT_EQ(err.str(), "Cihazda olmayan Per.No: 00077\n");
+  EXPECT_EQ(ReadFile(folder / "personel/personel.ini"), list);
+
+  terminal.users[8] = {"Sekiz", "", 0};
+  EXPECT_EQ(Run({"--cihaz", "1", "al", "--per-no", "8"}), kPersonelDone) << err.str();
+  EXPECT_EQ(ReadFile(folder / "personel/personel.ini"), list + "00008\r\n");
+}
+
+}  // namespace
+}  // namespace miravel
