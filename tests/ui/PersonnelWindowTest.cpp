@@ -147,6 +147,44 @@ TEST_F(PersonnelWindowTest, LoadsOnceWhenShownSortsTheTerminalAndStripesAfterEac
   EXPECT_TRUE(ui.messages.isEmpty() && ui.errors.isEmpty()) << ui.errors.join("\n").toStdString();
 }
 
+TEST_F(PersonnelWindowTest, EachButtonRunsItsOwnCommandOnItsOwnList) {
+  terminal.users[7] = {"Can", "", 0};
+  terminal.templates[{7, 2}] = std::string(30, 'p');
+  WriteStore("00012\r\n00013\r\n", "[00012]\r\nisim=Öykü\r\nparmakizi0=" + std::string(30, 'q') +
+                                       "\r\n[00013]\r\nisim=Ümit\r\n");
+  Open(window);
+  const auto ticks = [](const ReportGrid& grid) {
+    QList<bool> ticked;
+    for (int row = 0; row < grid.RowCount(); ++row) ticked << grid.IsChecked(row, 6);
+    return ticked;
+  };
+  Click("pcTickAllButton");
+  EXPECT_EQ(ticks(PcGrid()), QList<bool>({true, true}));
+  PcGrid().SetChecked(1, 6, false);
+  Click("pcInvertTicksButton");
+  EXPECT_EQ(ticks(PcGrid()), QList<bool>({false, true}));
+  EXPECT_EQ(ticks(TerminalGrid()), QList<bool>({false}));
+  Click("pcClearTicksButton");
+  EXPECT_EQ(ticks(PcGrid()), QList<bool>({false, false}));
+
+  // "Al" takes from the terminal on the left, "Gönder" sends to it.
+  Click("terminalTickAllButton");
+  Click("takePersonalButton");
+  EXPECT_EQ(Column(PcGrid(), 0), QStringList({"00012", "00013", "00007"}));
+  Click("terminalInvertTicksButton");
+  Click("takeFingerprintsButton");
+  EXPECT_EQ(Stored("00007", "parmakizi0"), std::string(30, 'p'));
+  Click("terminalClearTicksButton");
+  PcGrid().SetChecked(0, 6, true);
+  Click("sendPersonalButton");
+  EXPECT_EQ(terminal.users.at(12).name, "Öykü");
+  PcGrid().SetChecked(0, 6, true);
+  Click("sendFingerprintsButton");
+  EXPECT_EQ(terminal.templates.at({12, 0}), std::string(30, 'q'));
+  EXPECT_FALSE(FindControl<QWidget>(window, "progressGroup").isVisible());
+  EXPECT_TRUE(ui.messages.isEmpty() && ui.errors.isEmpty()) << ui.errors.join("\n").toStdString();
+}
+
 TEST_F(PersonnelWindowTest, LoadingPaintsTheListsOnlyAtTheirRepaintPoints) {
   for (int enroll = 1; enroll <= 45; ++enroll) terminal.users[enroll] = {"Kişi", "", 0};
   // The rows the list holds at each paint, and the last one seen whole.
