@@ -9,7 +9,6 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -25,7 +24,6 @@
 #include "tests/support/TempFolder.h"
 #include "tests/support/TestClock.h"
 #include "tests/ui/FindControl.h"
-#include "tests/ui/ModalAnswer.h"
 #include "tests/ui/QtPrinters.h"
 #include "ui/CommandGuard.h"
 #include "ui/PersonnelWindow.h"
@@ -72,8 +70,8 @@ class PersonnelWindowTest : public ::testing::Test {
 
   // Shows the window as the settings window does (without its loop) and
   // lets it connect and load.
-  void Open(PersonnelWindow& shown, int machine = 3) {
-    shown.SetTarget({ConnectionKind::kNetwork, "127.0.0.1", 4370, 0, 0, machine});
+  void Open(PersonnelWindow& shown) {
+    shown.SetTarget({ConnectionKind::kNetwork, "127.0.0.1", 4370, 0, 0, 3});
     shown.show();
     QTest::qWait(50);
   }
@@ -113,11 +111,10 @@ TEST_F(PersonnelWindowTest, LoadsOnceWhenShownSortsTheTerminalAndStripesAfterEac
   EXPECT_EQ(Column(TerminalGrid(), 7), QStringList({"1", "1", "1"}));
   EXPECT_TRUE(TerminalGrid().isColumnHidden(7));
   EXPECT_EQ(Column(PcGrid(), 0), QStringList({"00034", "00012", "00050"}));
-  EXPECT_EQ(Column(PcGrid(), 1), QStringList({"Şule", "Öykü", ""}));
   // The red cross, the fingerprint (from parmakizi9 alone), the red cross.
-  EXPECT_EQ(PcGrid().CellValue(0, 5), 0);
-  EXPECT_EQ(PcGrid().CellValue(1, 5), 1);
-  EXPECT_EQ(PcGrid().CellValue(2, 5), 0);
+  EXPECT_EQ(
+      QList<int>({PcGrid().CellValue(0, 5), PcGrid().CellValue(1, 5), PcGrid().CellValue(2, 5)}),
+      QList<int>({0, 1, 0}));
   EXPECT_TRUE(StripedFromTheTop(TerminalGrid()));
   EXPECT_TRUE(StripedFromTheTop(PcGrid()));
   EXPECT_FALSE(FindControl<QWidget>(window, "progressGroup").isVisible());
