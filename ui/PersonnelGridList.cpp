@@ -82,6 +82,7 @@ void PersonnelGridList::HoldPaints(bool held) {
   if (held_ == held) return;
   held_ = held;
   stale_ = true;  // painted once at the first repaint point, whatever came before
+  if (!held) ShowScrolledRow();
   // Released, the rows are painted with the next paint of the window.
   grid_.viewport()->setUpdatesEnabled(!held);
 }
@@ -90,11 +91,7 @@ void PersonnelGridList::RepaintList() {
   // Pending work of the grid first (the layout after rows came or went, the
   // scroll bar), so that the rows are painted once, where they now stand.
   CommandGuard::Pump();
-  // A scroll asked for before the grid knew of its new rows fell short.
-  if (scrolledTo_ >= 0 && scrolledTo_ < grid_.RowCount() && !IsShownWhole(scrolledTo_)) {
-    grid_.ScrollToRow(scrolledTo_);
-    stale_ = true;
-  }
+  ShowScrolledRow();
   if (!stale_) return;
   stale_ = false;
   if (held_) grid_.viewport()->setUpdatesEnabled(true);
@@ -129,8 +126,16 @@ ListPaintHold::~ListPaintHold() {
 void PersonnelGridList::ScrollToRow(int row) {
   if (row < 0 || row >= grid_.RowCount()) return;
   scrolledTo_ = row;
-  if (IsShownWhole(row)) return;
-  grid_.ScrollToRow(row);
+  // While paints are held the list moves when it is next painted: a scroll
+  // per row loaded would cost as much as the rest of the row.
+  if (!held_) ShowScrolledRow();
+}
+
+void PersonnelGridList::ShowScrolledRow() {
+  // Scrolled once the grid knows of all its rows (a scroll asked for before
+  // the grid laid out its new rows falls short).
+  if (scrolledTo_ < 0 || scrolledTo_ >= grid_.RowCount() || IsShownWhole(scrolledTo_)) return;
+  grid_.ScrollToRow(scrolledTo_);
   stale_ = true;
 }
 

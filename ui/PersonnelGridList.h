@@ -62,6 +62,8 @@ class PersonnelGridList : public PersonnelList {
   bool IsShown(int row) const;
   // Whether the row is shown whole.
   bool IsShownWhole(int row) const;
+  // Scrolls to the row last asked for, unless it is in sight.
+  void ShowScrolledRow();
   // Notes a change of a row: it needs painting only where it is seen.
   void Changed(int row) { stale_ = stale_ || IsShown(row); }
 
