@@ -2,10 +2,10 @@
 # The main job with emulated terminals: builds Miravel, lays out a program
 # folder in demo/miravel (the same layout `cmake --install` makes), starts
 # emulated terminals on 127.0.0.1 (two over TCP, one over a pseudo-terminal
-# serial line, and one configured terminal that is not running), then opens the
-# main window. Without a display it runs miravel-aktar on the same folder and
+# serial line, and one configured terminal that is not running), writes a small
+# personnel store into its personel/, then opens the main window. Without a display it runs miravel-aktar on the same folder and
 # shows the head of the record file. The emulators stop when it ends.
-# With --screenshots it saves pictures of the window to docs/images instead.
+# With --screenshots it saves pictures of the windows to docs/images instead.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/build.sh" miravel miravel-aktar miravel-terminal-emulator

@@ -258,7 +258,10 @@ bool PersonnelWindow::RunGuarded(Body&& body) {
 template <class Body>
 void PersonnelWindow::RunOnLists(Body&& body) {
   if (!commands_) return;
-  RunGuarded([this, &body] { body(*commands_); });
+  RunGuarded([this, &body] {
+    ListPaintHold hold(*terminalList_, *pcList_);
+    body(*commands_);
+  });
 }
 
 void PersonnelWindow::showEvent(QShowEvent* event) {
@@ -368,6 +371,8 @@ void PersonnelWindow::ChangeTicks(PersonnelGridList& list, Change change) {
 }
 
 void PersonnelWindow::RepaintWindow() {
+  terminalList_->RepaintList();
+  pcList_->RepaintList();
   repaint();
   CommandGuard::Pump();
 }
@@ -390,6 +395,9 @@ void PersonnelWindow::HideProgress() {
 }
 
 void PersonnelWindow::ShowMessage(const std::string& text) {
+  // The lists behind the box are painted as they now stand.
+  terminalList_->HoldPaints(false);
+  pcList_->HoldPaints(false);
   ui_.ShowMessage(this, Q(text));
 }
 

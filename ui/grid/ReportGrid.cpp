@@ -156,6 +156,9 @@ void ReportGrid::DeleteRow(int row) {
 
 void ReportGrid::ClearRows() {
   setRowCount(0);
+  // Rows that come next come in their own order: the header no longer shows one.
+  sortColumn_ = -1;
+  horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
 }
 
 GridItem* ReportGrid::Item(int row, int column) const {

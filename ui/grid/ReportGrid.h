@@ -73,6 +73,7 @@ class ReportGrid : public QTableWidget {
   // Appends empty rows or removes rows from the end until there are count rows.
   void SetRowCountTo(int count);
   void DeleteRow(int row);
+  // Removes every row, and the order a header click or SortByColumn gave them.
   void ClearRows();
 
   // Text, DropDown and Number columns.

@@ -1,0 +1,206 @@
+// The personnel window with an office of thousands, measured in one run:
+//   miravel_bench_personnel_window [persons [rounds [parts]]]
+// A terminal with `persons` users (default 3,000) and a store on this computer
+// with as many persons, each with two 1,200-character templates. Under the
+// offscreen platform it times, from showing the window until both lists are
+// loaded, the full office against half of it (the growth must stay linear:
+// at most 2.3 x), once with the fake terminal (the window and the store
+// alone) and once with the emulator on 127.0.0.1 (the wire protocol too);
+// then "Sil" of every third PC row ticked (1,000 of 3,000). Each figure is the
+// median of `rounds` runs (default 3), as wall-clock time and as the CPU time
+// of the window's thread, which other work on a shared machine disturbs less.
+// `parts` picks some of "fake", "emulator", "sil" (default all, comma-separated).
+// Goals: loading and "Sil" each under 2 s.
+#include <time.h>
+
+#include <QApplication>
+#include <QPushButton>
+#include <QTest>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/AppState.h"
+#include "core/Cp1254.h"
+#include "personnel/Person.h"
+#include "terminal/WireTerminalClient.h"
+#include "tests/support/EmulatorProcess.h"
+#include "tests/support/FakeTerminal.h"
+#include "tests/support/FakeUiServices.h"
+#include "tests/support/TempFolder.h"
+#include "ui/CommandGuard.h"
+#include "ui/PersonnelWindow.h"
+#include "ui/grid/ReportGrid.h"
+
+namespace {
+
+using namespace miravel;
+using Clock = std::chrono::steady_clock;
+
+struct Timing {
+  double wall = 0;
+  double cpu = 0;
+};
+
+double ThreadCpuSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+class Stopwatch {
+ public:
+  Timing Elapsed() const {
+    return {std::chrono::duration<double>(Clock::now() - wall_).count(), ThreadCpuSeconds() - cpu_};
+  }
+
+ private:
+  Clock::time_point wall_ = Clock::now();
+  double cpu_ = ThreadCpuSeconds();
+};
+
+template <class Measure>
+Timing Median(int rounds, Measure&& measure) {
+  std::vector<double> walls;
+  std::vector<double> cpus;
+  for (int round = 0; round < rounds; ++round) {
+    const Timing timing = measure();
+    walls.push_back(timing.wall);
+    cpus.push_back(timing.cpu);
+  }
+  std::sort(walls.begin(), walls.end());
+  std::sort(cpus.begin(), cpus.end());
+  return {walls[walls.size() / 2], cpus[cpus.size() / 2]};
+}
+
+// personel.ini and parmakizi.ini for persons 00001.. with names, cards and
+// two templates each, as an office that took them from its terminals.
+void WriteStore(const test::TempFolder& folder, int persons) {
+  std::filesystem::create_directory(folder / "personel");
+  std::string list;
+  std::string details;
+  const std::string fingerprint(1200, 'T');
+  for (int n = 1; n <= persons; ++n) {
+    const std::string perNo = FormatPerNo(n);
+    list += perNo + "\r\n";
+    details += "[" + perNo + "]\r\nisim=Çalışan " + std::to_string(n) +
+               "\r\nyetki=Normal\r\nkartno=" + std::to_string(100000 + n) +
+               "\r\nsifre=\r\nparmakizi0=" + fingerprint + "\r\nparmakizi1=" + fingerprint + "\r\n";
+  }
+  test::WriteFile(folder / "personel/personel.ini", list);
+  test::WriteFile(folder / "personel/parmakizi.ini", Utf8ToCp1254(details));
+}
+
+struct Office {
+  explicit Office(int persons) {
+    WriteStore(folder, persons);
+    state.programFolder = folder.Path();
+  }
+  test::TempFolder folder;
+  AppState state;
+  test::FakeUiServices ui;
+};
+
+// From showing the window until both lists stand loaded.
+Timing TimeLoading(PersonnelWindow& window, int terminalUsers, int pcPersons, int port) {
+  window.SetTarget({ConnectionKind::kNetwork, "127.0.0.1", port, 0, 0, 1});
+  const auto& terminalGrid = *window.findChild<ReportGrid*>("terminalGrid");
+  const auto& pcGrid = *window.findChild<ReportGrid*>("pcGrid");
+  const Stopwatch stopwatch;
+  window.show();
+  const bool loaded = QTest::qWaitFor(
+      [&] {
+        return !CommandGuard::IsRunning() && terminalGrid.RowCount() == terminalUsers &&
+               pcGrid.RowCount() == pcPersons;
+      },
+      120000);
+  const Timing timing = stopwatch.Elapsed();
+  if (!loaded) {
+    std::fprintf(stderr, "not loaded: %d terminal rows, %d PC rows\n", terminalGrid.RowCount(),
+                 pcGrid.RowCount());
+    std::exit(1);
+  }
+  return timing;
+}
+
+Timing LoadWithFake(int persons) {
+  Office office(persons);
+  test::FakeTerminal terminal;
+  for (int n = 1; n <= persons; ++n) terminal.users[n] = {"Çalışan " + std::to_string(n), "", 0};
+  PersonnelWindow window(office.state, terminal, office.ui);
+  const Timing timing = TimeLoading(window, persons, persons, 4370);
+  window.reject();
+  return timing;
+}
+
+Timing LoadWithEmulator(int persons) {
+  Office office(persons);
+  test::EmulatorProcess emulator({"--listen", "127.0.0.1:0", "--state",
+                                  office.folder / "terminal.txt", "--generate-users",
+                                  std::to_string(persons), "--seed", "7"});
+  WireTerminalClient terminal(nullptr);
+  PersonnelWindow window(office.state, terminal, office.ui);
+  const Timing timing = TimeLoading(window, persons, persons, emulator.Port());
+  window.reject();
+  return timing;
+}
+
+// "Sil" with every third PC row ticked, none on the terminal.
+Timing DeleteTickedPcRows(int persons) {
+  Office office(persons);
+  test::FakeTerminal terminal;
+  PersonnelWindow window(office.state, terminal, office.ui);
+  TimeLoading(window, 0, persons, 4370);
+  auto& pcGrid = *window.findChild<ReportGrid*>("pcGrid");
+  for (int row = 0; row < persons; row += 3) pcGrid.SetChecked(row, 6, true);
+  const Stopwatch stopwatch;
+  window.findChild<QPushButton*>("deleteButton")->click();
+  const Timing timing = stopwatch.Elapsed();
+  if (pcGrid.RowCount() != persons - (persons + 2) / 3 || !office.ui.errors.isEmpty()) {
+    std::fprintf(stderr, "Sil left %d rows\n", pcGrid.RowCount());
+    std::exit(1);
+  }
+  window.reject();
+  return timing;
+}
+
+void PrintLoading(const char* terminal, int persons, Timing full, Timing half) {
+  std::printf(
+      "show and load, %-13s %6.3f s wall, %6.3f s CPU (%d) / %6.3f s wall, %6.3f s CPU (%d)"
+      " = %.2f x wall, %.2f x CPU (goal < 2 s, <= 2.3 x)\n",
+      terminal, full.wall, full.cpu, persons, half.wall, half.cpu, persons / 2,
+      full.wall / half.wall, full.cpu / half.cpu);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  unsetenv("QT_SCALE_FACTOR");
+  QApplication application(argc, argv);
+  const int persons = argc > 1 ? std::atoi(argv[1]) : 3000;
+  const int rounds = argc > 2 ? std::atoi(argv[2]) : 3;
+  const std::string parts = argc > 3 ? argv[3] : "fake,emulator,sil";
+  const auto wanted = [&parts](const char* part) { return parts.find(part) != std::string::npos; };
+
+  std::printf("%d terminal users; %d persons in the store, two 1,200-character templates each\n",
+              persons, persons);
+  if (wanted("fake")) {
+    PrintLoading("fake terminal:", persons, Median(rounds, [&] { return LoadWithFake(persons); }),
+                 Median(rounds, [&] { return LoadWithFake(persons / 2); }));
+  }
+  if (wanted("emulator")) {
+    PrintLoading("emulator:", persons, Median(rounds, [&] { return LoadWithEmulator(persons); }),
+                 Median(rounds, [&] { return LoadWithEmulator(persons / 2); }));
+  }
+  if (wanted("sil")) {
+    const Timing deletion = Median(rounds, [&] { return DeleteTickedPcRows(persons); });
+    std::printf("Sil of %d ticked PC rows: %.3f s wall, %.3f s CPU (goal < 2 s)\n",
+                (persons + 2) / 3, deletion.wall, deletion.cpu);
+  }
+  return 0;
+}
