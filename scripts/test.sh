@@ -6,7 +6,9 @@
 #   3. builds the whole suite again with AddressSanitizer and
 #      UndefinedBehaviorSanitizer and runs it (scripts/test-sanitized.sh,
 #      build-asan/), where any report fails its test.
-# Ends with CTest's summary line of the sanitized suite.
+# Ends with CTest's summary line of the sanitized suite. From a clean clone on
+# two cores shared with other builds it took 17 minutes: build and tests 7.3,
+# fuzzing 3.2 (1.6 of it building), sanitized build and suite 6.4.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/build.sh"
