@@ -9,7 +9,9 @@
 // then "Sil" of every third PC row ticked (1,000 of 3,000). Each figure is the
 // median of `rounds` runs (default 3), as wall-clock time and as the CPU time
 // of the window's thread, which other work on a shared machine disturbs less.
-// `parts` picks some of "fake", "emulator", "sil" (default all, comma-separated).
+// Then fingerprint "Al" and "Gönder" of everyone in the window against the
+// emulator, at `persons` and twice as many.
+// `parts` picks some of "fake", "emulator", "sil", "parmakizi" (default all, comma-separated).
 // Goals: loading and "Sil" each under 2 s.
 #include <time.h>
 
@@ -22,6 +24,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/AppState.h"
@@ -168,6 +171,63 @@ Timing DeleteTickedPcRows(int persons) {
   return timing;
 }
 
+// A terminal's state file: persons users with two 1,200-character templates
+// each, or none at all.
+void WriteTerminal(const std::string& path, int persons) {
+  std::string text = "[terminal]\nmachine=1\n[users]\n";
+  for (int n = 1; n <= persons; ++n) text += std::to_string(n) + "\tÇalışan\t\t0\t1\n";
+  text += "[templates]\n";
+  const std::string fingerprint(1200, 'F');
+  for (int n = 1; n <= persons; ++n) {
+    for (int finger = 0; finger < 2; ++finger) {
+      text += std::to_string(n) + "\t" + std::to_string(finger) + "\t" + fingerprint + "\n";
+    }
+  }
+  test::WriteFile(path, text + "[log]\n");
+}
+
+// Fingerprint "Al" of every terminal user into a store that already holds
+// them, then fingerprint "Gönder" of every stored person to an empty
+// terminal, each from the click to the end of the command, in the window
+// against the emulator on 127.0.0.1.
+std::pair<Timing, Timing> CopyFingerprints(int persons) {
+  Office office(persons);
+  WriteTerminal(office.folder / "dolu.txt", persons);
+  WriteTerminal(office.folder / "bos.txt", 0);
+  test::EmulatorProcess full({"--listen", "127.0.0.1:0", "--state", office.folder / "dolu.txt"});
+  test::EmulatorProcess empty({"--listen", "127.0.0.1:0", "--state", office.folder / "bos.txt"});
+  const auto click = [](PersonnelWindow& window, const char* name) {
+    window.findChild<QPushButton*>(name)->click();
+  };
+  std::pair<Timing, Timing> timings;
+  {
+    WireTerminalClient terminal(nullptr);
+    PersonnelWindow window(office.state, terminal, office.ui);
+    TimeLoading(window, persons, persons, full.Port());
+    click(window, "terminalTickAllButton");
+    const Stopwatch stopwatch;
+    click(window, "takeFingerprintsButton");
+    timings.first = stopwatch.Elapsed();
+    window.reject();
+  }
+  {
+    WireTerminalClient terminal(nullptr);
+    PersonnelWindow window(office.state, terminal, office.ui);
+    TimeLoading(window, 0, persons, empty.Port());
+    click(window, "pcTickAllButton");
+    const Stopwatch stopwatch;
+    click(window, "sendFingerprintsButton");
+    timings.second = stopwatch.Elapsed();
+    const int rows = window.findChild<ReportGrid*>("terminalGrid")->RowCount();
+    window.reject();
+    if (rows != persons || !office.ui.errors.isEmpty()) {
+      std::fprintf(stderr, "Gönder left %d terminal rows\n", rows);
+      std::exit(1);
+    }
+  }
+  return timings;
+}
+
 void PrintLoading(const char* terminal, int persons, Timing full, Timing half) {
   std::printf(
       "show and load, %-13s %6.3f s wall, %6.3f s CPU (%d) / %6.3f s wall, %6.3f s CPU (%d)"
@@ -184,7 +244,7 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   const int persons = argc > 1 ? std::atoi(argv[1]) : 3000;
   const int rounds = argc > 2 ? std::atoi(argv[2]) : 3;
-  const std::string parts = argc > 3 ? argv[3] : "fake,emulator,sil";
+  const std::string parts = argc > 3 ? argv[3] : "fake,emulator,sil,parmakizi";
   const auto wanted = [&parts](const char* part) { return parts.find(part) != std::string::npos; };
 
   std::printf("%d terminal users; %d persons in the store, two 1,200-character templates each\n",
@@ -196,6 +256,20 @@ int main(int argc, char** argv) {
   if (wanted("emulator")) {
     PrintLoading("emulator:", persons, Median(rounds, [&] { return LoadWithEmulator(persons); }),
                  Median(rounds, [&] { return LoadWithEmulator(persons / 2); }));
+  }
+  if (wanted("parmakizi")) {
+    const auto full = CopyFingerprints(persons);
+    const auto twice = CopyFingerprints(persons * 2);
+    std::printf(
+        "fingerprint Al, %d: %.3f s wall, %.3f s CPU; %d: %.3f s wall = %.2f x (goal < 5 s, <= 2.3 "
+        "x)\n",
+        persons, full.first.wall, full.first.cpu, persons * 2, twice.first.wall,
+        twice.first.wall / full.first.wall);
+    std::printf(
+        "fingerprint Gönder, %d: %.3f s wall, %.3f s CPU; %d: %.3f s wall = %.2f x (goal < 5 s, <= "
+        "2.3 x)\n",
+        persons, full.second.wall, full.second.cpu, persons * 2, twice.second.wall,
+        twice.second.wall / full.second.wall);
   }
   if (wanted("sil")) {
     const Timing deletion = Median(rounds, [&] { return DeleteTickedPcRows(persons); });
