@@ -9,6 +9,7 @@
 #include "tests/e2e/E2eSupport.h"
 #include "tests/support/EmulatorProcess.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/TimeLimits.h"
 
 namespace miravel::e2e {
 namespace {
@@ -62,7 +63,7 @@ TEST(LoadTest, FiftyTerminalsOfTwentyThousandRecordsArriveWholeAndInOrder) {
   // The record file is rewritten once per terminal, so the time grows faster
   // than the records; this bounds it well above what the office sees today.
   EXPECT_LT(whole / half, 4.5);
-  EXPECT_LT(usage.ru_maxrss, 256 * 1024);
+  EXPECT_LT(usage.ru_maxrss, 256 * 1024 * test::kMemoryLimitScale);
 }
 
 }  // namespace

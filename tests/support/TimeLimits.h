@@ -18,4 +18,8 @@ inline constexpr int kTimeLimitScale = 1;
 inline constexpr int kTimeLimitScale = 1;
 #endif
 
+// The sanitizers' shadow memory multiplies a process's peak size too; a memory
+// bound that is there to catch growth without bound is stretched alike.
+inline constexpr int kMemoryLimitScale = kTimeLimitScale;
+
 }  // namespace miravel::test
