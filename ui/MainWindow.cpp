@@ -12,6 +12,7 @@
 #include "ui/CommandGuard.h"
 #include "ui/Pictures.h"
 #include "ui/UiServices.h"
+#include "ui/WindowControls.h"
 
 namespace miravel {
 namespace {
@@ -20,10 +21,6 @@ constexpr int kClientWidth = 768;
 constexpr int kClientHeight = 514;
 constexpr int kBannerHeight = 84;
 constexpr int kFooterHeight = 44;
-
-QString Q(const std::string& text) {
-  return QString::fromStdString(text);
-}
 
 // Shows a transfer in the grid: the cells change only when their value does,
 // and each refresh point lets the window paint without taking user input.

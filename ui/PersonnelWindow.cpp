@@ -29,10 +29,6 @@ constexpr int kMiddleLeft = 10 + kGridWidth + 8;
 constexpr int kMiddleWidth = 120;
 constexpr int kPcGridLeft = kMiddleLeft + kMiddleWidth + 8;
 
-QString Q(const std::string& text) {
-  return QString::fromStdString(text);
-}
-
 QStringList PrivilegeNames() {
   QStringList names;
   for (int privilege = 0; privilege <= 3; ++privilege) names << Q(PrivilegeName(privilege));

@@ -40,10 +40,6 @@ const QStringList kNewDeviceFields = {QStringLiteral("Ethernet"),
                                       QString(),
                                       QStringLiteral("Standart")};
 
-QString Q(const std::string& text) {
-  return QString::fromStdString(text);
-}
-
 // A cell's text as one line: a line break must never reach cihazlar.ini or a terminal.
 std::string OneLine(QString text) {
   text.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
