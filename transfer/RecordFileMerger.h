@@ -50,6 +50,13 @@ class RecordFileMerger {
   const std::string& BackupPath() const { return backupPath_; }
   const std::string& MergePath() const { return mergePath_; }
 
+  // Removes the merge files "<record file>.<number>.gcc" that runs ended by a
+  // kill or a power loss left beside the record file (links followed), so
+  // they do not pile up, each as big as the record file. Only a run holding
+  // the record file's RecordFileLock may call it: no other merge into the
+  // file can be running then. Failures are ignored; a leftover is never read.
+  static void RemoveLeftoverMergeFiles(const std::string& recordFilePath);
+
   // "YYYYMMDD.NNN" for the date and the 1-based row number.
   static std::string BackupName(CalendarDate date, int rowNumber);
 

@@ -87,6 +87,7 @@ void RunTransfer(const TransferJob& job, TerminalClient& terminal, TransferSink&
       throw;
     }
     if (waiting) sink.WaitingForOtherTransfer(false);
+    RecordFileMerger::RemoveLeftoverMergeFiles(job.recordFilePath);
   }
   for (int row = 1; row <= count; ++row) {
     const DeviceEntry& device = job.devices[row - 1];

@@ -162,10 +162,20 @@ TEST(TransferKillTest, KillAtAnyMomentLeavesOldOrNewFileAndClearsOnlyTransferred
             << outcomes[2] << " (a whole run took "
             << std::chrono::duration_cast<std::chrono::milliseconds>(runTime).count() << " ms)\n";
 
-  // One undisturbed run brings whatever is still on the terminal.
+  // One undisturbed run brings whatever is still on the terminal, and clears
+  // away the merge files that the killed runs left behind.
+  const auto mergeFiles = [&] {
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.Path())) {
+      count += entry.path().extension() == ".gcc";
+    }
+    return count;
+  };
+  std::cout << mergeFiles() << " merge files left by the killed runs\n";
   const AktarResult last = RunAktar(folder.Path());
   ASSERT_EQ(last.exitCode, 0) << last.err;
   EXPECT_EQ(last.err, "");
+  EXPECT_EQ(mergeFiles(), 0);
   emulator->AwaitEarlierConnections();
   EXPECT_TRUE(ReadStateLog(statePath).empty());
   bool wellFormed = false;
