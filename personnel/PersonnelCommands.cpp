@@ -1,5 +1,6 @@
 #include "personnel/PersonnelCommands.h"
 
+#include <exception>
 #include <vector>
 
 #include "core/IniFile.h"
@@ -88,6 +89,45 @@ class PersonnelCommands::Progress {
   PersonnelFeedback& feedback_;
   bool shown_ = false;
   int percent_ = 0;
+};
+
+// The writes of one copy into the store: the details in one commit, and only
+// after it the list lines of the persons the copy added, in one append. So a
+// kill at any moment never leaves the list naming a person whose details
+// are not on disk (the next copy would find them listed and write only their
+// templates, leaving them nameless); details on disk without a list line are
+// never shown, and the next copy adds the person again. A command stopped by
+// an error keeps what it did before, as every bulk command does.
+class PersonnelCommands::StoreWrites {
+ public:
+  explicit StoreWrites(PersonnelStore& store) : store_(store) {
+    store_.Details().BeginWriteGroup();
+  }
+  ~StoreWrites() noexcept(false) {
+    if (std::uncaught_exceptions() > uncaughtAtStart_) {
+      // The command's own error is the one to show; a failing commit appends nothing.
+      try {
+        Finish();
+      } catch (...) {
+      }
+      return;
+    }
+    Finish();
+  }
+  StoreWrites(const StoreWrites&) = delete;
+  StoreWrites& operator=(const StoreWrites&) = delete;
+
+  void AddListLine(const std::string& perNo) { lines_.push_back(perNo); }
+
+ private:
+  void Finish() {
+    store_.Details().EndWriteGroup();
+    store_.AppendToList(lines_);
+  }
+
+  PersonnelStore& store_;
+  std::vector<std::string> lines_;
+  const int uncaughtAtStart_ = std::uncaught_exceptions();
 };
 
 namespace {
@@ -227,9 +267,8 @@ void PersonnelCommands::LoadStoreList(Progress& progress) {
 }
 
 void PersonnelCommands::AddPersonnelToStore(int enrollNumber, int terminalRow, int templateIndex,
-                                            PerNoIndex& storeRows) {
-  // The files first: a failed write leaves no row that the store lacks.
-  store_.AppendToList(FormatPerNo(enrollNumber));
+                                            PerNoIndex& storeRows, StoreWrites& writes) {
+  writes.AddListLine(FormatPerNo(enrollNumber));
   store_.WritePersonal(PersonOfRow(terminalList_, terminalRow));
   const int row = storeList_.AppendRow();
   CopyTexts(terminalList_, terminalRow, storeList_, row);
@@ -243,7 +282,7 @@ PersonnelOutcome PersonnelCommands::CopyPersonalToStore() {
   PersonnelOutcome outcome;
   const int selected = TickedCount(terminalList_);
   PerNoIndex storeRows(storeList_);
-  IniWriteGroup group(store_.Details());
+  StoreWrites writes(store_);
   for (int row = 0; row < terminalList_.RowCount(); ++row) {
     if (!terminalList_.Ticked(row)) continue;
     ++outcome.handled;
@@ -256,7 +295,7 @@ PersonnelOutcome PersonnelCommands::CopyPersonalToStore() {
       CopyTexts(terminalList_, row, storeList_, storeRow);
       storeList_.SetText(storeRow, kCardColumn, person.cardNumber);
     } else {
-      AddPersonnelToStore(enrollNumber, row, -1, storeRows);
+      AddPersonnelToStore(enrollNumber, row, -1, storeRows, writes);
     }
     terminalList_.SetTicked(row, false);
     terminalList_.RepaintList();
@@ -330,7 +369,7 @@ PersonnelOutcome PersonnelCommands::CopyTemplatesToStore() {
   const int m = terminal_.machineNumber;
   client.ReadAllTemplates(m);
   PerNoIndex storeRows(storeList_);
-  IniWriteGroup group(store_.Details());
+  StoreWrites writes(store_);
   for (int row = 0; row < terminalList_.RowCount(); ++row) {
     if (!terminalList_.Ticked(row)) continue;
     ++outcome.handled;
@@ -352,9 +391,9 @@ PersonnelOutcome PersonnelCommands::CopyTemplatesToStore() {
     if (storeRow >= 0) {
       if (stored >= 0) storeList_.SetFingerprintMark(storeRow, true);
     } else if (storeList_.RowCount() > 0) {
-      AddPersonnelToStore(enrollNumber, row, stored, storeRows);
+      AddPersonnelToStore(enrollNumber, row, stored, storeRows, writes);
     } else if (stored >= 0) {
-      AddPersonnelToStore(enrollNumber, row, stored, storeRows);
+      AddPersonnelToStore(enrollNumber, row, stored, storeRows, writes);
       storeList_.RepaintList();
     }
     progress.Set(outcome.handled, selected);

@@ -108,13 +108,14 @@ class PersonnelCommands {
 
  private:
   class Progress;
+  class StoreWrites;
   void LoadTerminalList(Progress& progress);
   void LoadStoreList(Progress& progress);
   // A terminal-list row as a new person of the store: a list line, the
   // personal keys, a new row of the store's list. templateIndex is the last
   // template slot written for the person, -1 for none.
   void AddPersonnelToStore(int enrollNumber, int terminalRow, int templateIndex,
-                           PerNoIndex& storeRows);
+                           PerNoIndex& storeRows, StoreWrites& writes);
   // Sends the stored templates of perNo as fingers 0, 1, 2 … in key order;
   // returns how many the terminal refused.
   int SendStoredTemplates(const std::string& perNo, int enrollNumber);

@@ -78,15 +78,20 @@ std::vector<std::string> PersonnelStore::ReadList() const {
 }
 
 void PersonnelStore::AppendToList(const std::string& perNo) const {
+  AppendToList(std::vector<std::string>{perNo});
+}
+
+void PersonnelStore::AppendToList(const std::vector<std::string>& perNos) const {
+  if (perNos.empty()) return;
   const int fd = OpenPlainFile(listPath_, O_WRONLY | O_CREAT | O_APPEND, "Personel listesi");
   if (fd < 0) {
     if (errno == ENOENT) throw FileError("Personel klasörü bulunamadı", folder_, errno);
     throw WriteError(listPath_);
   }
-  // A line torn by a power loss must not swallow the new one; and the line
-  // is on disk before the details that belong to it are written.
-  const std::string lineEnd = EndsWithLineEnd(listPath_) ? "" : "\r\n";
-  const bool written = WriteAll(fd, lineEnd + Utf8ToCp1254(perNo) + "\r\n") && ::fsync(fd) == 0;
+  // A line cut short by a crash or a power loss must not swallow the new ones.
+  std::string bytes = MissingLineEnd(listPath_);
+  for (const std::string& perNo : perNos) bytes += Utf8ToCp1254(perNo) + "\r\n";
+  const bool written = WriteAll(fd, bytes) && ::fsync(fd) == 0;
   const bool closed = ::close(fd) == 0;
   if (!written || !closed) throw WriteError(listPath_);
 }

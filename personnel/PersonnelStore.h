@@ -38,6 +38,9 @@ class PersonnelStore {
 
   // Appends one line to the list.
   void AppendToList(const std::string& perNo) const;
+  // Appends these lines in one write, on disk when the call returns (nothing
+  // for none).
+  void AppendToList(const std::vector<std::string>& perNos) const;
 
   // Replaces the list with these lines in one step: the scratch file
   // _personel.ini is written and forced to disk, then renamed over the list,

@@ -2,17 +2,21 @@
 
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/inotify.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <sstream>
 #include <stdexcept>
 #include <thread>
 #include <tuple>
@@ -329,6 +333,117 @@ void WriteSettings(const std::string& folder, const std::string& recordFile, boo
     }
   }
   WriteAll(folder + "/cihazlar.ini", Utf8ToCp1254(text));
+}
+
+std::vector<DurabilityCall> ReadDurabilityCalls(const std::string& logPath) {
+  std::vector<DurabilityCall> calls;
+  std::istringstream in(ReadAll(logPath));
+  for (std::string line; std::getline(in, line);) {
+    DurabilityCall call;
+    std::istringstream fields(line);
+    fields >> call.what >> call.first >> call.second;
+    calls.push_back(call);
+  }
+  return calls;
+}
+
+int FindCall(const std::vector<DurabilityCall>& calls, int after, const std::string& what,
+             const std::function<bool(const DurabilityCall&)>& matches) {
+  for (int i = after + 1; i < static_cast<int>(calls.size()); ++i) {
+    if (calls[i].what == what && matches(calls[i])) return i;
+  }
+  return -1;
+}
+
+testing::AssertionResult ReplacedSafely(const std::vector<DurabilityCall>& calls,
+                                        const std::string& target) {
+  int renamed = -1;
+  for (int i = 0; i < static_cast<int>(calls.size()); ++i) {
+    if (calls[i].what == "rename" && calls[i].second == target) renamed = i;
+  }
+  if (renamed < 0) return testing::AssertionFailure() << target << " is not replaced by a rename";
+  const std::string scratch = calls[renamed].first;
+  const std::string folder = std::filesystem::path(target).parent_path().string();
+  if (std::filesystem::path(scratch).parent_path().string() != folder) {
+    return testing::AssertionFailure() << "the scratch " << scratch << " is not beside " << target;
+  }
+  const auto isScratch = [&](const DurabilityCall& call) { return call.first == scratch; };
+  int lastWrite = -1;
+  for (int i = 0; i < renamed; ++i) {
+    if (calls[i].what == "write" && isScratch(calls[i])) lastWrite = i;
+  }
+  if (lastWrite < 0) return testing::AssertionFailure() << "nothing written to " << scratch;
+  const int forced = FindCall(calls, lastWrite, "fsync", isScratch);
+  if (forced < 0 || forced > renamed) {
+    return testing::AssertionFailure() << scratch << " is not forced between its last write and "
+                                       << "the rename over " << target;
+  }
+  if (FindCall(calls, renamed, "fsync",
+               [&](const DurabilityCall& c) { return c.first == folder; }) < 0) {
+    return testing::AssertionFailure()
+           << "the folder is not forced after the rename over " << target;
+  }
+  return testing::AssertionSuccess();
+}
+
+int CountFiles(const std::string& folder, const std::string& prefix) {
+  int count = 0;
+  std::error_code ignored;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ignored)) {
+    if (entry.path().filename().string().starts_with(prefix)) ++count;
+  }
+  return count;
+}
+
+namespace {
+
+// Whether the child has ended, without reaping it (ProgramRun does that).
+bool HasEnded(pid_t pid) {
+  siginfo_t info{};
+  return ::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+         info.si_pid == pid;
+}
+
+// Waits until a file starting with prefix is created in the watched folder;
+// false when the program ends first or the wait runs out.
+bool AwaitCreated(int watch, const std::string& prefix, pid_t pid) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  alignas(inotify_event) char buffer[4096];
+  while (std::chrono::steady_clock::now() < deadline && !HasEnded(pid)) {
+    pollfd ready{watch, POLLIN, 0};
+    if (::poll(&ready, 1, 2) <= 0) continue;
+    const ssize_t size = ::read(watch, buffer, sizeof buffer);
+    for (ssize_t at = 0; at < size;) {
+      const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+      if (event->len > 0 && std::string_view(event->name).starts_with(prefix)) return true;
+      at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+int RunUntilKilled(const std::string& path, const std::vector<std::string>& arguments,
+                   const std::string& outputFolder, const KillMoment& moment,
+                   std::string* stderrText) {
+  int watch = -1;
+  if (!moment.createdPrefix.empty()) {
+    watch = ::inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+    if (watch < 0 || ::inotify_add_watch(watch, moment.watchedFolder.c_str(), IN_CREATE) < 0) {
+      throw std::runtime_error("cannot watch " + moment.watchedFolder);
+    }
+  }
+  ProgramRun run(path, arguments, outputFolder);
+  int status = 0;
+  if (watch < 0 || AwaitCreated(watch, moment.createdPrefix, run.Pid())) {
+    status = run.Wait(moment.delay);
+  } else {
+    status = run.Wait();
+  }
+  if (watch >= 0) ::close(watch);
+  if (stderrText != nullptr) *stderrText = run.Stderr();
+  return status;
 }
 
 }  // namespace miravel::e2e

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <gtest/gtest.h>
 #include <sys/types.h>
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -117,5 +119,41 @@ TerminalRow SerialRow(const std::string& name, const std::string& comPort,
 void WriteSettings(const std::string& folder, const std::string& recordFile, bool clearLog,
                    const std::vector<TerminalRow>& rows,
                    const std::vector<std::string>& serialLinks = {});
+
+// The calls a preloaded tests/support/DurabilityShim recorded, in order:
+// what is "write", "fsync", "rename" or "clear"; first is the path (the source
+// of a rename), second the target of a rename.
+struct DurabilityCall {
+  std::string what, first, second;
+};
+std::vector<DurabilityCall> ReadDurabilityCalls(const std::string& logPath);
+// The index of the first call after `after` of this kind that matches, or -1.
+int FindCall(const std::vector<DurabilityCall>& calls, int after, const std::string& what,
+             const std::function<bool(const DurabilityCall&)>& matches);
+// Whether the last replacement of target (an absolute path) was made the safe
+// way: a scratch file in its folder written, then forced, then renamed over
+// it, and then the folder forced.
+testing::AssertionResult ReplacedSafely(const std::vector<DurabilityCall>& calls,
+                                        const std::string& target);
+
+// Files of the folder whose names start with prefix, such as the scratch
+// copies ".parmakizi.ini.XXXXXX" a killed replacement leaves behind.
+int CountFiles(const std::string& folder, const std::string& prefix);
+
+// When to kill a run: `delay` after its start, or, with a watched prefix,
+// `delay` after a file whose name starts with it is created in the folder
+// (the scratch copy of a file being replaced), so that kills can be aimed at
+// the replacement itself.
+struct KillMoment {
+  std::chrono::microseconds delay{};
+  std::string watchedFolder;
+  std::string createdPrefix;  // "" = count from the start
+};
+// Runs the program (output files in outputFolder) and SIGKILLs it at the
+// moment unless it ended by itself first; a watched file that never appears
+// lets the run end by itself. Returns the wait status.
+int RunUntilKilled(const std::string& path, const std::vector<std::string>& arguments,
+                   const std::string& outputFolder, const KillMoment& moment,
+                   std::string* stderrText = nullptr);
 
 }  // namespace miravel::e2e

@@ -84,5 +84,16 @@ TEST_F(PersonnelStoreTest, RewriteReplacesTheListInOneStepKeepingItsPermissions)
   EXPECT_EQ(store.ReadList(), (std::vector<std::string>{"00002", "00007", "00009"}));
 }
 
+// A list whose last append was cut by a crash: inside a line, or between the
+// CR and the LF of its end. The next append must not glue to it nor leave a
+// stray CR that makes the whole list unreadable.
+TEST_F(PersonnelStoreTest, AppendingCompletesALineCutByACrash) {
+  for (const char* cut : {"00002\r\n00007\r", "00002\r\n00007"}) {
+    WriteFile(store.ListPath(), cut);
+    store.AppendToList(std::vector<std::string>{"00009", "00010"});
+    EXPECT_EQ(ReadFile(store.ListPath()), "00002\r\n00007\r\n00009\r\n00010\r\n");
+  }
+}
+
 }  // namespace
 }  // namespace miravel
