@@ -128,27 +128,13 @@ void WriteFileAtomically(const std::string& linkOrPath, std::string_view bytes,
   SyncParentFolder(path);
 }
 
-namespace {
-
-// The file's last byte; '\n' for a missing or empty file.
-char LastByte(const std::string& path) {
+std::string MissingLineEnd(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return '\n';
+  if (fd < 0) return "";
   char last = '\n';
   const off_t size = ::lseek(fd, 0, SEEK_END);
   if (size > 0 && ::pread(fd, &last, 1, size - 1) != 1) last = '\n';
   ::close(fd);
-  return last;
-}
-
-}  // namespace
-
-bool EndsWithLineEnd(const std::string& path) {
-  return LastByte(path) == '\n';
-}
-
-std::string MissingLineEnd(const std::string& path) {
-  const char last = LastByte(path);
   return last == '\n' ? "" : last == '\r' ? "\n" : "\r\n";
 }
 

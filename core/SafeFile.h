@@ -46,14 +46,11 @@ void SyncParentFolder(const std::string& path);
 // A symbolic link is followed.
 bool ReadWholeFile(const std::string& path, std::string& bytes);
 
-// Whether the file is missing, empty, or its last byte ends a line. A file
-// appended to by line, cut short by a power loss, would otherwise glue the
-// next line to its torn last one.
-bool EndsWithLineEnd(const std::string& path);
-// What completes the file's last line before more lines are appended: "" when
-// the file is missing, empty or ends a line; "\n" when it ends in a CR (the
-// cut fell inside the line end: a CR completed by another CR LF would stay in
-// the line and make it unreadable); "\r\n" otherwise.
+// What completes the file's last line before more lines are appended, so that
+// a file cut short by a power loss does not glue the next line to its torn
+// last one: "" when the file is missing, empty or ends a line; "\n" when it
+// ends in a CR (the cut fell inside the line end: a CR completed by another
+// CR LF would stay in the line and make it unreadable); "\r\n" otherwise.
 std::string MissingLineEnd(const std::string& path);
 
 // The folder part of path with its trailing '/', or "" when path has none.

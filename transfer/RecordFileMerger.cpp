@@ -88,7 +88,7 @@ void RecordFileMerger::Open(const std::string& recordFilePath, const std::string
   if (!backup_.Open(backupPath_, FileWriter::Mode::kAppend, "Yedek dosyası")) {
     throw FileError("Yedek dosyası açılamadı", backupPath_, errno);
   }
-  if (!EndsWithLineEnd(backupPath_)) backup_.Write("\r\n");
+  backup_.Write(MissingLineEnd(backupPath_));
   if (!record_.Open(recordPath_, "Kayıt dosyası")) {
     if (errno != ENOENT) throw FileError("Kayıt dosyası açılamadı", recordPath_, errno);
     FileWriter create;

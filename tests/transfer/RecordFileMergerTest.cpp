@@ -112,6 +112,11 @@ TEST_F(RecordFileMergerTest, BackupIsNamedByDateAndRowAndAppendsAcrossRuns) {
   Merge({Line(3, 9, 0)}, 4);
   EXPECT_EQ(ReadFile(folder / "yedekler/20261207.004"),
             "000,00001,1 2026/12\r\n" + Line(3, 9, 0) + "\r\n");
+  // Cut between CR and LF: the LF alone ends it, no stray CR stays in the line.
+  WriteFile(folder / "yedekler/20261207.005", Line(1, 8, 0) + "\r");
+  Merge({Line(3, 9, 0)}, 5);
+  EXPECT_EQ(ReadFile(folder / "yedekler/20261207.005"),
+            Line(1, 8, 0) + "\r\n" + Line(3, 9, 0) + "\r\n");
 }
 
 TEST_F(RecordFileMergerTest, LinesAcrossBufferBoundariesSurviveByteForByte) {
