@@ -197,11 +197,17 @@ struct Index {
 // Calls visit(line, parsed, section) for every line; section is the number of
 // the section the line stands in (of the header itself for a header), or
 // npos before the first header.
+// The mark a UTF-8 editor may put at the start of a file. It is no text of
+// the first line: read as such it would hide the file's first section (its
+// header would not start with '['), and a write would add a second one. It
+// stays in the file as it is.
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+
 template <typename Visit>
 void ForEachLine(std::string_view bytes, Visit visit) {
   std::size_t section = std::string_view::npos;
   std::size_t headers = 0;
-  for (std::size_t pos = 0; pos < bytes.size();) {
+  for (std::size_t pos = bytes.starts_with(kUtf8Mark) ? kUtf8Mark.size() : 0; pos < bytes.size();) {
     const LineSpan line = LineAt(bytes, pos);
     const ParsedLine parsed = ParseLine(TextOf(bytes, line), section != std::string_view::npos);
     if (parsed.kind == LineKind::kHeader) section = headers++;
