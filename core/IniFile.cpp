@@ -411,9 +411,11 @@ struct IniFile::Impl {
     return section + 1 < index.headers.size() ? index.headers[section + 1] : bytes.size();
   }
   LineSpan Line(std::uint64_t offset) const { return LineAt(bytes, offset); }
-  // Every section of the name in the bytes, in file order (the first only
-  // when first is set).
-  std::vector<std::size_t> SectionsNamed(std::string_view folded, bool first) const;
+  // Calls each(section) for every section of the name in the bytes, in file
+  // order, while it returns true.
+  template <typename Each>
+  void ForEachSectionNamed(std::string_view folded, Each each) const;
+  std::size_t FirstSectionNamed(std::string_view folded) const;
   // The offset of the first key line of the name in the section, or kNone.
   std::size_t KeyLine(std::size_t section, std::string_view foldedKey) const;
   // Offset after the last entry line of the section (after its header when
@@ -440,19 +442,25 @@ struct IniFile::Impl {
   void Apply(Change change);
 };
 
-std::vector<std::size_t> IniFile::Impl::SectionsNamed(std::string_view folded, bool first) const {
-  std::vector<std::size_t> found;
+template <typename Each>
+void IniFile::Impl::ForEachSectionNamed(std::string_view folded, Each each) const {
   const std::uint64_t hash = SectionHash(folded);
   for (auto it =
            std::lower_bound(index.sections.begin(), index.sections.end(), IndexEntry(hash, 0));
        it != index.sections.end() && (*it >> kPositionBits) == hash; ++it) {
     const std::size_t section = *it & kPositionMask;
     const LineSpan line = Line(index.headers[section]);
-    if (!SameFolded(ParseLine(TextOf(bytes, line), false).name, folded)) continue;
-    found.push_back(section);
-    if (first) break;
+    if (SameFolded(ParseLine(TextOf(bytes, line), false).name, folded) && !each(section)) return;
   }
-  return found;
+}
+
+std::size_t IniFile::Impl::FirstSectionNamed(std::string_view folded) const {
+  std::size_t first = kNone;
+  ForEachSectionNamed(folded, [&](std::size_t section) {
+    first = section;
+    return false;
+  });
+  return first;
 }
 
 std::size_t IniFile::Impl::KeyLine(std::size_t section, std::string_view foldedKey) const {
@@ -481,14 +489,16 @@ std::size_t IniFile::Impl::EntriesEnd(std::size_t section) const {
 
 IniFile::Impl::Found IniFile::Impl::FindSection(std::string_view folded) const {
   Found found;
-  const auto live = pending.live.find(std::string(folded));
-  if (live != pending.live.end()) {
-    found.appended = &pending.appended[live->second];
-    return found;
+  if (!pending.live.empty()) {
+    const auto live = pending.live.find(std::string(folded));
+    if (live != pending.live.end()) {
+      found.appended = &pending.appended[live->second];
+      return found;
+    }
   }
-  const std::vector<std::size_t> sections = SectionsNamed(folded, true);
+  const std::size_t first = FirstSectionNamed(folded);
   // The sections of a name are erased together: the first tells for all.
-  if (!sections.empty() && !pending.Erased(sections.front())) found.section = sections.front();
+  if (first != kNone && !pending.Erased(first)) found.section = first;
   return found;
 }
 
@@ -584,12 +594,13 @@ void IniFile::Impl::Erase(const std::string& lookupKey) {
     pending.live.erase(live);
     pending.dirty = true;
   }
-  for (const std::size_t section : SectionsNamed(lookupKey, false)) {
-    if (pending.Erased(section)) continue;
+  ForEachSectionNamed(lookupKey, [&](std::size_t section) {
+    if (pending.Erased(section)) return true;
     if (pending.erased.empty()) pending.erased.resize(index.headers.size());
     pending.erased[section] = true;
     pending.dirty = true;
-  }
+    return true;
+  });
 }
 
 std::string IniFile::Impl::Serialize() const {
