@@ -3,9 +3,14 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
+#include <cstdint>
 #include <exception>
-#include <list>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 
@@ -17,12 +22,16 @@
 namespace miravel {
 namespace {
 
-// The file is kept as its lines, in Windows-1254 bytes exactly as read, so that
-// a write changes only the lines it is about and a reload of what we wrote
-// gives what we hold in memory. Every marker of the format is ASCII and the
-// code page has one byte per character, so parsing the bytes is exact.
+// The file is kept as the bytes read, in Windows-1254 exactly as on disk, with
+// a small index over them: the offset of each section header and two sorted
+// lists of (name hash, position) for sections and key lines. Names and values
+// are parsed from the bytes when asked for, so a file costs little more than
+// its size in memory whatever its lines look like. Changes not yet on disk
+// live beside the bytes (Pending); a commit writes the bytes with them
+// applied and then holds what it wrote, so a reload of what we wrote gives
+// what we hold. Every marker of the format is ASCII and the code page has one
+// byte per character, so parsing the bytes is exact.
 
-enum class LineEnd : unsigned char { kNone, kCrLf, kLf, kCr };
 // A bare line is a line of a section with no '=': it names no key, so it is
 // never read, but it stands among the keys as an entry of its section: a new
 // key goes after it and erasing the section removes it.
@@ -32,20 +41,6 @@ enum class LineKind : unsigned char { kOther, kHeader, kKey, kBare };
 bool IsEntry(LineKind kind) {
   return kind == LineKind::kKey || kind == LineKind::kBare;
 }
-
-struct Line {
-  std::string text;  // without its line end
-  LineEnd end = LineEnd::kCrLf;
-  LineKind kind = LineKind::kOther;
-  // Where the name (header or key) and the value (key) stand in text.
-  std::size_t nameBegin = 0;
-  std::size_t nameSize = 0;
-  std::size_t valueBegin = 0;
-  std::size_t valueSize = 0;
-
-  std::string_view Name() const { return std::string_view(text).substr(nameBegin, nameSize); }
-  std::string_view Value() const { return std::string_view(text).substr(valueBegin, valueSize); }
-};
 
 bool IsBlank(char c) {
   return c == ' ' || c == '\t';
@@ -57,16 +52,20 @@ void TrimRange(std::string_view text, std::size_t& begin, std::size_t& end) {
   while (end > begin && IsBlank(text[end - 1])) --end;
 }
 
-// Classifies one line the way the Windows profile functions read it. Lines
-// before the first header belong to no section, so they are never keys there.
-// A line in a section that is neither blank, comment nor header and has no
-// '=' is no key for those functions either (a device whose "adi" line lost its
-// '=' gets the default name): a file edited there reads the same here.
-Line ParseLine(std::string text, LineEnd end, bool inSection) {
-  Line line;
-  line.text = std::move(text);
-  line.end = end;
-  const std::string_view t = line.text;
+struct ParsedLine {
+  LineKind kind = LineKind::kOther;
+  std::string_view name;   // of a header or a key
+  std::string_view value;  // of a key
+};
+
+// Classifies one line (without its line end) the way the Windows profile
+// functions read it. Lines before the first header belong to no section, so
+// they are never keys there. A line in a section that is neither blank,
+// comment nor header and has no '=' is no key for those functions either (a
+// device whose "adi" line lost its '=' gets the default name): a file edited
+// there reads the same here.
+ParsedLine ParseLine(std::string_view t, bool inSection) {
+  ParsedLine line;
   std::size_t first = 0;
   while (first < t.size() && IsBlank(t[first])) ++first;
   if (first == t.size() || t[first] == ';') return line;
@@ -76,8 +75,7 @@ Line ParseLine(std::string text, LineEnd end, bool inSection) {
     if (close == std::string_view::npos) close = t.size();
     TrimRange(t, begin, close);
     line.kind = LineKind::kHeader;
-    line.nameBegin = begin;
-    line.nameSize = close - begin;
+    line.name = t.substr(begin, close - begin);
     return line;
   }
   if (!inSection) return line;
@@ -90,8 +88,7 @@ Line ParseLine(std::string text, LineEnd end, bool inSection) {
   std::size_t nameEnd = equals;
   std::size_t nameBegin = first;
   TrimRange(t, nameBegin, nameEnd);
-  line.nameBegin = nameBegin;
-  line.nameSize = nameEnd - nameBegin;
+  line.name = t.substr(nameBegin, nameEnd - nameBegin);
   std::size_t valueBegin = equals + 1;
   std::size_t valueEnd = t.size();
   TrimRange(t, valueBegin, valueEnd);
@@ -100,17 +97,53 @@ Line ParseLine(std::string text, LineEnd end, bool inSection) {
     ++valueBegin;
     --valueEnd;
   }
-  line.valueBegin = valueBegin;
-  line.valueSize = valueEnd - valueBegin;
+  line.value = t.substr(valueBegin, valueEnd - valueBegin);
   return line;
+}
+
+// One line of the bytes: its text is [begin, textEnd), its line end (CR LF,
+// LF, a lone CR or none at the end of the file) runs to next.
+struct LineSpan {
+  std::size_t begin = 0;
+  std::size_t textEnd = 0;
+  std::size_t next = 0;
+};
+
+LineSpan LineAt(std::string_view bytes, std::size_t begin) {
+  std::size_t stop = begin;
+  // Every byte above CR is line text: one comparison for most bytes.
+  while (stop < bytes.size() && (static_cast<unsigned char>(bytes[stop]) > '\r' ||
+                                 (bytes[stop] != '\r' && bytes[stop] != '\n'))) {
+    ++stop;
+  }
+  std::size_t next = stop;
+  if (stop < bytes.size()) {
+    next = bytes[stop] == '\r' && stop + 1 < bytes.size() && bytes[stop + 1] == '\n' ? stop + 2
+                                                                                     : stop + 1;
+  }
+  return {begin, stop, next};
+}
+
+std::string_view TextOf(std::string_view bytes, const LineSpan& line) {
+  return bytes.substr(line.begin, line.textEnd - line.begin);
+}
+
+char LowerAscii(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 std::string LowerAscii(std::string_view bytes) {
   std::string out(bytes);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
+  for (char& c : out) c = LowerAscii(c);
   return out;
+}
+
+bool SameFolded(std::string_view name, std::string_view folded) {
+  if (name.size() != folded.size()) return false;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    if (LowerAscii(name[i]) != folded[i]) return false;
+  }
+  return true;
 }
 
 // The index key of a name given by a caller: blanks around it do not count,
@@ -119,19 +152,187 @@ std::string LookupKey(std::string_view utf8Name) {
   return LowerAscii(Utf8ToCp1254(TrimBlanks(utf8Name)));
 }
 
-struct Section {
-  bool hasHeader = true;  // false for the lines before the first header
-  bool erased = false;    // erased in the pending commit: header and key lines are not written
-  Line header;
-  std::vector<Line> body;       // the lines up to the next header
-  std::size_t keyLinesEnd = 0;  // one past the last entry (key or bare line); new keys go here
-  std::unordered_map<std::string, std::size_t> keys;  // lower-cased name -> first key line
+// An index entry: a 24-bit hash of a name above a 40-bit position (a section
+// number, or a line's offset in the bytes). Sorted, the entries of one hash
+// stand together in file order, so the first that matches is the first of its
+// name, as the profile functions read. 40 bits reach far beyond any file that
+// fits in memory.
+constexpr int kPositionBits = 40;
+constexpr std::uint64_t kPositionMask = (std::uint64_t{1} << kPositionBits) - 1;
+
+std::uint64_t FoldedHash(std::string_view name, std::uint64_t seed) {
+  std::uint64_t hash = 14695981039346656037ull ^ seed;
+  for (const char c : name) {
+    hash ^= static_cast<unsigned char>(LowerAscii(c));
+    hash *= 1099511628211ull;
+  }
+  // Mixes the high bits down before the top 24 are taken.
+  hash ^= hash >> 29;
+  hash *= 0xbf58476d1ce4e5b9ull;
+  hash ^= hash >> 32;
+  return hash >> kPositionBits;
+}
+
+std::uint64_t SectionHash(std::string_view name) {
+  return FoldedHash(name, 0);
+}
+
+// Keys are hashed with the number of their section, so that one sorted list
+// serves every section.
+std::uint64_t KeyHash(std::size_t section, std::string_view name) {
+  return FoldedHash(name, (section + 1) * 0x9e3779b97f4a7c15ull);
+}
+
+std::uint64_t IndexEntry(std::uint64_t hash, std::uint64_t position) {
+  return hash << kPositionBits | position;
+}
+
+// The index over the bytes.
+struct Index {
+  std::vector<std::uint64_t> headers;   // offset of each header line, in file order
+  std::vector<std::uint64_t> sections;  // (name hash, section number), sorted
+  std::vector<std::uint64_t> keys;      // (section number and key name hash, line offset), sorted
 };
 
-using SectionList = std::list<Section>;
-using SectionIt = SectionList::iterator;
-// Every live section of a name, in file order; the first one is the one read and written.
-using SectionIndex = std::unordered_map<std::string, std::vector<SectionIt>>;
+// Calls visit(line, parsed, section) for every line; section is the number of
+// the section the line stands in (of the header itself for a header), or
+// npos before the first header.
+// The mark a UTF-8 editor may put at the start of a file. It is no text of
+// the first line: read as such it would hide the file's first section (its
+// header would not start with '['), and a write would add a second one. It
+// stays in the file as it is.
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+
+template <typename Visit>
+void ForEachLine(std::string_view bytes, Visit visit) {
+  std::size_t section = std::string_view::npos;
+  std::size_t headers = 0;
+  for (std::size_t pos = bytes.starts_with(kUtf8Mark) ? kUtf8Mark.size() : 0; pos < bytes.size();) {
+    const LineSpan line = LineAt(bytes, pos);
+    const ParsedLine parsed = ParseLine(TextOf(bytes, line), section != std::string_view::npos);
+    if (parsed.kind == LineKind::kHeader) section = headers++;
+    visit(line, parsed, section);
+    pos = line.next;
+  }
+}
+
+// Sorts index entries by their hash. Entries are made in file order, so a
+// stable sort by the 24 hash bits alone keeps each hash's entries in file
+// order: three counting passes instead of a comparison sort of the whole value.
+void SortByHash(std::vector<std::uint64_t>& entries) {
+  // A short list is sorted quicker whole: hash above position gives the same order.
+  if (entries.size() < 1024) {
+    std::sort(entries.begin(), entries.end());
+    return;
+  }
+  // Left uninitialised: every slot is written before it is read.
+  const std::unique_ptr<std::uint64_t[]> spare(new std::uint64_t[entries.size()]);
+  std::uint64_t* from = entries.data();
+  std::uint64_t* to = spare.get();
+  const std::size_t size = entries.size();
+  for (int shift = kPositionBits; shift < 64; shift += 8) {
+    std::array<std::size_t, 257> starts{};
+    for (std::size_t i = 0; i < size; ++i) ++starts[((from[i] >> shift) & 0xff) + 1];
+    for (std::size_t digit = 1; digit < starts.size(); ++digit) starts[digit] += starts[digit - 1];
+    for (std::size_t i = 0; i < size; ++i) to[starts[(from[i] >> shift) & 0xff]++] = from[i];
+    std::swap(from, to);
+  }
+  if (from != entries.data()) std::copy(from, from + size, entries.data());
+}
+
+// Upper bounds of the headers and key lines, so that each list is allocated
+// once: growing by doubling could hold three times the room while it copies.
+// Room reserved but never filled is never touched, so it takes no memory.
+struct Bounds {
+  std::size_t headers = 0;
+  std::size_t keys = 0;
+};
+
+Bounds BoundsOf(std::string_view bytes) {
+  std::array<std::size_t, 256> counts{};
+  for (const char c : bytes) ++counts[static_cast<unsigned char>(c)];
+  const std::size_t lines = counts['\n'] + counts['\r'] + 1;
+  return {std::min(lines, counts['[']), std::min(lines, counts['='])};
+}
+
+Index BuildIndex(std::string_view bytes) {
+  Index index;
+  const Bounds bounds = BoundsOf(bytes);
+  index.headers.reserve(bounds.headers);
+  index.sections.reserve(bounds.headers);
+  index.keys.reserve(bounds.keys);
+  ForEachLine(bytes, [&](const LineSpan& line, const ParsedLine& parsed, std::size_t section) {
+    if (parsed.kind == LineKind::kHeader) {
+      index.headers.push_back(line.begin);
+      index.sections.push_back(IndexEntry(SectionHash(parsed.name), section));
+    } else if (parsed.kind == LineKind::kKey) {
+      index.keys.push_back(IndexEntry(KeyHash(section, parsed.name), line.begin));
+    }
+  });
+  SortByHash(index.sections);
+  SortByHash(index.keys);
+  return index;
+}
+
+// Keys written into a section but not yet on disk, in the order written.
+struct NewKeys {
+  std::vector<std::string> lines;                     // "key=value"
+  std::unordered_map<std::string, std::size_t> keys;  // lower-cased name -> line
+  // Where they go in the bytes: after the section's last entry line.
+  std::size_t at = 0;
+};
+
+// A section written but not yet on disk; it goes at the end of the file.
+struct NewSection {
+  std::string name;
+  NewKeys body;
+  bool erased = false;  // erased again before the commit
+};
+
+// The changes since the last commit. Taking them back is forgetting them.
+struct Pending {
+  std::map<std::uint64_t, std::string> replaced;      // key line offset -> new line
+  std::unordered_map<std::size_t, NewKeys> added;     // section number -> new keys
+  std::vector<NewSection> appended;                   // in the order written
+  std::unordered_map<std::string, std::size_t> live;  // lower-cased name -> appended
+  std::vector<bool> erased;                           // per section; empty when none is
+  bool dirty = false;
+
+  bool Erased(std::size_t section) const { return section < erased.size() && erased[section]; }
+  // The bytes the changes may add to the file.
+  std::size_t ExtraBytes() const {
+    std::size_t size = 0;
+    const auto add = [&](const NewKeys& keys) {
+      for (const std::string& line : keys.lines) size += line.size() + 4;
+    };
+    for (const auto& [offset, line] : replaced) size += line.size() + 4;
+    for (const auto& [section, keys] : added) add(keys);
+    for (const NewSection& section : appended) {
+      size += section.name.size() + 6;
+      add(section.body);
+    }
+    return size;
+  }
+};
+
+// Writes the line "key=value" into keys: in place when the key is there
+// (keeping its spelling), else after the others.
+void WriteKey(NewKeys& keys, const std::string& key, const std::string& value) {
+  std::string folded = LowerAscii(key);
+  const auto found = keys.keys.find(folded);
+  if (found != keys.keys.end()) {
+    std::string& line = keys.lines[found->second];
+    line = std::string(ParseLine(line, true).name) + "=" + value;
+    return;
+  }
+  keys.lines.push_back(key + "=" + value);
+  keys.keys.emplace(std::move(folded), keys.lines.size() - 1);
+}
+
+const std::string* FindKey(const NewKeys& keys, std::string_view foldedKey) {
+  const auto found = keys.keys.find(std::string(foldedKey));
+  return found == keys.keys.end() ? nullptr : &keys.lines[found->second];
+}
 
 // What tells, without reading the file, whether it is still the one we hold.
 // stat follows a symbolic link, so an edit of the file it points to counts.
@@ -166,32 +367,6 @@ FileStamp StampOf(const std::string& path) {
   return stamp;
 }
 
-// One change not yet on disk, with what is needed to take it back.
-struct Undo {
-  enum class Kind { kReplacedLine, kInsertedKey, kAppendedSection, kErasedSections } kind;
-  SectionIt section{};
-  std::size_t line = 0;
-  Line oldLine;                   // kReplacedLine
-  std::string name;               // kInsertedKey: key; kAppendedSection, kErasedSections: section
-  std::vector<SectionIt> erased;  // kErasedSections, in file order
-};
-
-void AppendLineEnd(std::string& out, LineEnd end) {
-  switch (end) {
-    case LineEnd::kNone:
-      break;
-    case LineEnd::kCrLf:
-      out += "\r\n";
-      break;
-    case LineEnd::kLf:
-      out += '\n';
-      break;
-    case LineEnd::kCr:
-      out += '\r';
-      break;
-  }
-}
-
 // Names are written into the file as they are given; one that would read back
 // as something else (another section, a comment, a header) is a fault of the
 // caller and is refused before anything changes.
@@ -220,94 +395,158 @@ std::string ValueBytes(std::string_view value) {
   return bytes;
 }
 
+constexpr std::size_t kNone = std::string_view::npos;
+
 }  // namespace
 
 struct IniFile::Impl {
   std::string path;
-  SectionList sections;
-  SectionIndex index;
+  std::string bytes;  // the file as we last read or wrote it
+  Index index;
   FileStamp stamp;  // the file as we last read or wrote it
   int groupDepth = 0;
-  bool dirty = false;
-  std::vector<Undo> undo;  // the changes since the last commit, oldest first
+  Pending pending;
 
-  static void Parse(std::string_view bytes, SectionList& sections, SectionIndex& index);
   void Reload(const FileStamp& now);
+  void Adopt(std::string fresh);
   void Refresh();
-  Section* Find(std::string_view lookupKey);
-  // Room for one more record before a change, so that a change once made is
-  // always recorded; growing by half keeps a long group linear.
-  void MakeRoomForUndo() {
-    if (undo.size() == undo.capacity()) undo.reserve(16 + undo.capacity() * 3 / 2);
+
+  std::size_t SectionEnd(std::size_t section) const {
+    return section + 1 < index.headers.size() ? index.headers[section + 1] : bytes.size();
   }
+  LineSpan Line(std::uint64_t offset) const { return LineAt(bytes, offset); }
+  // Calls each(section) for every section of the name in the bytes, in file
+  // order, while it returns true.
+  template <typename Each>
+  void ForEachSectionNamed(std::string_view folded, Each each) const;
+  std::size_t FirstSectionNamed(std::string_view folded) const;
+  // The offset of the first key line of the name in the section, or kNone.
+  std::size_t KeyLine(std::size_t section, std::string_view foldedKey) const;
+  // Offset after the last entry line of the section (after its header when
+  // it has none): where new keys go.
+  std::size_t EntriesEnd(std::size_t section) const;
+
+  // The section a name reads from: one written since the last commit, or
+  // the first of the bytes when it is not erased.
+  struct Found {
+    const NewSection* appended = nullptr;
+    std::size_t section = kNone;
+    explicit operator bool() const { return appended != nullptr || section != kNone; }
+  };
+  Found FindSection(std::string_view folded) const;
+  // The line of the key as it now reads, or nullopt.
+  std::optional<std::string_view> KeyText(const Found& found, std::string_view foldedKey) const;
+
   void Write(const std::string& section, const std::string& key, const std::string& value);
   void Erase(const std::string& lookupKey);
   std::string Serialize() const;
   void Commit();
-  void Rollback();
-  void DropErased();
+  void Rollback() { pending = Pending(); }
   template <typename Change>
   void Apply(Change change);
 };
 
-void IniFile::Impl::Parse(std::string_view bytes, SectionList& sections, SectionIndex& index) {
-  Section preamble;
-  preamble.hasHeader = false;
-  sections.push_back(std::move(preamble));
-  Section* current = &sections.back();
-  std::size_t pos = 0;
-  while (pos < bytes.size()) {
-    const std::size_t stop = bytes.find_first_of("\r\n", pos);
-    std::size_t next = bytes.size();
-    LineEnd end = LineEnd::kNone;
-    if (stop != std::string_view::npos) {
-      if (bytes[stop] == '\n') {
-        end = LineEnd::kLf;
-        next = stop + 1;
-      } else if (stop + 1 < bytes.size() && bytes[stop + 1] == '\n') {
-        end = LineEnd::kCrLf;
-        next = stop + 2;
-      } else {
-        end = LineEnd::kCr;
-        next = stop + 1;
-      }
-    }
-    const std::size_t lineEnd = stop == std::string_view::npos ? bytes.size() : stop;
-    Line line = ParseLine(std::string(bytes.substr(pos, lineEnd - pos)), end, current->hasHeader);
-    pos = next;
-    if (line.kind == LineKind::kHeader) {
-      Section section;
-      const std::string key = LowerAscii(line.Name());
-      section.header = std::move(line);
-      sections.push_back(std::move(section));
-      index[key].push_back(std::prev(sections.end()));
-      current = &sections.back();
-      continue;
-    }
-    if (line.kind == LineKind::kKey) {
-      current->keys.try_emplace(LowerAscii(line.Name()), current->body.size());
-    }
-    if (IsEntry(line.kind)) current->keyLinesEnd = current->body.size() + 1;
-    current->body.push_back(std::move(line));
+template <typename Each>
+void IniFile::Impl::ForEachSectionNamed(std::string_view folded, Each each) const {
+  const std::uint64_t hash = SectionHash(folded);
+  for (auto it =
+           std::lower_bound(index.sections.begin(), index.sections.end(), IndexEntry(hash, 0));
+       it != index.sections.end() && (*it >> kPositionBits) == hash; ++it) {
+    const std::size_t section = *it & kPositionMask;
+    const LineSpan line = Line(index.headers[section]);
+    if (SameFolded(ParseLine(TextOf(bytes, line), false).name, folded) && !each(section)) return;
   }
+}
+
+std::size_t IniFile::Impl::FirstSectionNamed(std::string_view folded) const {
+  std::size_t first = kNone;
+  ForEachSectionNamed(folded, [&](std::size_t section) {
+    first = section;
+    return false;
+  });
+  return first;
+}
+
+std::size_t IniFile::Impl::KeyLine(std::size_t section, std::string_view foldedKey) const {
+  const std::uint64_t hash = KeyHash(section, foldedKey);
+  const std::size_t begin = index.headers[section];
+  const std::size_t end = SectionEnd(section);
+  for (auto it = std::lower_bound(index.keys.begin(), index.keys.end(), IndexEntry(hash, 0));
+       it != index.keys.end() && (*it >> kPositionBits) == hash; ++it) {
+    const std::size_t offset = *it & kPositionMask;
+    if (offset < begin || offset >= end) continue;
+    if (SameFolded(ParseLine(TextOf(bytes, Line(offset)), true).name, foldedKey)) return offset;
+  }
+  return kNone;
+}
+
+std::size_t IniFile::Impl::EntriesEnd(std::size_t section) const {
+  const std::size_t end = SectionEnd(section);
+  LineSpan line = Line(index.headers[section]);
+  std::size_t after = line.next;
+  for (std::size_t pos = line.next; pos < end; pos = line.next) {
+    line = Line(pos);
+    if (IsEntry(ParseLine(TextOf(bytes, line), true).kind)) after = line.next;
+  }
+  return after;
+}
+
+IniFile::Impl::Found IniFile::Impl::FindSection(std::string_view folded) const {
+  Found found;
+  if (!pending.live.empty()) {
+    const auto live = pending.live.find(std::string(folded));
+    if (live != pending.live.end()) {
+      found.appended = &pending.appended[live->second];
+      return found;
+    }
+  }
+  const std::size_t first = FirstSectionNamed(folded);
+  // The sections of a name are erased together: the first tells for all.
+  if (first != kNone && !pending.Erased(first)) found.section = first;
+  return found;
+}
+
+std::optional<std::string_view> IniFile::Impl::KeyText(const Found& found,
+                                                       std::string_view foldedKey) const {
+  if (found.appended != nullptr) {
+    const std::string* line = FindKey(found.appended->body, foldedKey);
+    if (line == nullptr) return std::nullopt;
+    return std::string_view(*line);
+  }
+  const std::size_t offset = KeyLine(found.section, foldedKey);
+  if (offset != kNone) {
+    const auto replaced = pending.replaced.find(offset);
+    if (replaced != pending.replaced.end()) return std::string_view(replaced->second);
+    return TextOf(bytes, Line(offset));
+  }
+  const auto added = pending.added.find(found.section);
+  if (added == pending.added.end()) return std::nullopt;
+  const std::string* line = FindKey(added->second, foldedKey);
+  if (line == nullptr) return std::nullopt;
+  return std::string_view(*line);
 }
 
 // Reads the file as it is now; a failed read leaves everything as it was.
 void IniFile::Impl::Reload(const FileStamp& now) {
-  std::string bytes;
+  std::string fresh;
   // Only a regular file holds settings: anything else at the path (a folder, a
   // pipe that would block the read) reads as empty, as a missing file does,
   // and a write to it fails.
   if (now.kind == FileStamp::Kind::kRegular || now.kind == FileStamp::Kind::kUnknown) {
-    if (!ReadWholeFile(path, bytes)) bytes.clear();
+    if (!ReadWholeFile(path, fresh)) fresh.clear();
   }
-  SectionList freshSections;
-  SectionIndex freshIndex;
-  Parse(bytes, freshSections, freshIndex);
-  // Swapping keeps the index's iterators valid in their new list.
-  sections.swap(freshSections);
-  index.swap(freshIndex);
+  Adopt(std::move(fresh));
   stamp = now;
+}
+
+// Holds fresh as the file. The old bytes and index go before the new index is
+// built, so that a big file is never held twice.
+void IniFile::Impl::Adopt(std::string fresh) {
+  index = Index();
+  // A move would hand the old bytes to fresh, which lives on to the end.
+  bytes.swap(fresh);
+  std::string().swap(fresh);
+  index = BuildIndex(bytes);
 }
 
 // Another program (an editor, a second copy of ours) may have changed the file
@@ -323,154 +562,123 @@ void IniFile::Impl::Refresh() {
   if (!now.Matches(stamp)) Reload(now);
 }
 
-Section* IniFile::Impl::Find(std::string_view lookupKey) {
-  const auto it = index.find(std::string(lookupKey));
-  return it == index.end() ? nullptr : &*it->second.front();
-}
-
 void IniFile::Impl::Write(const std::string& section, const std::string& key,
                           const std::string& value) {
   std::string sectionKey = LowerAscii(section);
-  std::string keyKey = LowerAscii(key);
-  MakeRoomForUndo();
-  const auto found = index.find(sectionKey);
-  if (found == index.end()) {
-    Section fresh;
-    fresh.header = ParseLine("[" + section + "]", LineEnd::kCrLf, false);
-    fresh.body.push_back(ParseLine(key + "=" + value, LineEnd::kCrLf, true));
-    fresh.keys.emplace(std::move(keyKey), 0);
-    fresh.keyLinesEnd = 1;
-    sections.push_back(std::move(fresh));
-    const SectionIt it = std::prev(sections.end());
-    index[sectionKey].push_back(it);
-    undo.push_back({Undo::Kind::kAppendedSection, it, 0, {}, std::move(sectionKey), {}});
-    dirty = true;
-    return;
+  const Found found = FindSection(sectionKey);
+  if (!found) {
+    NewSection fresh;
+    fresh.name = section;
+    WriteKey(fresh.body, key, value);
+    pending.appended.push_back(std::move(fresh));
+    pending.live[std::move(sectionKey)] = pending.appended.size() - 1;
+  } else if (found.appended != nullptr) {
+    WriteKey(pending.appended[pending.live.at(sectionKey)].body, key, value);
+  } else {
+    const std::size_t offset = KeyLine(found.section, LowerAscii(key));
+    if (offset != kNone) {
+      // The key keeps the spelling it has in the file.
+      const std::string_view name = ParseLine(TextOf(bytes, Line(offset)), true).name;
+      pending.replaced[offset] = std::string(name) + "=" + value;
+    } else {
+      auto [added, isNew] = pending.added.try_emplace(found.section);
+      if (isNew) added->second.at = EntriesEnd(found.section);
+      WriteKey(added->second, key, value);
+    }
   }
-  const SectionIt target = found->second.front();
-  const auto keyIt = target->keys.find(keyKey);
-  if (keyIt != target->keys.end()) {
-    Line& slot = target->body[keyIt->second];
-    // The key keeps the spelling it has in the file.
-    Line fresh = ParseLine(std::string(slot.Name()) + "=" + value, LineEnd::kCrLf, true);
-    undo.push_back({Undo::Kind::kReplacedLine, target, keyIt->second, std::move(slot), {}, {}});
-    slot = std::move(fresh);
-    dirty = true;
-    return;
-  }
-  const std::size_t at = target->keyLinesEnd;
-  target->body.insert(target->body.begin() + static_cast<std::ptrdiff_t>(at),
-                      ParseLine(key + "=" + value, LineEnd::kCrLf, true));
-  target->keys.emplace(keyKey, at);
-  target->keyLinesEnd = at + 1;
-  undo.push_back({Undo::Kind::kInsertedKey, target, at, {}, std::move(keyKey), {}});
-  dirty = true;
+  pending.dirty = true;
 }
 
 // Every section of the name goes: a second one left behind would come to light
 // with old keys mixed into what is written under the name next.
 void IniFile::Impl::Erase(const std::string& lookupKey) {
-  const auto found = index.find(lookupKey);
-  if (found == index.end()) return;
-  MakeRoomForUndo();
-  undo.push_back({Undo::Kind::kErasedSections, {}, 0, {}, lookupKey, std::move(found->second)});
-  index.erase(found);
-  for (const SectionIt& it : undo.back().erased) it->erased = true;
-  dirty = true;
+  const auto live = pending.live.find(lookupKey);
+  if (live != pending.live.end()) {
+    pending.appended[live->second].erased = true;
+    pending.live.erase(live);
+    pending.dirty = true;
+  }
+  ForEachSectionNamed(lookupKey, [&](std::size_t section) {
+    if (pending.Erased(section)) return true;
+    if (pending.erased.empty()) pending.erased.resize(index.headers.size());
+    pending.erased[section] = true;
+    pending.dirty = true;
+    return true;
+  });
 }
 
 std::string IniFile::Impl::Serialize() const {
-  std::size_t size = 0;
-  for (const Section& section : sections) {
-    size += section.header.text.size() + 2;
-    for (const Line& line : section.body) size += line.text.size() + 2;
-  }
   std::string out;
-  out.reserve(size);
-  bool open = false;  // the last line written has no line end yet
-  const auto emit = [&](const Line& line) {
-    // Only the last line of a file may lack its line end.
-    if (open) out += "\r\n";
-    out += line.text;
-    AppendLineEnd(out, line.end);
-    open = line.end == LineEnd::kNone;
+  out.reserve(bytes.size() + pending.ExtraBytes());
+  const std::string_view all = bytes;
+  // Only the last line of a file may lack its line end: a line written after
+  // it gets one first.
+  const auto emit = [&](std::string_view line) {
+    if (!out.empty() && out.back() != '\n' && out.back() != '\r') out += "\r\n";
+    out += line;
+    out += "\r\n";
   };
-  for (const Section& section : sections) {
-    if (section.hasHeader && !section.erased) emit(section.header);
-    for (const Line& line : section.body) {
-      if (section.erased && IsEntry(line.kind)) continue;
-      emit(line);
+  const auto copy = [&](std::size_t from, std::size_t to) { out += all.substr(from, to - from); };
+  copy(0, index.headers.empty() ? bytes.size() : index.headers.front());
+  for (std::size_t section = 0; section < index.headers.size(); ++section) {
+    const std::size_t begin = index.headers[section];
+    const std::size_t end = SectionEnd(section);
+    if (pending.Erased(section)) {
+      // Its header and entries go; its comment and blank lines stay.
+      for (std::size_t pos = begin; pos < end;) {
+        const LineSpan line = Line(pos);
+        const LineKind kind = ParseLine(TextOf(all, line), true).kind;
+        if (pos != begin && !IsEntry(kind)) copy(line.begin, line.next);
+        pos = line.next;
+      }
+      continue;
     }
+    std::size_t cursor = begin;
+    for (auto it = pending.replaced.lower_bound(begin);
+         it != pending.replaced.end() && it->first < end; ++it) {
+      copy(cursor, it->first);
+      emit(it->second);
+      cursor = Line(it->first).next;
+    }
+    const auto added = pending.added.find(section);
+    if (added != pending.added.end()) {
+      copy(cursor, added->second.at);
+      cursor = added->second.at;
+      for (const std::string& line : added->second.lines) emit(line);
+    }
+    copy(cursor, end);
+  }
+  for (const NewSection& section : pending.appended) {
+    if (section.erased) continue;
+    emit("[" + section.name + "]");
+    for (const std::string& line : section.body.lines) emit(line);
   }
   return out;
 }
 
 void IniFile::Impl::Commit() {
-  if (!dirty) {
-    undo.clear();
+  if (!pending.dirty) {
+    pending = Pending();
     return;
   }
-  std::size_t written = 0;
+  std::string out;
   try {
-    const std::string bytes = Serialize();
-    written = bytes.size();
-    WriteFileAtomically(path, bytes);
+    out = Serialize();
+    WriteFileAtomically(path, out);
   } catch (...) {
     // What is not on disk must not be read either.
     Rollback();
     throw;
   }
-  DropErased();
-  undo.clear();
-  dirty = false;
-  // Our own write is no outside edit: the file now holds what we hold. A size
-  // other than ours means another program wrote in between; the next call
-  // reads its file.
+  pending = Pending();
+  const std::size_t written = out.size();
+  // The file now holds what we wrote: we hold it too, parsed afresh.
+  Adopt(std::move(out));
+  // Our own write is no outside edit. A size other than ours means another
+  // program wrote in between; the next call reads its file.
   stamp = StampOf(path);
   if (stamp.kind != FileStamp::Kind::kRegular || stamp.size != static_cast<off_t>(written)) {
     stamp.kind = FileStamp::Kind::kUnknown;
-  }
-}
-
-void IniFile::Impl::Rollback() {
-  for (auto it = undo.rbegin(); it != undo.rend(); ++it) {
-    switch (it->kind) {
-      case Undo::Kind::kReplacedLine:
-        it->section->body[it->line] = std::move(it->oldLine);
-        break;
-      case Undo::Kind::kInsertedKey:
-        it->section->body.erase(it->section->body.begin() + static_cast<std::ptrdiff_t>(it->line));
-        it->section->keys.erase(it->name);
-        it->section->keyLinesEnd = it->line;
-        break;
-      case Undo::Kind::kAppendedSection:
-        index.erase(it->name);
-        sections.erase(it->section);
-        break;
-      case Undo::Kind::kErasedSections:
-        for (const SectionIt& erased : it->erased) erased->erased = false;
-        index[it->name] = std::move(it->erased);
-        break;
-    }
-  }
-  undo.clear();
-  dirty = false;
-}
-
-// Once an erase is on disk, the erased sections' headers and keys are dropped
-// for good; their comment and blank lines stay where they were.
-void IniFile::Impl::DropErased() {
-  for (Undo& change : undo) {
-    if (change.kind != Undo::Kind::kErasedSections) continue;
-    for (const SectionIt& it : change.erased) {
-      std::erase_if(it->body, [](const Line& line) { return IsEntry(line.kind); });
-      it->keys.clear();
-      it->keyLinesEnd = 0;
-      it->hasHeader = false;
-      it->erased = false;
-      it->header = Line();
-      if (it->body.empty()) sections.erase(it);
-    }
   }
 }
 
@@ -512,24 +720,24 @@ const std::string& IniFile::Path() const {
 
 bool IniFile::SectionExists(std::string_view section) const {
   impl_->Refresh();
-  return impl_->Find(LookupKey(section)) != nullptr;
+  return static_cast<bool>(impl_->FindSection(LookupKey(section)));
 }
 
 bool IniFile::KeyExists(std::string_view section, std::string_view key) const {
   impl_->Refresh();
-  const Section* found = impl_->Find(LookupKey(section));
-  return found != nullptr && found->keys.contains(LookupKey(key));
+  const Impl::Found found = impl_->FindSection(LookupKey(section));
+  return found && impl_->KeyText(found, LookupKey(key)).has_value();
 }
 
 std::string IniFile::ReadString(std::string_view section, std::string_view key,
                                 std::string_view defaultValue, std::size_t maxChars) const {
   impl_->Refresh();
-  const Section* found = impl_->Find(LookupKey(section));
-  if (found != nullptr) {
-    const auto keyIt = found->keys.find(LookupKey(key));
-    if (keyIt != found->keys.end()) {
+  const Impl::Found found = impl_->FindSection(LookupKey(section));
+  if (found) {
+    const std::optional<std::string_view> line = impl_->KeyText(found, LookupKey(key));
+    if (line) {
       // One byte is one character in the file's code page.
-      return Cp1254ToUtf8(found->body[keyIt->second].Value().substr(0, maxChars));
+      return Cp1254ToUtf8(ParseLine(*line, true).value.substr(0, maxChars));
     }
   }
   return CutToChars(defaultValue, maxChars);

@@ -145,6 +145,12 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
     throw FileError("Dosya açılamadı", path, errno);
   }
   bytes.clear();
+  // Room for the whole file at once: growing by doubling would hold up to
+  // three times its size while the last part is copied.
+  struct stat info {};
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+    bytes.reserve(static_cast<std::size_t>(info.st_size));
+  }
   char buffer[65536];
   for (;;) {
     const ssize_t got = ::read(fd, buffer, sizeof buffer);

@@ -59,7 +59,9 @@ std::vector<std::string> PersonnelStore::ReadList() const {
     return {};
   }
   std::vector<std::string> perNos;
-  std::size_t pos = 0;
+  // A list saved by a UTF-8 editor may start with its mark; read as text it
+  // would make the first Per.No no number and stop the whole list.
+  std::size_t pos = std::string_view(bytes).starts_with("\xEF\xBB\xBF") ? 3 : 0;
   while (pos < bytes.size()) {
     std::size_t end = bytes.find('\n', pos);
     const std::size_t next = end == std::string::npos ? bytes.size() : end + 1;
