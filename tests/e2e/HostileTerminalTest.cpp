@@ -3,7 +3,6 @@
 // must answer each with a message (or a result) within their time-outs, never
 // a crash, a hang or memory without bound, and lose nothing of the office's.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 #include <chrono>
 #include <filesystem>
@@ -13,6 +12,7 @@
 #include "terminal/WireTerminalClient.h"
 #include "tests/e2e/E2eSupport.h"
 #include "tests/support/EmulatorProcess.h"
+#include "tests/support/PeakMemory.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/TimeLimits.h"
 
@@ -21,13 +21,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using test::EmulatorProcess;
+using test::PeakKilobytes;
 using test::TempFolder;
-
-long PeakKilobytes(int who) {
-  rusage usage{};
-  ::getrusage(who, &usage);
-  return usage.ru_maxrss;
-}
 
 // Runs one call on a fresh connection; the outcome is the call's own result
 // or the message it stopped with.
