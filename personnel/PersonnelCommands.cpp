@@ -180,7 +180,8 @@ void PersonnelCommands::LoadTerminalList(Progress& progress) {
   // The walk ends with the users the terminal has, not after the count it
   // gave: a terminal holding fewer would otherwise show the last user again.
   // The walk goes through the copy just loaded, with no call to the
-  // terminal; only then is each user asked for (enroll number and privilege).
+  // terminal, and keeps each user's enroll number and privilege; only then is
+  // each user asked for its name.
   std::vector<std::pair<int, int>> users;
   for (;;) {
     int enrollNumber = 0;
