@@ -64,11 +64,14 @@ Response Endless(Op op) {
     empty.U32(0);
     AppendFrame(response.repeat, wire::FrameKind::kChunk, op, empty);
   } else {
-    // The first half of a proper reply, then nothing more: only the marker
-    // byte again and again, too slowly to be silence, never a whole frame.
+    // A reply announcing the largest payload allowed, whose first bytes are
+    // those of a proper answer and whose rest comes one blank at a time, too
+    // slowly to be silence: a megabyte at twenty bytes a second never ends.
     std::string reply;
     AppendDone(reply, op);
-    response.bytes = reply.substr(0, reply.size() / 2);
+    PayloadWriter length;
+    length.U32(wire::kMaxPayload);
+    response.bytes = reply.substr(0, 3) + length.Bytes() + reply.substr(wire::kHeaderSize, 2);
     response.repeat = " ";
   }
   return response;

@@ -1,5 +1,7 @@
 #include "emulator/RequestHandler.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <ctime>
 
@@ -47,7 +49,8 @@ Response RequestHandler::Handle(std::string_view requestPayload, bool serialLine
   if (!wire::IsKnownOp(opByte)) throw AppError("bilinmeyen istek " + std::to_string(opByte));
   if (serialLine && machine != terminal_.MachineNumber()) return response;
   const Op op = static_cast<Op>(opByte);
-  if (op != Op::kHello) {
+  if (op != Op::kHello &&
+      (hostilitySwitch_.empty() || ::access(hostilitySwitch_.c_str(), F_OK) == 0)) {
     const std::string_view arguments =
         requestPayload.substr(requestPayload.size() - request.Remaining());
     if (auto hostile = HostileResponse(hostility_, op, arguments)) return *hostile;

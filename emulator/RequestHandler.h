@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "emulator/EmulatedTerminal.h"
 
@@ -37,10 +38,14 @@ class RequestHandler {
 
   // Misbehaves on every request after the hello (see HostileReplies.h).
   void SetHostility(Hostility mode) { hostility_ = mode; }
+  // Misbehaves only while a file of this name exists, so that a test can
+  // turn a terminal bad in the middle of a connection that began well.
+  void SetHostilitySwitch(std::string path) { hostilitySwitch_ = std::move(path); }
 
  private:
   EmulatedTerminal& terminal_;
   Hostility hostility_{};
+  std::string hostilitySwitch_;
   std::optional<std::size_t> dropAfterRecords_;
 };
 

@@ -87,6 +87,8 @@ Test için arızalar:
                                           parçalar, öteki isteklere hiç bitmeyen
                                           yanıt gönderir
                              milyon-kisi  bir milyon kişilik cihaz gibi davranır
+  --hostile-switch DOSYA   --hostile yalnız DOSYA varken geçerlidir; yoksa cihaz
+                           düzgün yanıt verir (bağlantı ortasında bozulan cihaz)
   --refuse                 bağlantıyı kabul edip hemen kapatır (seri hatta susar)
 
 Aynı anda tek bağlantıya hizmet verir; ikinci bağlantı sırasını bekler.
@@ -106,6 +108,7 @@ struct Options {
   std::optional<std::size_t> dropAfterRecords;
   std::optional<std::chrono::milliseconds> punchEvery;
   Hostility hostility = Hostility::kNone;
+  std::string hostilitySwitch;
   ServerOptions server;
   bool listenGiven = false;
   bool help = false;
@@ -130,10 +133,11 @@ Options ParseArguments(int argc, char** argv) {
       continue;
     }
     static constexpr std::string_view kWithValue[] = {
-        "--state",        "--listen",         "--pty",
-        "--machine",      "--generate-users", "--generate-templates",
-        "--generate-log", "--seed",           "--drop-after-records",
-        "--delay-ms",     "--punch-every-ms", "--hostile"};
+        "--state",         "--listen",         "--pty",
+        "--machine",       "--generate-users", "--generate-templates",
+        "--generate-log",  "--seed",           "--drop-after-records",
+        "--delay-ms",      "--punch-every-ms", "--hostile",
+        "--hostile-switch"};
     if (std::find(std::begin(kWithValue), std::end(kWithValue), name) == std::end(kWithValue)) {
       throw AppError("bilinmeyen seçenek " + std::string(name) + " (--help)");
     }
@@ -162,6 +166,8 @@ Options ParseArguments(int argc, char** argv) {
       const auto mode = HostilityFromText(value);
       if (!mode) throw AppError("--hostile: bilinmeyen kip " + std::string(value) + " (--help)");
       options.hostility = *mode;
+    } else if (name == "--hostile-switch") {
+      options.hostilitySwitch = value;
     } else if (name == "--punch-every-ms") {
       const int every = NonNegative(name, value);
       if (every == 0) throw AppError("--punch-every-ms en az 1 olmalı");
@@ -200,6 +206,7 @@ int Run(const Options& options) {
   EmulatedTerminal terminal(std::move(state), options.statePath);
   RequestHandler handler(terminal, options.dropAfterRecords);
   handler.SetHostility(options.hostility);
+  handler.SetHostilitySwitch(options.hostilitySwitch);
   std::optional<PunchClock> punches;
   if (options.punchEvery) {
     // Every record is announced, so a watcher knows exactly what the terminal

@@ -1,6 +1,8 @@
 #include "personnel/PersonnelCommands.h"
 
+#include <cstddef>
 #include <exception>
+#include <utility>
 #include <vector>
 
 #include "core/IniFile.h"
@@ -146,6 +148,11 @@ class StripeOnExit {
 
 }  // namespace
 
+std::string TooManyUsersMessage() {
+  return "Cihazda " + std::to_string(kMaxListedUsers) +
+         " kişiden fazla kayıt var; cihazdaki kayıtlar listelenemedi";
+}
+
 std::string PersonalRefusedMessage(int persons) {
   return std::to_string(persons) + " kişinin bilgileri cihaza gönderilemedi";
 }
@@ -212,7 +219,11 @@ void PersonnelCommands::LoadTerminalList(Progress& progress) {
   client.ReadAllUsers(m);
   // The walk ends with the users the terminal has, not after the count it
   // gave: a terminal holding fewer would otherwise show the last user again.
-  for (int loaded = 1;; ++loaded) {
+  // The walk goes through the copy just loaded, with no call to the
+  // terminal, and keeps each user's enroll number and privilege; only then is
+  // each user asked for its name.
+  std::vector<std::pair<int, int>> users;
+  for (;;) {
     int enrollNumber = 0;
     int enrollMachine = 0;
     int backupNumber = 0;
@@ -221,6 +232,18 @@ void PersonnelCommands::LoadTerminalList(Progress& progress) {
     if (!client.GetNextUser(m, enrollNumber, enrollMachine, backupNumber, privilege, enabled)) {
       break;
     }
+    // A Per.No of five digits tells at most this many people apart, and a
+    // row per user at a few thousand rows a second would hold the window for
+    // minutes and take gigabytes: such a list is not shown at all.
+    if (users.size() == kMaxListedUsers) {
+      feedback_.ShowMessage(TooManyUsersMessage());
+      return;
+    }
+    users.emplace_back(enrollNumber, privilege);
+  }
+  int loaded = 0;
+  for (auto [enrollNumber, privilege] : users) {
+    ++loaded;
     // A refused GetUserInfo leaves the name empty instead of the one before.
     std::string name;
     std::string password;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "personnel/PersonnelList.h"
@@ -128,6 +129,11 @@ class PersonnelCommands {
   PersonnelList& storeList_;
   PersonnelFeedback& feedback_;
 };
+
+// The most users the terminal list shows: five-digit Per.No texts tell no
+// more people apart. A terminal listing more gets TooManyUsersMessage.
+inline constexpr std::size_t kMaxListedUsers = 100'000;
+std::string TooManyUsersMessage();
 
 // The closing messages of the two "Gönder" commands.
 std::string PersonalRefusedMessage(int persons);

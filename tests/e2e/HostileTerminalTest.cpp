@@ -3,7 +3,6 @@
 // must answer each with a message (or a result) within their time-outs, never
 // a crash, a hang or memory without bound, and lose nothing of the office's.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 #include <chrono>
 #include <filesystem>

@@ -127,6 +127,21 @@ TEST_F(PersonnelCommandsTest, LoadingShowsTheUsersTheTerminalHasSortedAndTheStor
   EXPECT_FALSE(feedback.shown);
 }
 
+TEST_F(PersonnelCommandsTest, AListLongerThanPerNoTellsApartIsToldAndNotShownButTheStoreIs) {
+  for (int enroll = 1; enroll <= 100'000; ++enroll) fake.users[enroll] = {"", "", 0};
+  WriteStore("00012\r\n", "");
+  commands.LoadLists();
+  EXPECT_EQ(terminalList.RowCount(), 100'000);
+  EXPECT_TRUE(feedback.messages.empty());
+
+  fake.users[100'001] = {"", "", 0};
+  commands.LoadLists();
+  EXPECT_EQ(terminalList.RowCount(), 0);
+  EXPECT_EQ(storeList.RowCount(), 1);
+  EXPECT_EQ(feedback.messages, std::vector<std::string>{TooManyUsersMessage()});
+  EXPECT_EQ(fake.CallCount("GetUserInfo"), 100'000);  // none asked for the second time
+}
+
 TEST_F(PersonnelCommandsTest, PersonalDataComesToTheStoreOnceAndEditsAreSavedAtOnce) {
   fake.users[12] = {"Gülşen", "55", 1};
   fake.users[34] = {"Ömer", "", 0};

@@ -4,8 +4,8 @@
 
 namespace miravel::test {
 
-// The peak resident size in kilobytes of this process (RUSAGE_SELF) or of its
-// waited-for children (RUSAGE_CHILDREN).
+// The peak resident size in kB of this process (RUSAGE_SELF) or of its
+// largest child already waited for (RUSAGE_CHILDREN).
 inline long PeakKilobytes(int who) {
   rusage usage{};
   ::getrusage(who, &usage);

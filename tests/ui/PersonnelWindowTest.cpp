@@ -259,7 +259,7 @@ TEST_F(PersonnelWindowTest, ATerminalLostWhileLoadingIsShownInARealBoxOnceAndThe
   QtUiServices realDialogs;
   PersonnelWindow shown(state, terminal, realDialogs);
   for (int enroll = 1; enroll <= 5; ++enroll) terminal.users[enroll] = {"Kişi", "", 0};
-  terminal.FailOnCall("GetNextUser", 3);
+  terminal.FailOnCall("GetUserInfo", 3);
   // Every box that comes up is closed by Return, as the user would.
   QStringList boxes;
   QTimer answer;
