@@ -109,8 +109,12 @@ std::optional<std::string> DeviceCommands::ReadClock(const DeviceList& rows, int
   Start(rows, row, device_status::kReadingClock);
   if (!ConnectSelectedDevice(rows, row)) return std::nullopt;
   Session session(*this);
-  sink_.StatusChanged(row, device_status::kClockRead);
-  return ReadClockText();
+  // The success text only once the terminal told its clock: a refusal or a
+  // broken link must not stand beside "read".
+  std::string text = ReadClockText();
+  sink_.StatusChanged(row,
+                      text.empty() ? device_status::kDeviceRefused : device_status::kClockRead);
+  return text;
 }
 
 std::optional<std::string> DeviceCommands::SetClock(const DeviceList& rows, int row,
@@ -120,9 +124,9 @@ std::optional<std::string> DeviceCommands::SetClock(const DeviceList& rows, int 
   if (!ConnectSelectedDevice(rows, row)) return std::nullopt;
   Session session(*this);
   const LocalDateTime now = pcClock.Now();
-  terminal_.SetDeviceTime(activeMachineNumber_, now.year, now.month, now.day, now.hour, now.minute,
-                          now.second);
-  sink_.StatusChanged(row, device_status::kClockSet);
+  const bool set = terminal_.SetDeviceTime(activeMachineNumber_, now.year, now.month, now.day,
+                                           now.hour, now.minute, now.second);
+  sink_.StatusChanged(row, set ? device_status::kClockSet : device_status::kDeviceRefused);
   return ReadClockText();
 }
 
@@ -134,8 +138,9 @@ void DeviceCommands::ClearAdministrators(const DeviceList& rows, int row) {
     return;
   }
   Session session(*this);
-  terminal_.ClearAdministrators(activeMachineNumber_);
-  sink_.StatusChanged(row, device_status::kAdministratorsCleared);
+  const bool cleared = terminal_.ClearAdministrators(activeMachineNumber_);
+  sink_.StatusChanged(
+      row, cleared ? device_status::kAdministratorsCleared : device_status::kDeviceRefused);
 }
 
 void DeviceCommands::Reset(const DeviceList& rows, int row) {
@@ -148,8 +153,8 @@ void DeviceCommands::Reset(const DeviceList& rows, int row) {
   sink_.RepaintWindow();
   if (!ConnectSelectedDevice(rows, row)) return;
   Session session(*this);
-  terminal_.ClearAllData(activeMachineNumber_);
-  sink_.StatusChanged(row, device_status::kResetDone);
+  const bool erased = terminal_.ClearAllData(activeMachineNumber_);
+  sink_.StatusChanged(row, erased ? device_status::kResetDone : device_status::kDeviceRefused);
 }
 
 ConnectionTarget PersonnelTargetOf(const DeviceEntry& device) {

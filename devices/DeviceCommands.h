@@ -25,6 +25,9 @@ inline constexpr const char* kClearingAdministrators = "Yetkililer siliniyor";
 inline constexpr const char* kAdministratorsCleared = "Yetkililer silindi";
 inline constexpr const char* kResetting = "Cihaz Sıfırlanıyor";
 inline constexpr const char* kResetDone = "Cihaz Sıfırlandı";
+// Connected, but the terminal said no to the clock, administrator or erase
+// call: its success text would claim what did not happen.
+inline constexpr const char* kDeviceRefused = "Cihaz işlemi yapmadı";
 }  // namespace device_status
 
 // DD/MM/YYYY, two blanks, HH:MM:SS, each number zero-padded to its width (a

@@ -85,18 +85,29 @@ TEST_F(DeviceCommandsTest, TestAllPaintsCheckingBeforeEachConnectAndStopsAtABadN
   EXPECT_EQ(sink.status[2], "");
 }
 
-TEST_F(DeviceCommandsTest, ClockTextIsEmptyWhenTheTerminalDoesNotTellAndTheLinkAlwaysCloses) {
+TEST_F(DeviceCommandsTest, ARefusalShowsNoSuccessTextAndTheLinkAlwaysCloses) {
   const DeviceList rows = {Ethernet(1)};
   // Not zeros or the values of an earlier reading.
   EXPECT_EQ(commands.ReadClock(rows, 0), "07/12/2026  09:00:00");
   terminal.refusedOperations = {"GetDeviceTime"};
   EXPECT_EQ(commands.ReadClock(rows, 0), "");
+  EXPECT_EQ(sink.status[0], "Cihaz işlemi yapmadı");
   EXPECT_EQ(commands.SetClock(rows, 0, test::TestClock()), "");
+  EXPECT_EQ(sink.status[0], "Tarih/Saat Kaydedildi");
 
   terminal.FailOnCall("ClearAdministrators", 1);
   EXPECT_EQ(ErrorOf([&] { commands.ClearAdministrators(rows, 0); }), "Cihazla iletişim koptu");
   EXPECT_FALSE(terminal.IsConnected());
   EXPECT_FALSE(commands.DeviceConnected());
+  // A refused call never shows its success text.
+  terminal.refusedOperations = {"SetDeviceTime", "ClearAdministrators", "ClearAllData"};
+  commands.SetClock(rows, 0, test::TestClock());
+  EXPECT_EQ(sink.status[0], "Cihaz işlemi yapmadı");
+  commands.ClearAdministrators(rows, 0);
+  EXPECT_EQ(sink.status[0], "Cihaz işlemi yapmadı");
+  commands.Reset(rows, 0);
+  EXPECT_EQ(sink.status[0], "Cihaz işlemi yapmadı");
+  terminal.refusedOperations = {};
   // No connection: nothing for the field, and the row says why.
   terminal.refuseNetwork = true;
   EXPECT_EQ(commands.ReadClock(rows, 0), std::nullopt);
