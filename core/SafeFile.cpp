@@ -1,12 +1,15 @@
 #include "core/SafeFile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/AppError.h"
@@ -89,6 +92,36 @@ int OpenPlainFile(const std::string& path, int flags, const std::string& what, m
   return fd;
 }
 
+namespace {
+
+// Removes the temporary copies ".<name>.<pid>.XXXXXX" in folder whose writing
+// process is gone: a program killed while it replaced the file left them, and
+// each is as big as the file (a fingerprint store can be many megabytes). A
+// copy whose process still runs, in this program or another, is left alone.
+void RemoveLeftoverCopies(const std::string& folder, const std::string& name) {
+  DIR* listing = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (listing == nullptr) return;
+  const std::string prefix = "." + name + ".";
+  std::vector<std::string> leftovers;
+  while (const dirent* entry = ::readdir(listing)) {
+    std::string_view rest = entry->d_name;
+    if (!rest.starts_with(prefix)) continue;
+    rest.remove_prefix(prefix.size());
+    const std::size_t dot = rest.find('.');
+    if (dot == 0 || dot == std::string_view::npos || rest.size() - dot - 1 != 6) continue;
+    const std::string_view digits = rest.substr(0, dot);
+    if (digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string_view::npos) {
+      continue;
+    }
+    const pid_t pid = static_cast<pid_t>(std::stol(std::string(digits)));
+    if (pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH) leftovers.emplace_back(entry->d_name);
+  }
+  ::closedir(listing);
+  for (const std::string& leftover : leftovers) ::unlink((folder + leftover).c_str());
+}
+
+}  // namespace
+
 void WriteFileAtomically(const std::string& linkOrPath, std::string_view bytes,
                          const std::string& scratchName) {
   const std::string path = FollowLinks(linkOrPath);
@@ -102,7 +135,9 @@ void WriteFileAtomically(const std::string& linkOrPath, std::string_view bytes,
   std::string tempPath;
   int fd = -1;
   if (scratchName.empty()) {
-    std::string pattern = folder + "." + name + ".XXXXXX";
+    RemoveLeftoverCopies(folder, name);
+    // The process number tells a later write whether the copy is a leftover.
+    std::string pattern = folder + "." + name + "." + std::to_string(::getpid()) + ".XXXXXX";
     std::vector<char> temp(pattern.begin(), pattern.end());
     temp.push_back('\0');
     fd = ::mkstemp(temp.data());

@@ -30,8 +30,10 @@ void RequirePlainFileOrMissing(const std::string& path, const std::string& what)
 // at path stays a link: the file it points to is replaced. The new file keeps
 // the old one's permission bits. Throws AppError
 // "Unable to write to <path>" on failure; the old file is then untouched.
-// scratchName, when given, names the temporary file in that folder (for a
-// file whose scratch name the office knows, such as _personel.ini).
+// The temporary file is ".<name>.<pid>.XXXXXX"; those left by a writer that
+// was killed are removed by the next write. scratchName, when given, names the
+// temporary file in that folder instead (for a file whose scratch name the
+// office knows, such as _personel.ini).
 void WriteFileAtomically(const std::string& path, std::string_view bytes,
                          const std::string& scratchName = "");
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -183,6 +184,23 @@ TEST_F(IniFileFailureTest, LinkStaysALinkAndAFifoIsRefusedUnread) {
     EXPECT_NE(std::string(error.what()).find("normal bir dosya değil (FIFO): " + path_),
               std::string::npos);
   }
+}
+
+TEST_F(IniFileFailureTest, AWriteRemovesOnlyTheCopiesOfWritersThatAreGone) {
+  const pid_t gone = ::fork();
+  if (gone == 0) std::_Exit(0);
+  ASSERT_GT(gone, 0);
+  ::waitpid(gone, nullptr, 0);
+  const std::string folder = std::filesystem::path(path_).parent_path().string() + "/";
+  const std::string name = "." + std::filesystem::path(path_).filename().string() + ".";
+  const std::string killed = folder + name + std::to_string(gone) + ".a1b2c3";
+  const std::string running = folder + name + std::to_string(::getppid()) + ".d4e5f6";
+  const std::string other = folder + name + "g7h8i9";
+  for (const std::string& copy : {killed, running, other}) WriteFile(copy, "yarım");
+  IniFile(path_).WriteString("ayarlar", "yeni", "1");
+  EXPECT_FALSE(std::filesystem::exists(killed));
+  EXPECT_TRUE(std::filesystem::exists(running));
+  EXPECT_TRUE(std::filesystem::exists(other));
 }
 
 }  // namespace
