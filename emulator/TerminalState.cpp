@@ -1,6 +1,8 @@
 #include "emulator/TerminalState.h"
 
 #include <charconv>
+#include <set>
+#include <string>
 
 #include "core/AppError.h"
 #include "core/SafeFile.h"
@@ -80,6 +82,7 @@ std::string CleanField(std::string_view text) {
 
 TerminalState ParseState(std::string_view text, const std::string& fileName) {
   TerminalState state;
+  std::set<std::string> terminalKeys;
   Section section = Section::kNone;
   std::size_t lineNumber = 0;
   while (!text.empty()) {
@@ -112,9 +115,17 @@ TerminalState ParseState(std::string_view text, const std::string& fileName) {
         if (equals == std::string_view::npos) parse.Fail("anahtar=değer bekleniyordu");
         const std::string_view key = line.substr(0, equals);
         const std::string_view value = line.substr(equals + 1);
+        // A key we do not know, or one given twice, would be dropped or
+        // overwritten when the state is saved again: refused instead.
+        if (key != "machine" && key != "clockoffset") {
+          parse.Fail("bilinmeyen anahtar " + std::string(key));
+        }
+        if (!terminalKeys.insert(std::string(key)).second) {
+          parse.Fail("aynı anahtar ikinci kez: " + std::string(key));
+        }
         if (key == "machine") {
           state.machineNumber = static_cast<int>(parse.Number(value, 0, kIntMax));
-        } else if (key == "clockoffset") {
+        } else {
           // About a hundred years either way is plenty for a clock.
           state.clockOffset = parse.Number(value, -4'000'000'000LL, 4'000'000'000LL);
         }
@@ -132,7 +143,9 @@ TerminalState ParseState(std::string_view text, const std::string& fileName) {
         user.password = std::string(f[2]);
         user.privilege = static_cast<int>(parse.Number(f[3], 0, 255));
         user.enabled = parse.Number(f[4], 0, 1) == 1;
-        state.users[enroll] = std::move(user);
+        if (!state.users.emplace(enroll, std::move(user)).second) {
+          parse.Fail("aynı kullanıcı ikinci kez: " + std::to_string(enroll));
+        }
         break;
       }
       case Section::kTemplates: {
@@ -140,7 +153,10 @@ TerminalState ParseState(std::string_view text, const std::string& fileName) {
         const int enroll = static_cast<int>(parse.Number(f[0], 0, kIntMax));
         const int finger = static_cast<int>(parse.Number(f[1], 0, 9));
         if (f[2].size() > wire::kMaxTemplateBytes) parse.Fail("şablon çok uzun");
-        state.templates[{enroll, finger}] = std::string(f[2]);
+        if (!state.templates.emplace(std::pair{enroll, finger}, std::string(f[2])).second) {
+          parse.Fail("aynı parmak ikinci kez: " + std::to_string(enroll) + " " +
+                     std::to_string(finger));
+        }
         break;
       }
       case Section::kLog: {

@@ -57,6 +57,9 @@ Durum:
                          [templates] sicil  parmak(0-9)  şablon
                          [log]       sicil  durum  yıl  ay  gün  saat  dakika
                        Kayıtlar [log] satırlarının sırasıyla gönderilir.
+                       Bilinmeyen bir anahtar, iki kez yazılmış bir anahtar,
+                       kullanıcı ya da parmak satırıyla dosya okunmaz; hata
+                       satırın numarasını verir.
 
 Tanıtım verisi (durum dosyasına eklenir, dinlemeden önce yazılır):
   --generate-users N       N kişi (Türkçe adlarla), son sicilden sonra

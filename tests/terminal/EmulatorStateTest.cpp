@@ -58,7 +58,11 @@ TEST(TerminalStateTest, ReadsHandWrittenFilesAndNamesTheBadLine) {
   for (const std::string& bad :
        {std::string("[log]\n1\t0\t2026\t12\t1\t8\n"), std::string("[users]\n1\tAli\t\t9x\t1\n"),
         std::string("[log]\n1\t300\t2026\t1\t1\t8\t0\n"), std::string("[kayit]\n"),
-        std::string("1\t2\n"), std::string("[templates]\n1\t10\tabc\n"), tooLongName}) {
+        std::string("1\t2\n"), std::string("[templates]\n1\t10\tabc\n"), tooLongName,
+        // What a save would drop or merge: an unknown key, the same one, user or finger twice.
+        std::string("makine=2\n"), std::string("machine=1\nmachine=2\n"),
+        std::string("[users]\n1\tAli\t\t0\t1\n1\tVeli\t\t0\t1\n"),
+        std::string("[templates]\n1\t0\tabc\n1\t0\tdef\n")}) {
     try {
       ParseState("[terminal]\n" + bad, "t.txt");
       ADD_FAILURE() << "accepted: " << bad.substr(0, 40);
