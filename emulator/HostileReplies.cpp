@@ -119,12 +119,14 @@ std::optional<Hostility> HostilityFromText(std::string_view text) {
   if (text == "asiri-sayi") return Hostility::kOversizedCounts;
   if (text == "sonsuz") return Hostility::kEndless;
   if (text == "milyon-kisi") return Hostility::kMillionUsers;
+  if (text == "baska-makine") return Hostility::kOtherMachine;
   return std::nullopt;
 }
 
 std::optional<Response> HostileResponse(Hostility mode, Op op, std::string_view arguments) {
   switch (mode) {
     case Hostility::kNone:
+    case Hostility::kOtherMachine:  // misbehaves in the hello and the addressing only
       return std::nullopt;
     case Hostility::kGarbage:
       return Garbage();

@@ -10,17 +10,22 @@ namespace miravel::emulator {
 
 // A terminal that misbehaves on purpose, to prove that the program answers
 // every kind of bad terminal with a message within its time-outs, never a
-// crash, a hang or memory without bound. The hello is always answered
-// properly, so that the program gets as far as its commands.
+// crash, a hang or memory without bound. The hello is answered properly
+// (except by kOtherMachine), so that the program gets as far as its commands.
 enum class Hostility {
   kNone,
   kGarbage,          // every reply is random bytes
   kOversizedCounts,  // counts far beyond what is sent: bulk chunks, user and record totals
   kEndless,          // bulk loads send empty chunks without end; other replies never finish
   kMillionUsers,     // a terminal of a million users, all listed and all answering
+  // On a serial line answers every machine number, naming another machine in
+  // its hello than the one asked for: a second terminal on the wire that
+  // takes requests meant for ours.
+  kOtherMachine,
 };
 
-// The mode named by text ("cop", "asiri-sayi", "sonsuz", "milyon-kisi"); none otherwise.
+// The mode named by text ("cop", "asiri-sayi", "sonsuz", "milyon-kisi",
+// "baska-makine"); none otherwise.
 std::optional<Hostility> HostilityFromText(std::string_view text);
 
 // The reply of a hostile terminal to a request other than the hello, or none

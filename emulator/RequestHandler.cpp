@@ -47,10 +47,11 @@ Response RequestHandler::Handle(std::string_view requestPayload, bool serialLine
   const int machine = request.I32();
   Response response;
   if (!wire::IsKnownOp(opByte)) throw AppError("bilinmeyen istek " + std::to_string(opByte));
-  if (serialLine && machine != terminal_.MachineNumber()) return response;
+  const bool hostile = hostilitySwitch_.empty() || ::access(hostilitySwitch_.c_str(), F_OK) == 0;
+  const bool otherMachine = hostile && hostility_ == Hostility::kOtherMachine;
+  if (serialLine && machine != terminal_.MachineNumber() && !otherMachine) return response;
   const Op op = static_cast<Op>(opByte);
-  if (op != Op::kHello &&
-      (hostilitySwitch_.empty() || ::access(hostilitySwitch_.c_str(), F_OK) == 0)) {
+  if (op != Op::kHello && hostile) {
     const std::string_view arguments =
         requestPayload.substr(requestPayload.size() - request.Remaining());
     if (auto hostile = HostileResponse(hostility_, op, arguments)) return *hostile;
@@ -63,7 +64,9 @@ Response RequestHandler::Handle(std::string_view requestPayload, bool serialLine
       const bool sameVersion = request.U8() == wire::kProtocolVersion;
       request.ExpectEnd();
       PayloadWriter outputs;
-      outputs.U8(wire::kProtocolVersion).I32(terminal_.MachineNumber());
+      // Another machine than the one asked for (one bit off never overflows).
+      outputs.U8(wire::kProtocolVersion)
+          .I32(otherMachine ? machine ^ 1 : terminal_.MachineNumber());
       AppendReply(out, op, sameVersion, outputs);
       break;
     }

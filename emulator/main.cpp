@@ -90,6 +90,9 @@ Test için arızalar:
                                           parçalar, öteki isteklere hiç bitmeyen
                                           yanıt gönderir
                              milyon-kisi  bir milyon kişilik cihaz gibi davranır
+                             baska-makine seri hatta her makine numarasına
+                                          yanıt verir, selamlaşmada sorulandan
+                                          başka bir makine numarası söyler
   --hostile-switch DOSYA   --hostile yalnız DOSYA varken geçerlidir; yoksa cihaz
                            düzgün yanıt verir (bağlantı ortasında bozulan cihaz)
   --refuse                 bağlantıyı kabul edip hemen kapatır (seri hatta susar)

@@ -67,6 +67,17 @@ TEST(SerialLinkTest, TalksToTheTerminalWithItsMachineNumberOnly) {
   EXPECT_FALSE(client.ConnectSerial(3, 7, 9600));
   EXPECT_FALSE(client.ConnectSerial(1, 7, 12345));
 
+  // A terminal that answers for every machine number but names another one
+  // in its hello is not ours: refused, not talked to.
+  {
+    const std::string otherLink = folder / "com4";
+    test::EmulatorProcess other(
+        {"--pty", otherLink, "--machine", "7", "--hostile", "baska-makine"});
+    WireTerminalClient wrong([&](int) { return otherLink; }, timeouts);
+    EXPECT_FALSE(wrong.ConnectSerial(4, 7, 9600));
+    EXPECT_FALSE(wrong.IsConnected());
+  }
+
   // The line is still good for the right terminal.
   ASSERT_TRUE(client.ConnectSerial(1, 7, 9600));
   ASSERT_TRUE(client.GetDeviceStatus(7, 2, value));
