@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -94,33 +95,41 @@ int OpenPlainFile(const std::string& path, int flags, const std::string& what, m
 
 namespace {
 
+bool AllDigits(std::string_view text) {
+  return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
 // Removes the temporary copies ".<name>.<pid>.XXXXXX" in folder whose writing
 // process is gone: a program killed while it replaced the file left them, and
 // each is as big as the file (a fingerprint store can be many megabytes). A
 // copy whose process still runs, in this program or another, is left alone.
 void RemoveLeftoverCopies(const std::string& folder, const std::string& name) {
-  DIR* listing = ::opendir(folder.empty() ? "." : folder.c_str());
-  if (listing == nullptr) return;
   const std::string prefix = "." + name + ".";
-  std::vector<std::string> leftovers;
-  while (const dirent* entry = ::readdir(listing)) {
-    std::string_view rest = entry->d_name;
-    if (!rest.starts_with(prefix)) continue;
+  RemoveFilesNamed(folder, [&](std::string_view rest) {
+    if (!rest.starts_with(prefix)) return false;
     rest.remove_prefix(prefix.size());
     const std::size_t dot = rest.find('.');
-    if (dot == 0 || dot == std::string_view::npos || rest.size() - dot - 1 != 6) continue;
+    if (dot == std::string_view::npos || rest.size() - dot - 1 != 6) return false;
     const std::string_view digits = rest.substr(0, dot);
-    if (digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string_view::npos) {
-      continue;
-    }
+    if (!AllDigits(digits) || digits.size() > 9) return false;
     const pid_t pid = static_cast<pid_t>(std::stol(std::string(digits)));
-    if (pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH) leftovers.emplace_back(entry->d_name);
+    return pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH;
+  });
+}
+
+}  // namespace
+
+void RemoveFilesNamed(const std::string& folder,
+                      const std::function<bool(std::string_view)>& isLeftover) {
+  DIR* listing = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (listing == nullptr) return;
+  std::vector<std::string> leftovers;
+  while (const dirent* entry = ::readdir(listing)) {
+    if (isLeftover(entry->d_name)) leftovers.emplace_back(entry->d_name);
   }
   ::closedir(listing);
   for (const std::string& leftover : leftovers) ::unlink((folder + leftover).c_str());
 }
-
-}  // namespace
 
 void WriteFileAtomically(const std::string& linkOrPath, std::string_view bytes,
                          const std::string& scratchName) {

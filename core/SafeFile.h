@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -54,6 +55,12 @@ bool ReadWholeFile(const std::string& path, std::string& bytes);
 // ends in a CR (the cut fell inside the line end: a CR completed by another
 // CR LF would stay in the line and make it unreadable); "\r\n" otherwise.
 std::string MissingLineEnd(const std::string& path);
+
+// Removes the files in folder (a FolderOf result: "" or ending in '/') whose
+// names isLeftover accepts; failures are ignored. For leftovers of runs that
+// were killed: the caller must know that nobody is writing them.
+void RemoveFilesNamed(const std::string& folder,
+                      const std::function<bool(std::string_view)>& isLeftover);
 
 // The folder part of path with its trailing '/', or "" when path has none.
 std::string FolderOf(const std::string& path);

@@ -1,6 +1,5 @@
 #include "transfer/RecordFileMerger.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,7 +8,6 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "core/AppError.h"
 #include "core/Numbers.h"
@@ -40,25 +38,13 @@ bool SameFile(const std::string& a, const std::string& b) {
 
 void RecordFileMerger::RemoveLeftoverMergeFiles(const std::string& recordFilePath) {
   const std::string recordPath = FollowLinks(recordFilePath);
-  const std::size_t slash = recordPath.rfind('/');
-  const std::string folder = slash == std::string::npos ? "." : recordPath.substr(0, slash + 1);
-  const std::string prefix =
-      (slash == std::string::npos ? recordPath : recordPath.substr(slash + 1)) + ".";
-  DIR* listing = ::opendir(folder.c_str());
-  if (listing == nullptr) return;
-  std::vector<std::string> leftovers;
-  while (const dirent* entry = ::readdir(listing)) {
-    const std::string_view name = entry->d_name;
-    if (!name.starts_with(prefix) || !name.ends_with(".gcc")) continue;
+  const std::string folder = FolderOf(recordPath);
+  const std::string prefix = recordPath.substr(folder.size()) + ".";
+  RemoveFilesNamed(folder, [&](std::string_view name) {
+    if (!name.starts_with(prefix) || !name.ends_with(".gcc")) return false;
     const std::string_view number = name.substr(prefix.size(), name.size() - prefix.size() - 4);
-    const bool allDigits =
-        !number.empty() && number.find_first_not_of("0123456789") == std::string_view::npos;
-    if (allDigits) leftovers.emplace_back(name);
-  }
-  ::closedir(listing);
-  for (const std::string& name : leftovers) {
-    ::unlink((slash == std::string::npos ? name : folder + name).c_str());
-  }
+    return !number.empty() && number.find_first_not_of("0123456789") == std::string_view::npos;
+  });
 }
 
 std::string RecordFileMerger::BackupName(CalendarDate date, int rowNumber) {
