@@ -1,10 +1,12 @@
 #include "personnel/PersonnelCommands.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <exception>
 #include <utility>
 #include <vector>
 
+#include "core/AppError.h"
 #include "core/IniFile.h"
 #include "core/Numbers.h"
 #include "core/Utf8.h"
@@ -50,6 +52,17 @@ Person PersonOfRow(const PersonnelList& list, int row) {
   person.cardNumber = list.Text(row, kCardColumn);
   person.password = list.Text(row, kPasswordColumn);
   return person;
+}
+
+// The lines of personel.ini without one line of each erased Per.No: a
+// Per.No listed twice and deleted once stays listed once, as on the screen.
+std::vector<std::string> WithoutOneLineEach(std::vector<std::string> lines,
+                                            const std::vector<std::string>& erased) {
+  for (const std::string& perNo : erased) {
+    const auto found = std::find(lines.begin(), lines.end(), perNo);
+    if (found != lines.end()) lines.erase(found);
+  }
+  return lines;
 }
 
 void CopyTexts(const PersonnelList& from, int fromRow, PersonnelList& to, int toRow) {
@@ -102,7 +115,8 @@ class PersonnelCommands::Progress {
 // an error keeps what it did before, as every bulk command does.
 class PersonnelCommands::StoreWrites {
  public:
-  explicit StoreWrites(PersonnelStore& store) : store_(store) {
+  StoreWrites(PersonnelStore& store, std::optional<std::vector<std::string>>& storeLines)
+      : store_(store), storeLines_(storeLines) {
     store_.Details().BeginWriteGroup();
   }
   ~StoreWrites() noexcept(false) {
@@ -125,9 +139,11 @@ class PersonnelCommands::StoreWrites {
   void Finish() {
     store_.Details().EndWriteGroup();
     store_.AppendToList(lines_);
+    if (storeLines_) storeLines_->insert(storeLines_->end(), lines_.begin(), lines_.end());
   }
 
   PersonnelStore& store_;
+  std::optional<std::vector<std::string>>& storeLines_;
   std::vector<std::string> lines_;
   const int uncaughtAtStart_ = std::uncaught_exceptions();
 };
@@ -161,6 +177,20 @@ std::string TemplatesRefusedMessage(int persons) {
   return std::to_string(persons) + " kişinin parmak izi cihaza gönderilemedi";
 }
 
+std::string DeleteRefusedMessage(int persons) {
+  return std::to_string(persons) + " kişi cihazdan silinemedi";
+}
+
+std::string StoreListChangedMessage() {
+  return "personel.ini bu pencere açıkken başka bir program tarafından değiştirilmiş: silinenler "
+         "dosyadan çıkarıldı, diğer satırlar korundu ve bilgisayardaki liste yeniden yüklendi";
+}
+
+std::string StoreNotLoadedMessage() {
+  return "Bilgisayardaki personel listesi yüklenemedi; bu işlem yapılmadı, hiçbir şey "
+         "yazılmadı. Pencereyi kapatıp yeniden açın.";
+}
+
 PersonnelCommands::PersonnelCommands(PersonnelTerminal& terminal, PersonnelStore& store,
                                      PersonnelList& terminalList, PersonnelList& storeList,
                                      PersonnelFeedback& feedback)
@@ -178,6 +208,7 @@ bool PersonnelCommands::Connect(const ConnectionTarget& target) {
 }
 
 void PersonnelCommands::Leave() {
+  storeLines_.reset();
   store_.Release();
   if (terminal_.connected) terminal_.client.Disconnect();
   terminal_.connected = false;
@@ -191,6 +222,7 @@ int PersonnelCommands::FindTerminalRow(const std::string& perNo) const {
 
 void PersonnelCommands::LoadLists() {
   if (!terminal_.connected) return;
+  storeLines_.reset();
   terminalList_.RemoveAllRows();
   storeList_.RemoveAllRows();
   feedback_.RepaintWindow();
@@ -266,8 +298,9 @@ void PersonnelCommands::LoadTerminalList(Progress& progress) {
 }
 
 void PersonnelCommands::LoadStoreList(Progress& progress) {
+  storeLines_.reset();
   // Every line is read, and checked, before any row is shown.
-  const std::vector<std::string> perNos = store_.ReadList();
+  std::vector<std::string> perNos = store_.ReadList();
   const int count = static_cast<int>(perNos.size());
   for (int index = 0; index < count; ++index) {
     progress.Set(index, count);
@@ -283,6 +316,7 @@ void PersonnelCommands::LoadStoreList(Progress& progress) {
     if (index % kRepaintEvery == 1) storeList_.RepaintList();
   }
   StripeAll(storeList_);
+  storeLines_ = std::move(perNos);
   progress.Hide();
   for (PersonnelList* list : {&terminalList_, &storeList_}) {
     if (list->RowCount() > 0) list->ScrollToRow(0);
@@ -300,12 +334,17 @@ void PersonnelCommands::AddPersonnelToStore(int enrollNumber, int terminalRow, i
   storeRows.Add(storeList_.Text(row, kPerNoColumn), row);
 }
 
+void PersonnelCommands::RequireStoreListLoaded() const {
+  if (!StoreListLoaded()) throw AppError(StoreNotLoadedMessage());
+}
+
 PersonnelOutcome PersonnelCommands::CopyPersonalToStore() {
+  RequireStoreListLoaded();
   Progress progress(feedback_, "Personel bilgileri bilgisayara kopyalanıyor");
   PersonnelOutcome outcome;
   const int selected = TickedCount(terminalList_);
   PerNoIndex storeRows(storeList_);
-  StoreWrites writes(store_);
+  StoreWrites writes(store_, storeLines_);
   for (int row = 0; row < terminalList_.RowCount(); ++row) {
     if (!terminalList_.Ticked(row)) continue;
     ++outcome.handled;
@@ -385,6 +424,7 @@ void PersonnelCommands::SaveStoreEdit(int row, int column) {
 }
 
 PersonnelOutcome PersonnelCommands::CopyTemplatesToStore() {
+  RequireStoreListLoaded();
   Progress progress(feedback_, "Parmak izleri bilgisayara kopyalanıyor");
   PersonnelOutcome outcome;
   const int selected = TickedCount(terminalList_);
@@ -392,7 +432,7 @@ PersonnelOutcome PersonnelCommands::CopyTemplatesToStore() {
   const int m = terminal_.machineNumber;
   client.ReadAllTemplates(m);
   PerNoIndex storeRows(storeList_);
-  StoreWrites writes(store_);
+  StoreWrites writes(store_, storeLines_);
   for (int row = 0; row < terminalList_.RowCount(); ++row) {
     if (!terminalList_.Ticked(row)) continue;
     ++outcome.handled;
@@ -500,18 +540,30 @@ void PersonnelCommands::MarkTerminalFingerprints() {
   }
 }
 
-void PersonnelCommands::DeleteTicked() {
-  DeleteFromTerminal();
-  DeleteFromStore();
+PersonnelOutcome PersonnelCommands::DeleteTicked() {
+  RequireStoreListLoaded();
+  PersonnelOutcome outcome;
+  outcome.handled = TickedCount(terminalList_) + TickedCount(storeList_);
+  outcome.refused = DeleteFromTerminal();
+  const bool reloaded = DeleteFromStore();
+  std::vector<std::string> messages;
+  if (outcome.refused > 0) messages.push_back(DeleteRefusedMessage(outcome.refused));
+  if (reloaded) messages.push_back(StoreListChangedMessage());
+  for (const std::string& message : messages) {
+    outcome.message += (outcome.message.empty() ? "" : "\n") + message;
+  }
+  if (!outcome.message.empty()) feedback_.ShowMessage(outcome.message);
+  return outcome;
 }
 
-void PersonnelCommands::DeleteFromTerminal() {
+int PersonnelCommands::DeleteFromTerminal() {
   StripeOnExit stripe(terminalList_);
   Progress progress(feedback_, "Personeller cihazdan siliniyor");
   TerminalClient& client = terminal_.client;
   const int m = terminal_.machineNumber;
   const std::int64_t deletions = std::int64_t{TickedCount(terminalList_)} * kTemplateSlots;
   std::int64_t deleted = 0;
+  int refused = 0;
   // A removed row's place is taken by the next one, which is examined in turn.
   for (int row = 0; row < terminalList_.RowCount();) {
     if (!terminalList_.Ticked(row)) {
@@ -519,18 +571,29 @@ void PersonnelCommands::DeleteFromTerminal() {
       continue;
     }
     const int enrollNumber = ParseInteger(KeyOf(terminalList_, row));
+    // A finger without a template is refused as a matter of course: not counted.
     for (int finger = 0; finger < kTemplateSlots; ++finger) {
       client.DeleteFingerTemplate(m, enrollNumber, finger);
       progress.Set(++deleted, deletions);
     }
-    client.DeleteUser(m, enrollNumber, 0, 0);
+    // A user the terminal kept can still punch: the row stays, ticked.
+    if (!client.DeleteUser(m, enrollNumber, 0, 0)) {
+      ++refused;
+      ++row;
+      continue;
+    }
     terminalList_.RemoveRow(row);
     terminalList_.RepaintList();
   }
   progress.Hide();
+  return refused;
 }
 
-void PersonnelCommands::DeleteFromStore() {
+bool PersonnelCommands::DeleteFromStore() {
+  // Read before anything is removed: a file that no longer reads stops here
+  // with every store row still in place.
+  const std::vector<std::string> onDisk = store_.ReadList();
+  const bool changedOnDisk = onDisk != *storeLines_;
   StripeOnExit stripe(storeList_);
   Progress progress(feedback_, "Personeller bilgisayardan siliniyor");
   const int selected = TickedCount(storeList_);
@@ -548,12 +611,24 @@ void PersonnelCommands::DeleteFromStore() {
     storeList_.RemoveRow(row);
     storeList_.RepaintList();
   }
+  if (changedOnDisk) remaining = WithoutOneLineEach(onDisk, erased);
   // The list goes first: should the details then fail to be written, the
   // persons are gone from the list and their sections, never shown without
   // a list line, merely stay in the file.
+  storeLines_.reset();
   store_.RewriteList(remaining);
-  IniWriteGroup group(store_.Details());
-  for (const std::string& perNo : erased) store_.ErasePerson(perNo);
+  storeLines_ = remaining;
+  {
+    IniWriteGroup group(store_.Details());
+    for (const std::string& perNo : erased) store_.ErasePerson(perNo);
+  }
+  if (!changedOnDisk) return false;
+  // The screen follows the file, with the lines the other program added.
+  progress.Hide();
+  storeList_.RemoveAllRows();
+  Progress reload(feedback_, kStoreLoadCaption);
+  LoadStoreList(reload);
+  return true;
 }
 
 }  // namespace miravel

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "personnel/PersonnelList.h"
 #include "personnel/PersonnelStore.h"
@@ -82,6 +84,11 @@ class PersonnelCommands {
   void LoadTerminalList();
   void LoadStoreList();
 
+  // Whether the store's list finished loading. The commands that write the
+  // store ("Al", "Sil") refuse to run on a list that did not: "Sil" would
+  // rewrite personel.ini from it and "Al" would add persons twice.
+  bool StoreListLoaded() const { return storeLines_.has_value(); }
+
   // "Al" of the personal data: the ticked terminal users into the store. The
   // terminal does not tell card numbers, so an empty "Kart No" on the
   // terminal's list leaves the card number the store has.
@@ -97,7 +104,12 @@ class PersonnelCommands {
   PersonnelOutcome SendTemplatesToTerminal();
   // "Sil": the ticked terminal users from the terminal, then the ticked store
   // persons from the store; personel.ini is rewritten in the order shown.
-  void DeleteTicked();
+  // A user the terminal refuses to delete keeps its row, ticked, and is
+  // counted in the closing message. When personel.ini changed on disk since
+  // the store's list was read (another program appended to it), the file as
+  // it now stands loses the deleted persons' lines and nothing else, and the
+  // store's list is read again from it.
+  PersonnelOutcome DeleteTicked();
 
   // The first terminal-list row of this Per.No text, -1 when none.
   int FindTerminalRow(const std::string& perNo) const;
@@ -120,14 +132,22 @@ class PersonnelCommands {
   // Sends the stored templates of perNo as fingers 0, 1, 2 … in key order;
   // returns how many the terminal refused.
   int SendStoredTemplates(const std::string& perNo, int enrollNumber);
-  void DeleteFromTerminal();
-  void DeleteFromStore();
+  // Throws StoreNotLoadedMessage unless the store's list finished loading.
+  void RequireStoreListLoaded() const;
+  // Returns how many ticked users the terminal refused to delete.
+  int DeleteFromTerminal();
+  // Returns whether personel.ini had changed on disk and was worked on as it stood.
+  bool DeleteFromStore();
 
   PersonnelTerminal& terminal_;
   PersonnelStore& store_;
   PersonnelList& terminalList_;
   PersonnelList& storeList_;
   PersonnelFeedback& feedback_;
+  // The lines of personel.ini as this window last read or wrote them; none
+  // while the store's list is not loaded. "Sil" compares the file with them
+  // to see another program's change.
+  std::optional<std::vector<std::string>> storeLines_;
 };
 
 // The most users the terminal list shows: five-digit Per.No texts tell no
@@ -135,8 +155,13 @@ class PersonnelCommands {
 inline constexpr std::size_t kMaxListedUsers = 100'000;
 std::string TooManyUsersMessage();
 
-// The closing messages of the two "Gönder" commands.
+// The closing messages of the two "Gönder" commands and of "Sil".
 std::string PersonalRefusedMessage(int persons);
 std::string TemplatesRefusedMessage(int persons);
+std::string DeleteRefusedMessage(int persons);
+// "Sil" found personel.ini changed by another program since it was read.
+std::string StoreListChangedMessage();
+// A command that writes the store, asked while its list is not loaded.
+std::string StoreNotLoadedMessage();
 
 }  // namespace miravel

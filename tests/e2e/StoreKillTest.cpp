@@ -279,7 +279,9 @@ TEST_F(StoreKillTest, WindowsKilledInTheirCommandsLeaveWholeFilesAndTheNextRunCo
   Report(campaign, kKills, took);
 }
 
-TEST_F(StoreKillTest, SettingsWindowReplacesTheDeviceListTheSafeWay) {
+// "Kaydet" and the personnel window's "Sil" replace cihazlar.ini and
+// personel.ini: scratch written and forced, renamed, folder forced.
+TEST_F(StoreKillTest, SettingsAndPersonnelWindowsReplaceTheirFilesTheSafeWay) {
 #if defined(__SANITIZE_ADDRESS__)
   GTEST_SKIP() << "the sanitizer's runtime must come first; the shim cannot be preloaded";
 #endif
@@ -287,13 +289,16 @@ TEST_F(StoreKillTest, SettingsWindowReplacesTheDeviceListTheSafeWay) {
   const std::string log = folder / "calls.txt";
   ::setenv("MIRAVEL_DURABILITY_LOG", log.c_str(), 1);
   ::setenv("LD_PRELOAD", MIRAVEL_DURABILITY_SHIM, 1);
-  ProgramRun run(MIRAVEL_WINDOW_DRIVER, {office, "kaydet"}, office);
+  ProgramRun run(MIRAVEL_WINDOW_DRIVER, {office, "kaydet", "sil"}, office);
   const int status = run.Wait();
   ::unsetenv("LD_PRELOAD");
   ::unsetenv("MIRAVEL_DURABILITY_LOG");
   ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << run.Stderr();
   EXPECT_NE(ReadFile(office + "cihazlar.ini").find("adi=Bina 1\r\n"), std::string::npos);
-  EXPECT_TRUE(ReplacedSafely(ReadDurabilityCalls(log), office + "cihazlar.ini"));
+  EXPECT_EQ(ReadFile(office + "personel/personel.ini"), "50001\r\n00010\r\n");
+  const std::vector<DurabilityCall> calls = ReadDurabilityCalls(log);
+  EXPECT_TRUE(ReplacedSafely(calls, office + "cihazlar.ini"));
+  EXPECT_TRUE(ReplacedSafely(calls, office + "personel/personel.ini"));
 }
 
 #endif

@@ -8,6 +8,7 @@
 //                 "Personel İşlemleri"), ticks every terminal user, "Al" of
 //                 the personal data
 //   parmakizi-al  the same with "Al" of the fingerprints
+//   sil           the same, ticking the first person of the store as well, with "Sil"
 //
 // The personnel steps leave the window by "Çıkış". Dialogs are answered by
 // the fake dialog services; any error or message the windows show is printed
@@ -27,6 +28,7 @@
 #include "tests/support/FakeUiServices.h"
 #include "tests/ui/FindControl.h"
 #include "ui/CommandGuard.h"
+#include "ui/PersonnelGridList.h"
 #include "ui/PersonnelWindow.h"
 #include "ui/SettingsWindow.h"
 #include "ui/grid/ReportGrid.h"
@@ -41,10 +43,11 @@ void Click(QWidget& window, const char* name) {
 }
 
 // Inside the personnel window's own loop: once it has loaded, tick every
-// terminal user, press the "Al" button, and leave.
-void RunInPersonnelWindow(PersonnelWindow& personnel, const char* takeButton) {
+// terminal user (and for "Sil" the store's first person), press the button,
+// and leave.
+void RunInPersonnelWindow(PersonnelWindow& personnel, const char* button) {
   auto* poll = new QTimer;
-  QObject::connect(poll, &QTimer::timeout, [poll, &personnel, takeButton] {
+  QObject::connect(poll, &QTimer::timeout, [poll, &personnel, button] {
     if (QApplication::activeModalWidget() != &personnel || CommandGuard::IsRunning() ||
         FindControl<ReportGrid>(personnel, "terminalGrid").RowCount() == 0) {
       return;
@@ -52,7 +55,10 @@ void RunInPersonnelWindow(PersonnelWindow& personnel, const char* takeButton) {
     poll->stop();
     poll->deleteLater();
     Click(personnel, "terminalTickAllButton");
-    Click(personnel, takeButton);
+    if (std::string(button) == "deleteButton") {
+      FindControl<ReportGrid>(personnel, "pcGrid").SetChecked(0, PersonnelGridList::kTick, true);
+    }
+    Click(personnel, button);
     Click(personnel, "exitButton");
   });
   poll->start(5);
@@ -95,8 +101,9 @@ int main(int argc, char** argv) {
         }
         Click(settings, "saveDevicesButton");
       } else {
-        RunInPersonnelWindow(
-            personnel, step == "personel-al" ? "takePersonalButton" : "takeFingerprintsButton");
+        RunInPersonnelWindow(personnel, step == "personel-al"    ? "takePersonalButton"
+                                        : step == "parmakizi-al" ? "takeFingerprintsButton"
+                                                                 : "deleteButton");
         grid.setCurrentCell(0, 0);
         Click(settings, "personnelButton");
       }

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
+#include <set>
 
 #include "core/AppError.h"
 #include "core/Cp1254.h"
@@ -327,6 +329,70 @@ TEST_F(PersonnelCommandsTest, DeleteTakesAdjacentRowsAndRewritesTheListInTheOrde
   EXPECT_EQ(Stored("00013", "isim"), "C");
   EXPECT_EQ(feedback.captions.back(), "Personeller bilgisayardan siliniyor");
   EXPECT_FALSE(feedback.shown);
+}
+
+TEST_F(PersonnelCommandsTest, StoreWritesWaitForAWholeListAndDeleteKeepsLinesAddedMeanwhile) {
+  for (int enroll : {1, 2}) fake.users[enroll] = {"Kişi", "", 0};
+  const std::string details = "[00011]\r\nisim=A\r\nkartno=778899\r\n[00012]\r\nisim=B\r\n";
+  WriteStore("00011\r\n00012\r\n", details);
+  // The link drops while the terminal's users are listed: the store's list
+  // never loads, and nothing that writes the store may run on it.
+  fake.FailOnCall("GetUserInfo", 2);
+  EXPECT_THROW(commands.LoadLists(), AppError);
+  TickAll(terminalList);
+  for (const auto& command : std::vector<std::function<void()>>{
+           [&] { commands.DeleteTicked(); }, [&] { commands.CopyPersonalToStore(); },
+           [&] { commands.CopyTemplatesToStore(); }}) {
+    try {
+      command();
+      ADD_FAILURE() << "ran on a list that never loaded";
+    } catch (const AppError& error) {
+      EXPECT_EQ(error.what(), StoreNotLoadedMessage());
+    }
+  }
+  EXPECT_EQ(ReadFile(store.ListPath()), "00011\r\n00012\r\n");
+  EXPECT_EQ(Stored("00011", "kartno"), "778899");
+  EXPECT_EQ(fake.CallCount("DeleteUser"), 0);
+
+  // Loaded, then another program appends a person while the window is open:
+  // "Sil" removes its own person and keeps the newcomer, on disk and on screen.
+  commands.LoadLists();
+  Tick(terminalList, "00001");
+  commands.CopyPersonalToStore();  // this window's own line is no change by another
+  WriteFile(store.ListPath(), ReadFile(store.ListPath()) + "00050\r\n");
+  Tick(storeList, "00011");
+  const PersonnelOutcome outcome = commands.DeleteTicked();
+  EXPECT_EQ(ReadFile(store.ListPath()), "00012\r\n00001\r\n00050\r\n");
+  EXPECT_EQ(Column(storeList, kPerNoColumn), (std::vector<std::string>{"00012", "00001", "00050"}));
+  EXPECT_EQ(Stored("00011", "isim"), "<yok>");
+  EXPECT_EQ(outcome.message, StoreListChangedMessage());
+
+  // Unchanged since: the list is written in the order shown, as always.
+  storeList.SortByPerNo();
+  commands.DeleteTicked();
+  EXPECT_EQ(ReadFile(store.ListPath()), "00001\r\n00012\r\n00050\r\n");
+  EXPECT_EQ(feedback.messages.size(), 1u);
+}
+
+TEST_F(PersonnelCommandsTest, AUserTheTerminalKeepsStaysListedTickedAndIsCounted) {
+  for (int enroll : {1, 2, 3}) fake.users[enroll] = {"Kişi", "", 0};
+  commands.LoadLists();
+  TickAll(terminalList);
+  fake.onCall = [&](const std::string& operation) {
+    // The second user's deletion is refused; fingers without templates are
+    // refused too, as always, and that says nothing.
+    if (operation == "DeleteUser") {
+      fake.refusedOperations = fake.CallCount("DeleteUser") == 2
+                                   ? std::set<std::string>{"DeleteUser"}
+                                   : std::set<std::string>{};
+    }
+  };
+  const PersonnelOutcome outcome = commands.DeleteTicked();
+  EXPECT_EQ(Column(terminalList, kPerNoColumn), (std::vector<std::string>{"00002"}));
+  EXPECT_EQ(Ticks(terminalList), (std::vector<bool>{true}));
+  EXPECT_EQ(fake.users.count(2), 1u);
+  EXPECT_EQ(outcome.refused, 1);
+  EXPECT_EQ(feedback.messages, (std::vector<std::string>{"1 kişi cihazdan silinemedi"}));
 }
 
 }  // namespace

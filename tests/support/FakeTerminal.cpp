@@ -172,7 +172,7 @@ bool FakeTerminal::SetUserInfo(int machineNumber, int enrollNumber, const std::s
 
 bool FakeTerminal::DeleteUser(int machineNumber, int enrollNumber, int backupNumber, int reserved) {
   Enter("DeleteUser", Join({N(machineNumber), N(enrollNumber), N(backupNumber), N(reserved)}));
-  if (!connected_ || users.erase(enrollNumber) == 0) return false;
+  if (!Accepts("DeleteUser") || users.erase(enrollNumber) == 0) return false;
   for (auto it = templates.begin(); it != templates.end();) {
     it = it->first.first == enrollNumber ? templates.erase(it) : std::next(it);
   }
