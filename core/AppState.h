@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "core/AppError.h"
 #include "core/DeviceSettings.h"
 #include "core/IniFile.h"
 
@@ -27,6 +28,13 @@ struct AppState {
   int activeMachineNumber = 0;
 
   std::string SettingsFilePath() const { return programFolder + "cihazlar.ini"; }
+  // The settings file for a save. When it could not be opened at start, every
+  // save says so with the failed write's message, each time: a save skipped
+  // without a word would look done and be gone at the next start.
+  IniFile& SettingsFileToWrite() {
+    if (!settingsFile) throw WriteError(SettingsFilePath());
+    return *settingsFile;
+  }
   std::string HelpPagePath() const {
     return helpPage.empty() ? programFolder + "yardim/index.html" : helpPage;
   }

@@ -223,10 +223,9 @@ void MainWindow::OpenSettingsWindow() {
 }
 
 void MainWindow::StoreDeleteAfterTransfer() {
-  if (!state_.settingsFile) return;
   RunCommand(ui_, this, [this] {
     state_.settings.deleteAfterTransfer = deleteAfterTransferBox_->isChecked();
-    WriteDeleteAfterTransfer(*state_.settingsFile, deleteAfterTransferBox_->isChecked());
+    WriteDeleteAfterTransfer(state_.SettingsFileToWrite(), deleteAfterTransferBox_->isChecked());
   });
 }
 

@@ -288,9 +288,7 @@ void SettingsWindow::AddDevice() {
 }
 
 void SettingsWindow::SaveDevices() {
-  RunGuarded([this] {
-    if (state_.settingsFile) SaveDeviceList(*state_.settingsFile, GridRowTexts());
-  });
+  RunGuarded([this] { SaveDeviceList(state_.SettingsFileToWrite(), GridRowTexts()); });
 }
 
 void SettingsWindow::DeleteDevice() {
@@ -299,25 +297,30 @@ void SettingsWindow::DeleteDevice() {
     const int count = deviceGrid_->RowCount();
     if (count <= 1) return;
     const int selected = std::clamp(SelectedRow(), 0, count - 1);
-    // The rows below move up; each keeps its own status cell.
+    // The rows below move up, each with its status: a status stays beside
+    // the device it describes.
     for (int row = selected; row < count - 1; ++row) {
-      for (int column = 0; column < kFieldCount; ++column) {
+      for (int column = 0; column <= kStatus; ++column) {
         deviceGrid_->SetCellText(row, column, deviceGrid_->CellText(row + 1, column));
       }
     }
     deviceGrid_->DeleteRow(count - 1);
     KeepSelectionInList();
-    if (state_.settingsFile) SaveDeviceList(*state_.settingsFile, GridRowTexts());
+    SaveDeviceList(state_.SettingsFileToWrite(), GridRowTexts());
   });
 }
 
 void SettingsWindow::done(int result) {
-  // FormClose: the only point at which the shared list changes.
+  // However the window is closed (the title bar, Alt+F4, Escape), the text
+  // still being typed into a cell counts, as it does for "Çıkış", whose
+  // click ends the edit first.
+  deviceGrid_->FinishEditing();
+  // When the window closes: the only point at which the shared list changes.
   RunCommand(ui_, this, [this] {
     const std::vector<DeviceRow> rows = GridRowTexts();
     state_.devices.clear();
     for (const DeviceRow& row : rows) state_.devices.push_back(FromRow(row));
-    if (state_.settingsFile) SaveDeviceList(*state_.settingsFile, rows);
+    SaveDeviceList(state_.SettingsFileToWrite(), rows);
   });
   QDialog::done(result);
 }
@@ -327,7 +330,7 @@ void SettingsWindow::StoreRecordFilePath(const QString& text) {
     const std::string path = text.toStdString();
     // A blank field names no file: the transfer uses the default, as the next start would.
     state_.settings.recordFilePath = TrimSpaceAndControls(path).empty() ? kDefaultRecordFile : path;
-    if (state_.settingsFile) WriteRecordFilePath(*state_.settingsFile, path);
+    WriteRecordFilePath(state_.SettingsFileToWrite(), path);
   });
 }
 

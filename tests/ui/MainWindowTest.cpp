@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -223,6 +224,24 @@ TEST_F(MainWindowTest, ClosingTheSettingsWindowRebuildsTheRows) {
   ASSERT_EQ(Grid(window).RowCount(), 1);
   EXPECT_TRUE(Grid(window).IsChecked(0, MainWindow::kTick));
   EXPECT_EQ(Grid(window).CellValue(0, MainWindow::kStatus), 0);
+}
+
+TEST_F(MainWindowTest, ASettingsFileThatCouldNotBeOpenedFailsEverySaveAloud) {
+  ASSERT_EQ(::mkfifo(state.SettingsFilePath().c_str(), 0644), 0);
+  form = std::make_unique<MainWindow>(state, terminal, ui);
+  ASSERT_EQ(ui.errors.size(), 1);  // the FIFO, named once at start
+  DeleteAfterBox(*form).setChecked(!DeleteAfterBox(*form).isChecked());
+  SettingsWindow settings(state, terminal, ui, SystemClock(), form.get());
+  form->SetSettingsWindow(&settings);
+  QTimer::singleShot(0, [] {
+    QWidget* modal = QApplication::activeModalWidget();
+    FindControl<QPushButton>(*modal, "saveDevicesButton").click();
+    modal->close();
+  });
+  QTest::mouseClick(Button(*form, "settingsButton"), Qt::LeftButton);
+  // The box, "Kaydet" and the closing settings window: each says so.
+  const QString failed = QString::fromStdString("Unable to write to " + state.SettingsFilePath());
+  EXPECT_EQ(ui.errors.mid(1), QStringList({failed, failed, failed}));
 }
 
 TEST_F(MainWindowTest, BannerDoubleClickOpensTheShippedHelpPage) {

@@ -123,6 +123,32 @@ TEST_F(SettingsWindowTest, EditingWritesTheFileOnlyOnSaveDeleteAndClose) {
   EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join("\n").toStdString();
 }
 
+TEST_F(SettingsWindowTest, ClosingByTheTitleBarKeepsTheCellBeingTyped) {
+  Open(Device(1, "Bir", "Ethernet", 1));
+  Grid().setCurrentCell(0, W::kIpAddress);
+  Grid().editItem(Grid().item(0, W::kIpAddress));
+  auto* editor = Grid().viewport()->findChild<QLineEdit*>();
+  ASSERT_NE(editor, nullptr);
+  editor->selectAll();
+  QTest::keyClicks(editor, "127.0.0.9");
+  window->close();  // the title bar's button and Alt+F4 come this way
+  ASSERT_EQ(state.devices.size(), 1u);
+  EXPECT_EQ(state.devices[0].ipAddress, "127.0.0.9");
+  EXPECT_THAT(File(), HasSubstr("ipadres=127.0.0.9\r\n"));
+}
+
+TEST_F(SettingsWindowTest, DeletingARowMovesTheStatusesWithTheirDevices) {
+  Open(Device(1, "Bir", "Ethernet", 1) + Device(2, "İki", "Ethernet", 2) +
+       Device(3, "Üç", "Ethernet", 3));
+  terminal.refusedPorts = {3};
+  Click("testAllConnectionsButton");
+  Select(1);
+  Click("deleteDeviceButton");
+  EXPECT_EQ(Grid().CellText(1, W::kName), "Üç");
+  EXPECT_EQ(Status(1), "Bağlantı Kurulamadı");
+  EXPECT_EQ(Status(0), "Bağlantı Kuruldu");
+}
+
 TEST_F(SettingsWindowTest, NewDevicesGetDefaultsAndStopAt256) {
   Open("");
   Click("testConnectionButton");
