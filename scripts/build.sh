@@ -2,10 +2,13 @@
 # Configures and builds Miravel into build/ (warnings are errors):
 #   build.sh            everything, tests and benchmarks included
 #   build.sh TARGET...  only these targets
+# MIRAVEL_BUILD_DIR names another build folder (the package check builds
+# into a fresh one).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/setup.sh"
-cmake -G Ninja -S "$root" -B "$root/build" -DMIRAVEL_WERROR=ON >/dev/null
+build="${MIRAVEL_BUILD_DIR:-$root/build}"
+cmake -G Ninja -S "$root" -B "$build" -DMIRAVEL_WERROR=ON >/dev/null
 targets=()
 for target in "$@"; do targets+=(--target "$target"); done
-cmake --build "$root/build" -j "$(nproc)" "${targets[@]}"
+cmake --build "$build" -j "$(nproc)" "${targets[@]}"

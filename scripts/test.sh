@@ -11,6 +11,9 @@
 # fuzzing 3.2 (1.6 of it building), sanitized build and suite 6.4.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
+# The package check runs scripts/package.sh, which wants lintian: installed
+# here, before the suite, not by a test.
+export MIRAVEL_WITH_PACKAGE_TOOLS=1
 "$root/scripts/build.sh"
 (cd "$root/build" && ctest --output-on-failure --parallel "$(nproc)" --timeout 600)
 "$root/scripts/fuzz.sh"

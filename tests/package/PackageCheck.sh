@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
-# Builds the Debian package from the build tree into a scratch folder and
-# checks what an office would install: the files it lists, nothing writable
+# Builds the Debian package the way the README says, with scripts/package.sh
+# into a fresh build folder (so that the command must build everything the
+# package installs), and checks what an office would install: every program
+# the suite's build made, the files it lists, nothing writable
 # and nothing but /usr, the programs running from the unpacked package, a
 # manual page that names every option of each program's --help, a valid menu
 # entry and, where the tools are installed, valid timer units and no lintian
 # errors.
-#   PackageCheck.sh BUILD_DIR
+#   PackageCheck.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail
 build="$1"
+source="$2"
 for tool in cpack dpkg-deb dpkg-shlibdeps desktop-file-validate; do
   if ! command -v "$tool" >/dev/null; then
     echo "SKIP: $tool is missing (scripts/setup.sh installs it)"
@@ -22,11 +25,12 @@ fail() {
   failed=1
 }
 
-if ! cpack --config "$build/CPackConfig.cmake" -B "$scratch/out" >"$scratch/cpack.log" 2>&1; then
-  cat "$scratch/cpack.log" >&2
+if ! MIRAVEL_BUILD_DIR="$scratch/build" "$source/scripts/package.sh" >"$scratch/package.log" 2>&1; then
+  tail -n 40 "$scratch/package.log" >&2
+  echo "FAIL: scripts/package.sh failed in a fresh build folder" >&2
   exit 1
 fi
-debs=("$scratch"/out/miravel_*.deb)
+debs=("$scratch"/build/miravel_*.deb)
 [ -f "${debs[0]}" ] || { echo "FAIL: cpack made no package" >&2; exit 1; }
 deb="${debs[0]}"
 echo "$(basename "$deb"): $(stat -c %s "$deb") bytes"
@@ -45,6 +49,13 @@ for path in \
   grep -qxF "$path" <<<"$paths" || fail "the package lacks $path"
 done
 programs=$(sed -n 's|^\./usr/bin/\(.\+\)$|\1|p' <<<"$paths")
+# Every program the suite's build made (miravel and miravel-<name>; tests and
+# tools are named with underscores) is in the package.
+built=$(find "$build" -name CMakeFiles -prune -o -type f -executable -regextype posix-extended \
+  -regex '.*/miravel(-[a-z]+)*' -printf '%f\n' | sort -u)
+for program in $built; do
+  grep -qxF "$program" <<<"$programs" || fail "the package lacks the program $program"
+done
 for program in $programs; do
   grep -qxF "./usr/share/man/man1/$program.1.gz" <<<"$paths" || fail "$program has no manual page"
 done
