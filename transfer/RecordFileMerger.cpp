@@ -75,6 +75,7 @@ void RecordFileMerger::Open(const std::string& recordFilePath, const std::string
     throw FileError("Yedek dosyası açılamadı", backupPath_, errno);
   }
   backup_.Write(MissingLineEnd(backupPath_));
+  readVersion_ = RecordFileVersion::Of(recordPath_);
   if (!record_.Open(recordPath_, "Kayıt dosyası")) {
     if (errno != ENOENT) throw FileError("Kayıt dosyası açılamadı", recordPath_, errno);
     FileWriter create;
@@ -120,6 +121,11 @@ void RecordFileMerger::Add(std::string_view line) {
 }
 
 void RecordFileMerger::Finish() {
+  FinishMergeFile();
+  ReplaceRecordFile();
+}
+
+RecordFileVersion RecordFileMerger::FinishMergeFile() {
   std::string_view line;
   if (hasPending_) {
     merge_.WriteLine(pendingLine_);
@@ -129,6 +135,12 @@ void RecordFileMerger::Finish() {
   backup_.Close(true);
   record_.Close();
   merge_.Close(true);
+  const std::optional<RecordFileVersion> merged = RecordFileVersion::Of(mergePath_);
+  if (!merged) throw FileError("Birleştirme dosyası okunamadı", mergePath_, errno);
+  return *merged;
+}
+
+void RecordFileMerger::ReplaceRecordFile() {
   open_ = false;
   if (std::rename(mergePath_.c_str(), recordPath_.c_str()) != 0) {
     const int error = errno;

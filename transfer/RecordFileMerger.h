@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "core/BufferedFile.h"
+#include "transfer/DeliveryNote.h"
 #include "transfer/RecordLine.h"
 
 namespace miravel {
@@ -46,6 +48,15 @@ class RecordFileMerger {
   // and renames the merge file over the record file. When the rename fails the
   // merged text stays in the merge file and AppError names both files.
   void Finish();
+  // Finish in its two steps, for a caller that writes its delivery note
+  // between them: the merge file complete on disk (its version returned),
+  // then the rename.
+  RecordFileVersion FinishMergeFile();
+  void ReplaceRecordFile();
+
+  // The version of the record file this merge reads (none when Open found no
+  // file and made an empty one).
+  const std::optional<RecordFileVersion>& ReadVersion() const { return readVersion_; }
 
   const std::string& BackupPath() const { return backupPath_; }
   const std::string& MergePath() const { return mergePath_; }
@@ -67,6 +78,7 @@ class RecordFileMerger {
   std::string recordPath_;
   std::string mergePath_;
   std::string backupPath_;
+  std::optional<RecordFileVersion> readVersion_;
   LineReader record_;
   FileWriter merge_;
   FileWriter backup_;
