@@ -35,6 +35,7 @@ class ConsoleSink : public TransferSink {
 
   bool ShouldClearLog() override { return clearLog_; }
   void TerminalTransferred(int row, int records) override { taken_[row] = records; }
+  void AlreadyDelivered(int row, int records) override { alreadyDelivered_[row] = records; }
   void LogReadRefused(int row) override { readRefused_[row] = true; }
   void LogClearRefused(int row) override { clearRefused_[row] = true; }
   void WaitingForOtherTransfer(bool waiting) override {
@@ -53,6 +54,9 @@ class ConsoleSink : public TransferSink {
       ++tried_;
     } else if (taken_.count(row) != 0) {
       out_ << "aktarıldı, " << taken_[row] << " kayıt";
+      if (alreadyDelivered_.count(row) != 0) {
+        out_ << " (" << alreadyDelivered_[row] << " kayıt önceki bir aktarımda alınmıştı)";
+      }
       ++tried_;
       if (clearRefused_.count(row) != 0) {
         out_ << "; cihaz kayıtları silmedi, kayıtlar cihazda duruyor";
@@ -84,6 +88,7 @@ class ConsoleSink : public TransferSink {
   ConsoleBar bar_;
   std::map<int, RowStatus> status_;
   std::map<int, int> taken_;
+  std::map<int, int> alreadyDelivered_;
   std::map<int, bool> readRefused_;
   std::map<int, bool> clearRefused_;
   int notDone_ = 0;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 #include "emulator/TerminalState.h"
@@ -48,10 +49,83 @@ class AktarProgramTest : public ::testing::Test {
     return names;
   }
 
+  // A run against a terminal with a clear fault, then (the emulator
+  // stopped) `between` changes its log, adding MakeLog(300, 73) at least,
+  // then a complete run. Every record the
+  // terminal ever held must then be in the record file exactly once.
+  void ClearFaultThenCompleteRun(const std::string& fault, int firstExit,
+                                 const std::string& firstOut, bool logKept,
+                                 const std::function<void(std::vector<wire::LogRecord>&)>& between,
+                                 const std::string& secondOut) {
+    const std::vector<std::string> oldLines = MakeRecordLines(500, 71);
+    WriteFile(recordPath, JoinLines(oldLines));
+    const std::vector<wire::LogRecord> log = MakeLog(2000, 72);
+    WriteStateFile(statePath, log);
+    std::vector<std::string> expected = oldLines;
+    for (const wire::LogRecord& record : log) expected.push_back(ExpectedLine(record));
+    int port = 0;  // the terminal keeps its address
+    {
+      EmulatorProcess faulty({"--listen", "127.0.0.1:0", "--state", statePath, fault});
+      port = faulty.Port();
+      WriteSettings(folder.Path(), recordPath, true, {EthernetRow("Kapı", faulty.Port())});
+      const AktarResult first = RunAktar(folder.Path());
+      EXPECT_EQ(first.exitCode, firstExit) << first.err;
+      EXPECT_EQ(first.out, firstOut);
+      EXPECT_EQ(Sorted(Lines(ReadFile(recordPath))), Sorted(expected));
+    }
+    std::vector<wire::LogRecord> held = ReadStateLog(statePath);
+    EXPECT_EQ(held.size(), logKept ? log.size() : 0u);
+    between(held);
+    WriteStateFile(statePath, held);
+    for (const wire::LogRecord& record : MakeLog(300, 73)) expected.push_back(ExpectedLine(record));
+    EmulatorProcess healthy(
+        {"--listen", "127.0.0.1:" + std::to_string(port), "--state", statePath});
+    const AktarResult second = RunAktar(folder.Path());
+    EXPECT_EQ(second.exitCode, 0) << second.err;
+    EXPECT_EQ(second.out, secondOut);
+    EXPECT_EQ(Sorted(Lines(ReadFile(recordPath))), Sorted(expected));
+    healthy.Stop();
+    EXPECT_TRUE(ReadStateLog(statePath).empty());
+  }
+
   TempFolder folder;
   const std::string recordPath = folder / "tr500.txt";
   const std::string statePath = folder / "terminal.txt";
 };
+
+// Fingers placed on the terminal after a run.
+void PunchMore(std::vector<wire::LogRecord>& log) {
+  for (const wire::LogRecord& record : MakeLog(300, 73)) log.push_back(record);
+}
+
+// The records stay on a terminal that refuses to clear them; the next run
+// takes only the records behind them, and clears them all.
+TEST_F(AktarProgramTest, RecordsOfARefusedClearAreNotMergedAgain) {
+  ClearFaultThenCompleteRun(
+      "--refuse-clear", 1,
+      "1 Kapı: aktarıldı, 2000 kayıt; cihaz kayıtları silmedi, kayıtlar cihazda duruyor\n", true,
+      PunchMore, "1 Kapı: aktarıldı, 300 kayıt (2000 kayıt önceki bir aktarımda alınmıştı)\n");
+}
+
+// The terminal cleared its log but the reply was lost: the run stops, and
+// the next one merges what the terminal holds now, all of it.
+TEST_F(AktarProgramTest, ALostClearReplyLosesNoRecordAndDoublesNone) {
+  ClearFaultThenCompleteRun("--drop-after-clear", 2, "", false, PunchMore,
+                            "1 Kapı: aktarıldı, 300 kayıt\n");
+}
+
+// Another program cleared the log after a refused clear: the log no longer
+// starts with the records the record file holds, so all of it is merged.
+TEST_F(AktarProgramTest, ALogClearedBySomeoneElseIsMergedWhole) {
+  ClearFaultThenCompleteRun(
+      "--refuse-clear", 1,
+      "1 Kapı: aktarıldı, 2000 kayıt; cihaz kayıtları silmedi, kayıtlar cihazda duruyor\n", true,
+      [](std::vector<wire::LogRecord>& log) {
+        log.clear();
+        PunchMore(log);
+      },
+      "1 Kapı: aktarıldı, 300 kayıt\n");
+}
 
 // A link that breaks in the middle of the log stops the run; the office's
 // files stay as they were and the terminal keeps its records for the next run.
