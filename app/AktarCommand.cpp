@@ -15,6 +15,9 @@
 namespace miravel {
 namespace {
 
+// The device list holds at most 256 rows: more threads could never be used.
+constexpr int kMostParallelReads = 256;
+
 // Prints each row's outcome as soon as the run is done with it.
 class ConsoleSink : public TransferSink {
  public:
@@ -124,7 +127,7 @@ std::vector<int> ParseRowList(const std::string& text) {
 }  // namespace
 
 std::string AktarUsage() {
-  return "Kullanım: miravel-aktar [--folder KLASÖR] [--only N,N...]\n"
+  return "Kullanım: miravel-aktar [--folder KLASÖR] [--only N,N...] [--paralel N]\n"
          "\n"
          "Ana penceredeki \"Bilgileri Aktar\" komutunu pencere açmadan çalıştırır:\n"
          "seçili cihazlardaki kayıtları kayıt dosyasına ve günlük yedeğe aktarır.\n"
@@ -135,6 +138,13 @@ std::string AktarUsage() {
          "                   değilse ~/.local/share/miravel)\n"
          "  --only N,N...    yalnızca bu satırları (1'den başlayarak) aktar;\n"
          "                   verilmezse bütün satırlar aktarılır\n"
+         "  --paralel N      ayrı hatlardaki (ayrı adres ve port ya da ayrı seri\n"
+         "                   port) en çok N cihazı aynı anda okur (varsayılan " +
+         std::to_string(kDefaultParallelReads) +
+         ");\n"
+         "                   aynı hattaki satırlar sırayla okunur. Kayıt dosyası\n"
+         "                   bir kez yenilenir, sonra cihazların kayıtları silinir.\n"
+         "                   1: ana penceredeki gibi cihazlar tek tek aktarılır\n"
          "  --help           bu yardımı göster\n"
          "\n"
          "Aynı kayıt dosyasına başka bir aktarım sürüyorsa onun bitmesi en çok\n"
@@ -162,6 +172,13 @@ AktarOptions ParseAktarArguments(const std::vector<std::string>& arguments,
       options.programFolder = value();
     } else if (argument == "--only") {
       options.onlyRows = ParseRowList(value());
+    } else if (argument == "--paralel") {
+      const std::string& text = value();
+      options.parallel = ParseInteger(text);
+      if (options.parallel < 1 || options.parallel > kMostParallelReads) {
+        throw AppError("--paralel 1 ile " + std::to_string(kMostParallelReads) +
+                       " arasında olmalı: " + text);
+      }
     } else {
       throw AppError("Bilinmeyen seçenek: " + argument);
     }
@@ -172,7 +189,7 @@ AktarOptions ParseAktarArguments(const std::vector<std::string>& arguments,
   return options;
 }
 
-int RunAktar(const AktarOptions& options, TerminalClient& terminal, std::ostream& out,
+int RunAktar(const AktarOptions& options, const TerminalClientMaker& makeClient, std::ostream& out,
              std::ostream& err, bool progressBar) {
   try {
     // A schedule with a mistyped folder must fail, not report success for ever.
@@ -197,7 +214,11 @@ int RunAktar(const AktarOptions& options, TerminalClient& terminal, std::ostream
     }
     ConsoleSink sink(job.devices, job.ticked, settings.deleteAfterTransfer, out, err, progressBar);
     try {
-      RunTransfer(job, terminal, sink);
+      if (options.parallel == 1) {
+        RunTransfer(job, *makeClient(), sink);
+      } else {
+        RunParallelTransfer(job, makeClient, sink, options.parallel);
+      }
     } catch (...) {
       sink.ClearBar();
       throw;

@@ -11,12 +11,6 @@
 #include "transfer/RecordLine.h"
 
 namespace miravel {
-namespace {
-
-constexpr int kRecordCountStatus = 6;
-
-}  // namespace
-
 CalendarDate TodayOnThisComputer() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
@@ -88,7 +82,8 @@ int TransferTerminal(TerminalClient& terminal, TransferSink& sink, const Transfe
   return merged;
 }
 
-void RunTransfer(const TransferJob& job, TerminalClient& terminal, TransferSink& sink) {
+std::unique_ptr<RecordFileLock> StartTransferRun(const TransferJob& job, TransferSink& sink,
+                                                 DeliveryNote& note) {
   const int count = static_cast<int>(job.devices.size());
   for (int row = 1; row <= count; ++row) {
     sink.StatusChanged(row, RowStatus::kNone);
@@ -96,24 +91,29 @@ void RunTransfer(const TransferJob& job, TerminalClient& terminal, TransferSink&
   }
   const bool anyTicked =
       std::find(job.ticked.begin(), job.ticked.end(), true) != job.ticked.end() && count > 0;
-  std::optional<RecordFileLock> lock;
-  DeliveryNote note(job.recordFilePath);
-  if (anyTicked) {
-    bool waiting = false;
-    try {
-      lock.emplace(job.recordFilePath, job.lockWaitLimit, [&] {
-        if (!waiting) sink.WaitingForOtherTransfer(true);
-        waiting = true;
-        sink.Refresh();
-      });
-    } catch (...) {
-      if (waiting) sink.WaitingForOtherTransfer(false);
-      throw;
-    }
+  if (!anyTicked) return nullptr;
+  bool waiting = false;
+  std::unique_ptr<RecordFileLock> lock;
+  try {
+    lock = std::make_unique<RecordFileLock>(job.recordFilePath, job.lockWaitLimit, [&] {
+      if (!waiting) sink.WaitingForOtherTransfer(true);
+      waiting = true;
+      sink.Refresh();
+    });
+  } catch (...) {
     if (waiting) sink.WaitingForOtherTransfer(false);
-    RecordFileMerger::RemoveLeftoverMergeFiles(job.recordFilePath);
-    note.Load();
+    throw;
   }
+  if (waiting) sink.WaitingForOtherTransfer(false);
+  RecordFileMerger::RemoveLeftoverMergeFiles(job.recordFilePath);
+  note.Load();
+  return lock;
+}
+
+void RunTransfer(const TransferJob& job, TerminalClient& terminal, TransferSink& sink) {
+  const int count = static_cast<int>(job.devices.size());
+  DeliveryNote note(job.recordFilePath);
+  const std::unique_ptr<RecordFileLock> lock = StartTransferRun(job, sink, note);
   for (int row = 1; row <= count; ++row) {
     const DeviceEntry& device = job.devices[row - 1];
     const bool ticked =

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -80,5 +81,15 @@ int TransferTerminal(TerminalClient& terminal, TransferSink& sink, const Transfe
                      DeliveryNote& note);
 
 CalendarDate TodayOnThisComputer();
+
+// The start every transfer run shares: every row's status and progress reset;
+// then, when any row is ticked, the record file's lock (waiting for another
+// run as the sink is told), the leftovers of killed runs removed and the
+// delivery note read. Returns the lock, or none when nothing is ticked.
+std::unique_ptr<RecordFileLock> StartTransferRun(const TransferJob& job, TransferSink& sink,
+                                                 DeliveryNote& note);
+
+// Status index 6: the number of attendance records the terminal holds.
+inline constexpr int kRecordCountStatus = 6;
 
 }  // namespace miravel
