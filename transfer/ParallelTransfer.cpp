@@ -64,7 +64,12 @@ class ParallelRun {
 
  private:
   void Plan();
-  void ReadStage(const std::vector<Row*>& stage);
+  // Runs work for every row, rows of different links at the same time (at
+  // most parallel_ at once), rows of one link one after another in row order.
+  void ForEachLink(const std::vector<Row*>& rows, const std::function<void(Row&)>& work);
+  void ReadStage(const std::vector<Row*>& stage) {
+    ForEachLink(stage, [&](Row& row) { ReadRow(row, takenOnLink_.at(row.link)); });
+  }
   void ReadRow(Row& row, TakenByTerminal& taken);
   void Walk(Row& row, TerminalClient& terminal, TakenByTerminal& taken);
   void Stop(Row& row);
@@ -214,26 +219,27 @@ void ParallelRun::ReadRow(Row& row, TakenByTerminal& taken) {
   }
 }
 
-void ParallelRun::ReadStage(const std::vector<Row*>& stage) {
+void ParallelRun::ForEachLink(const std::vector<Row*>& rows,
+                              const std::function<void(Row&)>& work) {
   // The rows of one link, in row order, are one task; tasks start in the
   // order of their first row.
   std::vector<std::vector<Row*>> tasks;
   std::map<std::string, std::size_t> taskOfLink;
-  for (Row* row : stage) {
+  for (Row* row : rows) {
     const auto [it, added] = taskOfLink.emplace(row->link, tasks.size());
     if (added) tasks.emplace_back();
     tasks[it->second].push_back(row);
   }
   std::atomic<std::size_t> next{0};
-  const auto work = [&] {
+  const auto worker = [&] {
     for (std::size_t task = next++; task < tasks.size(); task = next++) {
-      for (Row* row : tasks[task]) ReadRow(*row, takenOnLink_.at(row->link));
+      for (Row* row : tasks[task]) work(*row);
     }
   };
   std::vector<std::thread> threads;
   const std::size_t count = std::min(static_cast<std::size_t>(parallel_), tasks.size());
-  for (std::size_t i = 1; i < count; ++i) threads.emplace_back(work);
-  work();
+  for (std::size_t i = 1; i < count; ++i) threads.emplace_back(worker);
+  worker();
   for (std::thread& thread : threads) thread.join();
 }
 
@@ -314,12 +320,8 @@ bool ParallelRun::ClearThroughNewConnection(Row& row) {
 
 Row* ParallelRun::ClearLogs(const std::vector<Row*>& transferred) {
   std::vector<std::string> cleared;
-  Row* failed = nullptr;
-  if (!clearLogs_) {
-    // The logs stay, and bring every record again next time.
-    for (Row* row : transferred) cleared.push_back(row->identity);
-  }
-  for (std::size_t i = 0; clearLogs_ && i < transferred.size(); ++i) {
+  std::vector<Row*> clearing;
+  for (std::size_t i = 0; i < transferred.size(); ++i) {
     Row& row = *transferred[i];
     // The last row of a terminal clears what all of its rows took.
     const bool laterRowOfSameTerminal =
@@ -327,21 +329,34 @@ Row* ParallelRun::ClearLogs(const std::vector<Row*>& transferred) {
                                       transferred.end(), [&](const Row* later) {
                                         return later->walked > 0 && later->identity == row.identity;
                                       });
-    if (laterRowOfSameTerminal) continue;
-    bool done = false;
+    if (!clearLogs_) {
+      cleared.push_back(row.identity);  // the logs stay and bring every record again
+    } else if (!laterRowOfSameTerminal) {
+      clearing.push_back(&row);
+    }
+  }
+  // Different links are cleared at the same time, like they were read.
+  std::map<Row*, bool> done;
+  for (Row* row : clearing) done[row] = false;
+  ForEachLink(clearing, [&](Row& row) {
     try {
-      done =
+      done.at(&row) =
           row.client ? row.client->ClearAttendanceLog(row.machine) : ClearThroughNewConnection(row);
     } catch (...) {
       row.error = std::current_exception();
-      failed = &row;
-      break;
     }
-    if (done) {
-      cleared.push_back(row.identity);
+    if (row.client) row.client->Disconnect();
+    row.client.reset();
+  });
+  Row* failed = nullptr;
+  for (Row* row : clearing) {
+    if (row->error) {
+      if (failed == nullptr) failed = row;
+    } else if (done.at(row)) {
+      cleared.push_back(row->identity);
     } else {
       for (Row* same : transferred) {
-        same->clearRefused |= same == &row || (row.walked > 0 && same->identity == row.identity);
+        same->clearRefused |= same == row || (row->walked > 0 && same->identity == row->identity);
       }
     }
   }
