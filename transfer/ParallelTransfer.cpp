@@ -375,7 +375,8 @@ void ParallelRun::Finish(Row& row) {
   if (row.outcome == Outcome::kReadRefused) sink_.LogReadRefused(row.number);
   if (row.outcome == Outcome::kRead) {
     if (row.clearRefused) sink_.LogClearRefused(row.number);
-    if (row.skipped > 0) sink_.AlreadyDelivered(row.number, static_cast<int>(row.skipped));
+    // What an earlier row of this run took is no news to the user.
+    if (row.skippedByNote) sink_.AlreadyDelivered(row.number, static_cast<int>(row.skipped));
     sink_.TerminalTransferred(row.number, static_cast<int>(row.walked - row.skipped));
   }
   sink_.RowFinished(row.number);
