@@ -58,6 +58,18 @@ class AktarProgramTest : public ::testing::Test {
                                  const std::string& firstOut, bool logKept,
                                  const std::function<void(std::vector<wire::LogRecord>&)>& between,
                                  const std::string& secondOut) {
+    // The window's order (one terminal after another) and the parallel run.
+    for (const std::string parallel : {"1", "8"}) {
+      SCOPED_TRACE("--paralel " + parallel);
+      ClearFaultThenCompleteRun(fault, firstExit, firstOut, logKept, between, secondOut,
+                                {"--paralel", parallel});
+    }
+  }
+  void ClearFaultThenCompleteRun(const std::string& fault, int firstExit,
+                                 const std::string& firstOut, bool logKept,
+                                 const std::function<void(std::vector<wire::LogRecord>&)>& between,
+                                 const std::string& secondOut,
+                                 const std::vector<std::string>& mode) {
     const std::vector<std::string> oldLines = MakeRecordLines(500, 71);
     WriteFile(recordPath, JoinLines(oldLines));
     const std::vector<wire::LogRecord> log = MakeLog(2000, 72);
@@ -69,7 +81,7 @@ class AktarProgramTest : public ::testing::Test {
       EmulatorProcess faulty({"--listen", "127.0.0.1:0", "--state", statePath, fault});
       port = faulty.Port();
       WriteSettings(folder.Path(), recordPath, true, {EthernetRow("Kapı", faulty.Port())});
-      const AktarResult first = RunAktar(folder.Path());
+      const AktarResult first = RunAktar(folder.Path(), mode);
       EXPECT_EQ(first.exitCode, firstExit) << first.err;
       EXPECT_EQ(first.out, firstOut);
       EXPECT_EQ(Sorted(Lines(ReadFile(recordPath))), Sorted(expected));
@@ -81,7 +93,7 @@ class AktarProgramTest : public ::testing::Test {
     for (const wire::LogRecord& record : MakeLog(300, 73)) expected.push_back(ExpectedLine(record));
     EmulatorProcess healthy(
         {"--listen", "127.0.0.1:" + std::to_string(port), "--state", statePath});
-    const AktarResult second = RunAktar(folder.Path());
+    const AktarResult second = RunAktar(folder.Path(), mode);
     EXPECT_EQ(second.exitCode, 0) << second.err;
     EXPECT_EQ(second.out, secondOut);
     EXPECT_EQ(Sorted(Lines(ReadFile(recordPath))), Sorted(expected));
