@@ -78,7 +78,6 @@ class RecordFileMerger {
   // file and made an empty one).
   const std::optional<RecordFileVersion>& ReadVersion() const { return readVersion_; }
 
-  const std::string& BackupPath() const { return backupPaths_.front(); }
   const std::string& MergePath() const { return mergePath_; }
 
   // Removes the merge files "<record file>.<number>.gcc" that runs ended by a

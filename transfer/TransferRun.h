@@ -31,6 +31,7 @@ class TransferSink {
   virtual void Refresh() {}
   // Asked once per terminal, after its records are in the record file: clear
   // the terminal's log now? (The user may change the option during a run.)
+  // RunParallelTransfer asks once, before the first terminal.
   virtual bool ShouldClearLog() = 0;
   // A terminal's transfer ran to its end; records is how many went into the
   // record file.
