@@ -15,6 +15,9 @@
 namespace miravel {
 namespace {
 
+// The device list holds at most 256 rows: more threads could never be used.
+constexpr int kMostParallelReads = 256;
+
 // Prints each row's outcome as soon as the run is done with it.
 class ConsoleSink : public TransferSink {
  public:
@@ -35,6 +38,7 @@ class ConsoleSink : public TransferSink {
 
   bool ShouldClearLog() override { return clearLog_; }
   void TerminalTransferred(int row, int records) override { taken_[row] = records; }
+  void AlreadyDelivered(int row, int records) override { alreadyDelivered_[row] = records; }
   void LogReadRefused(int row) override { readRefused_[row] = true; }
   void LogClearRefused(int row) override { clearRefused_[row] = true; }
   void WaitingForOtherTransfer(bool waiting) override {
@@ -53,6 +57,9 @@ class ConsoleSink : public TransferSink {
       ++tried_;
     } else if (taken_.count(row) != 0) {
       out_ << "aktarıldı, " << taken_[row] << " kayıt";
+      if (alreadyDelivered_.count(row) != 0) {
+        out_ << " (" << alreadyDelivered_[row] << " kayıt önceki bir aktarımda alınmıştı)";
+      }
       ++tried_;
       if (clearRefused_.count(row) != 0) {
         out_ << "; cihaz kayıtları silmedi, kayıtlar cihazda duruyor";
@@ -84,6 +91,7 @@ class ConsoleSink : public TransferSink {
   ConsoleBar bar_;
   std::map<int, RowStatus> status_;
   std::map<int, int> taken_;
+  std::map<int, int> alreadyDelivered_;
   std::map<int, bool> readRefused_;
   std::map<int, bool> clearRefused_;
   int notDone_ = 0;
@@ -119,7 +127,7 @@ std::vector<int> ParseRowList(const std::string& text) {
 }  // namespace
 
 std::string AktarUsage() {
-  return "Kullanım: miravel-aktar [--folder KLASÖR] [--only N,N...]\n"
+  return "Kullanım: miravel-aktar [--folder KLASÖR] [--only N,N...] [--paralel N]\n"
          "\n"
          "Ana penceredeki \"Bilgileri Aktar\" komutunu pencere açmadan çalıştırır:\n"
          "seçili cihazlardaki kayıtları kayıt dosyasına ve günlük yedeğe aktarır.\n"
@@ -130,6 +138,13 @@ std::string AktarUsage() {
          "                   değilse ~/.local/share/miravel)\n"
          "  --only N,N...    yalnızca bu satırları (1'den başlayarak) aktar;\n"
          "                   verilmezse bütün satırlar aktarılır\n"
+         "  --paralel N      ayrı hatlardaki (ayrı adres ve port ya da ayrı seri\n"
+         "                   port) en çok N cihazı aynı anda okur (varsayılan " +
+         std::to_string(kDefaultParallelReads) +
+         ");\n"
+         "                   aynı hattaki satırlar sırayla okunur. Kayıt dosyası\n"
+         "                   bir kez yenilenir, sonra cihazların kayıtları silinir.\n"
+         "                   1: ana penceredeki gibi cihazlar tek tek aktarılır\n"
          "  --help           bu yardımı göster\n"
          "\n"
          "Aynı kayıt dosyasına başka bir aktarım sürüyorsa onun bitmesi en çok\n"
@@ -157,6 +172,13 @@ AktarOptions ParseAktarArguments(const std::vector<std::string>& arguments,
       options.programFolder = value();
     } else if (argument == "--only") {
       options.onlyRows = ParseRowList(value());
+    } else if (argument == "--paralel") {
+      const std::string& text = value();
+      options.parallel = ParseInteger(text);
+      if (options.parallel < 1 || options.parallel > kMostParallelReads) {
+        throw AppError("--paralel 1 ile " + std::to_string(kMostParallelReads) +
+                       " arasında olmalı: " + text);
+      }
     } else {
       throw AppError("Bilinmeyen seçenek: " + argument);
     }
@@ -167,7 +189,7 @@ AktarOptions ParseAktarArguments(const std::vector<std::string>& arguments,
   return options;
 }
 
-int RunAktar(const AktarOptions& options, TerminalClient& terminal, std::ostream& out,
+int RunAktar(const AktarOptions& options, const TerminalClientMaker& makeClient, std::ostream& out,
              std::ostream& err, bool progressBar) {
   try {
     // A schedule with a mistyped folder must fail, not report success for ever.
@@ -192,7 +214,11 @@ int RunAktar(const AktarOptions& options, TerminalClient& terminal, std::ostream
     }
     ConsoleSink sink(job.devices, job.ticked, settings.deleteAfterTransfer, out, err, progressBar);
     try {
-      RunTransfer(job, terminal, sink);
+      if (options.parallel == 1) {
+        RunTransfer(job, *makeClient(), sink);
+      } else {
+        RunParallelTransfer(job, makeClient, sink, options.parallel);
+      }
     } catch (...) {
       sink.ClearBar();
       throw;

@@ -4,15 +4,18 @@
 #include <string>
 #include <vector>
 
-namespace miravel {
+#include "transfer/ParallelTransfer.h"
 
-class TerminalClient;
+namespace miravel {
 
 // miravel-aktar: the main window's transfer without a window, for offices that
 // collect on a schedule.
 struct AktarOptions {
   std::string programFolder;  // holds cihazlar.ini and yedekler/; ends in '/'
   std::vector<int> onlyRows;  // 1-based rows to tick; empty = every row
+  // Terminals read at once; 1 reads them one after another and replaces the
+  // record file after each, as the main window does.
+  int parallel = kDefaultParallelReads;
   bool help = false;
   // Where a relative record-file path is taken (OfficeFolder::RecordFileBase).
   std::string recordFileBase;
@@ -31,7 +34,7 @@ std::string AktarUsage();
 // Runs the transfer over the rows of cihazlar.ini in the program folder:
 // one line per row on out, a progress bar on err when it is a terminal, the
 // error that stopped the run on err. Returns the exit status.
-int RunAktar(const AktarOptions& options, TerminalClient& terminal, std::ostream& out,
+int RunAktar(const AktarOptions& options, const TerminalClientMaker& makeClient, std::ostream& out,
              std::ostream& err, bool progressBar);
 
 }  // namespace miravel

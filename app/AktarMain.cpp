@@ -1,7 +1,8 @@
-// miravel-aktar [--folder DIR] [--only N,N...]
+// miravel-aktar [--folder DIR] [--only N,N...] [--paralel N]
 #include <unistd.h>
 
 #include <iostream>
+#include <memory>
 
 #include "app/AktarCommand.h"
 #include "app/ProgramLocation.h"
@@ -36,7 +37,9 @@ int main(int argc, char** argv) {
     return kAktarStopped;
   }
   const std::string settingsPath = options.programFolder + "cihazlar.ini";
-  WireTerminalClient terminal(
-      [settingsPath](int comPort) { return SerialDevicePath(IniFile(settingsPath), comPort); });
-  return RunAktar(options, terminal, std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1);
+  const auto makeClient = [settingsPath]() -> std::shared_ptr<TerminalClient> {
+    return std::make_shared<WireTerminalClient>(
+        [settingsPath](int comPort) { return SerialDevicePath(IniFile(settingsPath), comPort); });
+  };
+  return RunAktar(options, makeClient, std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1);
 }

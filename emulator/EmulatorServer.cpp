@@ -274,20 +274,38 @@ bool EmulatorServer::Reply(int fd, const Response& response, const std::atomic<b
     std::this_thread::sleep_for(std::min(left, std::chrono::milliseconds(WaitMs())));
   }
   const bool socket = fd == clientFd_;
+  const auto began = std::chrono::steady_clock::now();
+  std::size_t sentSoFar = 0;
+  // How many more bytes the throughput limit lets through now.
+  const auto allowance = [&](std::size_t wanted) -> std::size_t {
+    if (options_.bytesPerSecond == 0) return wanted;
+    const double elapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+    const auto allowed = static_cast<std::size_t>(elapsed * options_.bytesPerSecond);
+    return allowed > sentSoFar ? std::min(wanted, allowed - sentSoFar) : 0;
+  };
   const auto sendAll = [&](std::string_view rest) {
     auto lastProgress = std::chrono::steady_clock::now();
     while (!rest.empty()) {
       if (stop || std::chrono::steady_clock::now() - lastProgress > kStallLimit) return false;
       PunchWhenDue();
+      const std::size_t now = allowance(rest.size());
+      if (now == 0) {
+        // Held back by the line's speed, not by the peer.
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::min(WaitMs(), 10)));
+        lastProgress = std::chrono::steady_clock::now();
+        continue;
+      }
       pollfd entry{fd, POLLOUT, 0};
       if (::poll(&entry, 1, WaitMs()) <= 0) continue;
-      const ssize_t sent = socket ? ::send(fd, rest.data(), rest.size(), MSG_NOSIGNAL)
-                                  : ::write(fd, rest.data(), rest.size());
+      const ssize_t sent =
+          socket ? ::send(fd, rest.data(), now, MSG_NOSIGNAL) : ::write(fd, rest.data(), now);
       if (sent < 0) {
         if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
         return false;
       }
       rest.remove_prefix(static_cast<std::size_t>(sent));
+      sentSoFar += static_cast<std::size_t>(sent);
       lastProgress = std::chrono::steady_clock::now();
     }
     return true;

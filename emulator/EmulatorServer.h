@@ -16,6 +16,9 @@ struct ServerOptions {
   std::string ptyLink;                 // symbolic link to a new pseudo-terminal, empty for none
   std::chrono::milliseconds delay{0};  // before each reply
   bool refuse = false;                 // accept, then hang up at once
+  // At most this many bytes of a reply per second (0: as fast as the link
+  // goes), to stand for a slow serial line.
+  std::size_t bytesPerSecond = 0;
 };
 
 // Serves the wire protocol over TCP (one connection at a time; the next waits

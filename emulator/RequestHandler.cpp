@@ -110,7 +110,15 @@ Response RequestHandler::Handle(std::string_view requestPayload, bool serialLine
     case Op::kClearAttendanceLog: {
       const std::uint32_t count = request.U32();
       request.ExpectEnd();
+      if (clearFault_ == ClearFault::kRefuse) {
+        AppendReply(out, op, false);
+        break;
+      }
       terminal_.ClearLog(count);
+      if (clearFault_ == ClearFault::kDropReply) {
+        response.closeAfter = true;  // the records are gone, the reply never comes
+        break;
+      }
       AppendReply(out, op, true);
       break;
     }

@@ -21,6 +21,14 @@ struct Response {
 
 enum class Hostility;
 
+// What a terminal does with a request to clear its log, for tests of a
+// transfer stopped at its very end.
+enum class ClearFault {
+  kNone,
+  kRefuse,     // refuses the clear and keeps its log
+  kDropReply,  // clears, then drops the connection before its reply
+};
+
 // The terminal's side of the wire protocol: decodes one request payload, lets
 // the terminal do the work and encodes the reply frames.
 class RequestHandler {
@@ -41,11 +49,13 @@ class RequestHandler {
   // Misbehaves only while a file of this name exists, so that a test can
   // turn a terminal bad in the middle of a connection that began well.
   void SetHostilitySwitch(std::string path) { hostilitySwitch_ = std::move(path); }
+  void SetClearFault(ClearFault fault) { clearFault_ = fault; }
 
  private:
   EmulatedTerminal& terminal_;
   Hostility hostility_{};
   std::string hostilitySwitch_;
+  ClearFault clearFault_ = ClearFault::kNone;
   std::optional<std::size_t> dropAfterRecords_;
 };
 

@@ -96,6 +96,11 @@ Test için arızalar:
   --hostile-switch DOSYA   --hostile yalnız DOSYA varken geçerlidir; yoksa cihaz
                            düzgün yanıt verir (bağlantı ortasında bozulan cihaz)
   --refuse                 bağlantıyı kabul edip hemen kapatır (seri hatta susar)
+  --refuse-clear           kayıt silme isteğini reddeder, kayıtlar cihazda kalır
+  --drop-after-clear       kayıt silme isteğini yerine getirir, yanıtını göndermeden
+                           bağlantıyı keser (yanıtı yolda kaybolan silme)
+  --bytes-per-second N     yanıtları saniyede en çok N baytla gönderir (yavaş bir
+                           seri hattın yerine)
 
 Aynı anda tek bağlantıya hizmet verir; ikinci bağlantı sırasını bekler.
 SIGTERM ya da Ctrl+C ile düzgünce kapanır.
@@ -114,6 +119,7 @@ struct Options {
   std::optional<std::size_t> dropAfterRecords;
   std::optional<std::chrono::milliseconds> punchEvery;
   Hostility hostility = Hostility::kNone;
+  ClearFault clearFault = ClearFault::kNone;
   std::string hostilitySwitch;
   ServerOptions server;
   bool listenGiven = false;
@@ -138,12 +144,24 @@ Options ParseArguments(int argc, char** argv) {
       options.server.refuse = true;
       continue;
     }
-    static constexpr std::string_view kWithValue[] = {
-        "--state",         "--listen",         "--pty",
-        "--machine",       "--generate-users", "--generate-templates",
-        "--generate-log",  "--seed",           "--drop-after-records",
-        "--delay-ms",      "--punch-every-ms", "--hostile",
-        "--hostile-switch"};
+    if (name == "--refuse-clear" || name == "--drop-after-clear") {
+      options.clearFault = name == "--refuse-clear" ? ClearFault::kRefuse : ClearFault::kDropReply;
+      continue;
+    }
+    static constexpr std::string_view kWithValue[] = {"--state",
+                                                      "--listen",
+                                                      "--pty",
+                                                      "--machine",
+                                                      "--generate-users",
+                                                      "--generate-templates",
+                                                      "--generate-log",
+                                                      "--seed",
+                                                      "--drop-after-records",
+                                                      "--delay-ms",
+                                                      "--punch-every-ms",
+                                                      "--hostile",
+                                                      "--hostile-switch",
+                                                      "--bytes-per-second"};
     if (std::find(std::begin(kWithValue), std::end(kWithValue), name) == std::end(kWithValue)) {
       throw AppError("bilinmeyen seçenek " + std::string(name) + " (--help)");
     }
@@ -174,6 +192,8 @@ Options ParseArguments(int argc, char** argv) {
       options.hostility = *mode;
     } else if (name == "--hostile-switch") {
       options.hostilitySwitch = value;
+    } else if (name == "--bytes-per-second") {
+      options.server.bytesPerSecond = static_cast<std::size_t>(NonNegative(name, value));
     } else if (name == "--punch-every-ms") {
       const int every = NonNegative(name, value);
       if (every == 0) throw AppError("--punch-every-ms en az 1 olmalı");
@@ -213,6 +233,7 @@ int Run(const Options& options) {
   RequestHandler handler(terminal, options.dropAfterRecords);
   handler.SetHostility(options.hostility);
   handler.SetHostilitySwitch(options.hostilitySwitch);
+  handler.SetClearFault(options.clearFault);
   std::optional<PunchClock> punches;
   if (options.punchEvery) {
     // Every record is announced, so a watcher knows exactly what the terminal

@@ -184,7 +184,13 @@ bool WireTerminalClient::GetNextAttendanceRecord(int /*machineNumber*/, int& ter
                                                  int& enrollNumber, int& enrollMachine,
                                                  int& verifyMode, int& inOutState, int& year,
                                                  int& month, int& day, int& hour, int& minute) {
-  if (!session_ || nextRecord_ >= log_.size()) return false;
+  if (!session_ || nextRecord_ >= log_.size()) {
+    // Walked to its end: the copy is no longer needed, only how many records
+    // were taken (for the clear). A run that keeps many terminals connected
+    // until their logs are cleared would otherwise hold every log twice.
+    std::vector<wire::LogRecord>().swap(log_);
+    return false;
+  }
   const wire::LogRecord& record = log_[nextRecord_++];
   terminalNumber = terminalMachine_;
   enrollNumber = record.enrollNumber;

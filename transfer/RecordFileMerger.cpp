@@ -58,6 +58,11 @@ RecordFileMerger::~RecordFileMerger() {
 
 void RecordFileMerger::Open(const std::string& recordFilePath, const std::string& programFolder,
                             int rowNumber, CalendarDate today) {
+  Open(recordFilePath, programFolder, std::vector<int>{rowNumber}, today);
+}
+
+void RecordFileMerger::Open(const std::string& recordFilePath, const std::string& programFolder,
+                            const std::vector<int>& rowNumbers, CalendarDate today) {
   Abandon();
   // A record file behind a symbolic link is merged where it really lives, so
   // the link (and whoever reads through it) gets the records.
@@ -67,14 +72,20 @@ void RecordFileMerger::Open(const std::string& recordFilePath, const std::string
   mergePath_ = recordPath_ + "." + std::to_string(::getpid()) + ".gcc";
   std::string folder = programFolder;
   if (!folder.empty() && folder.back() != '/') folder += '/';
-  backupPath_ = folder + "yedekler/" + BackupName(today, rowNumber);
-
-  // The backup first: a missing yedekler folder stops the command before the
+  backupPaths_.clear();
+  backups_.clear();
+  // The backups first: a missing yedekler folder stops the command before the
   // record file is created or read.
-  if (!backup_.Open(backupPath_, FileWriter::Mode::kAppend, "Yedek dosyası")) {
-    throw FileError("Yedek dosyası açılamadı", backupPath_, errno);
+  for (const int row : rowNumbers) {
+    const std::string& path =
+        backupPaths_.emplace_back(folder + "yedekler/" + BackupName(today, row));
+    auto& backup = *backups_.emplace_back(std::make_unique<FileWriter>());
+    if (!backup.Open(path, FileWriter::Mode::kAppend, "Yedek dosyası")) {
+      throw FileError("Yedek dosyası açılamadı", path, errno);
+    }
+    backup.Write(MissingLineEnd(path));
   }
-  backup_.Write(MissingLineEnd(backupPath_));
+  readVersion_ = RecordFileVersion::Of(recordPath_);
   if (!record_.Open(recordPath_, "Kayıt dosyası")) {
     if (errno != ENOENT) throw FileError("Kayıt dosyası açılamadı", recordPath_, errno);
     FileWriter create;
@@ -88,8 +99,10 @@ void RecordFileMerger::Open(const std::string& recordFilePath, const std::string
   }
   // Merging the day's backup into itself would read back the lines it is
   // appending and write them again.
-  if (SameFile(recordPath_, backupPath_)) {
-    throw AppError("Kayıt dosyası günün yedek dosyasıyla aynı dosya olamaz: " + recordPath_);
+  for (const std::string& backupPath : backupPaths_) {
+    if (SameFile(recordPath_, backupPath)) {
+      throw AppError("Kayıt dosyası günün yedek dosyasıyla aynı dosya olamaz: " + recordPath_);
+    }
   }
   if (IsReadOnly(recordPath_)) throw WriteError(recordPath_);
   if (!merge_.Open(mergePath_, FileWriter::Mode::kTruncate, "Birleştirme dosyası")) {
@@ -116,19 +129,85 @@ void RecordFileMerger::Add(std::string_view line) {
     ReadPending();
   }
   merge_.WriteLine(line);
-  backup_.WriteLine(line);
+  backups_.front()->WriteLine(line);
+}
+
+void RecordFileMerger::MergeGathered(std::vector<LineSource> sources) {
+  struct Terminal {
+    LineSource next;
+    std::string line;
+    std::int64_t time = 0;
+    bool has = false;
+    void Advance() {
+      has = next(line);
+      if (has) time = NewLineTime(line);
+    }
+  };
+  std::vector<Terminal> terminals;
+  for (LineSource& source : sources) {
+    Terminal& terminal = terminals.emplace_back();
+    terminal.next = std::move(source);
+    terminal.Advance();
+  }
+  // A line enters at terminal j's stage when it is a line of the record file
+  // as terminal j's merge would read it: the terminal's own lines that are
+  // not later than it go first (an existing line of equal time stays after
+  // a new one), then the line moves on to the next stage.
+  const auto pass = [&](const auto& self, std::size_t j, std::string_view line,
+                        std::int64_t time) -> void {
+    for (; j < terminals.size(); ++j) {
+      Terminal& terminal = terminals[j];
+      while (terminal.has && terminal.time <= time) {
+        const std::string own = std::move(terminal.line);
+        const std::int64_t ownTime = terminal.time;
+        terminal.Advance();
+        backups_[j]->WriteLine(own);
+        self(self, j + 1, own, ownTime);
+      }
+    }
+    merge_.WriteLine(line);
+  };
+  std::string_view line;
+  if (hasPending_) {
+    pass(pass, 0, pendingLine_, pendingTime_);
+    hasPending_ = false;
+    while (record_.Next(line)) pass(pass, 0, line, clock_.TimeOf(line));
+  }
+  // The rest of each terminal's lines, as its merge would write them after
+  // the end of the file it read.
+  for (std::size_t j = 0; j < terminals.size(); ++j) {
+    Terminal& terminal = terminals[j];
+    while (terminal.has) {
+      const std::string own = std::move(terminal.line);
+      const std::int64_t ownTime = terminal.time;
+      terminal.Advance();
+      backups_[j]->WriteLine(own);
+      pass(pass, j + 1, own, ownTime);
+    }
+  }
 }
 
 void RecordFileMerger::Finish() {
+  FinishMergeFile();
+  ReplaceRecordFile();
+}
+
+RecordFileVersion RecordFileMerger::FinishMergeFile() {
   std::string_view line;
   if (hasPending_) {
     merge_.WriteLine(pendingLine_);
     hasPending_ = false;
     while (record_.Next(line)) merge_.WriteLine(line);
   }
-  backup_.Close(true);
+  for (auto& backup : backups_) backup->Close(true);
   record_.Close();
   merge_.Close(true);
+  const std::optional<RecordFileVersion> merged = RecordFileVersion::Of(mergePath_);
+  if (!merged) throw FileError("Birleştirme dosyası okunamadı", mergePath_, errno);
+  return *merged;
+}
+
+void RecordFileMerger::ReplaceRecordFile() {
   open_ = false;
   if (std::rename(mergePath_.c_str(), recordPath_.c_str()) != 0) {
     const int error = errno;
@@ -141,7 +220,7 @@ void RecordFileMerger::Finish() {
 }
 
 void RecordFileMerger::Abandon() {
-  backup_.Abandon();
+  for (auto& backup : backups_) backup->Abandon();
   record_.Close();
   merge_.Abandon();
   if (open_ && !keepMergeFile_) ::unlink(mergePath_.c_str());

@@ -1,10 +1,15 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/BufferedFile.h"
+#include "transfer/DeliveryNote.h"
 #include "transfer/RecordLine.h"
 
 namespace miravel {
@@ -37,17 +42,42 @@ class RecordFileMerger {
   // record file is then untouched.
   void Open(const std::string& recordFilePath, const std::string& programFolder, int rowNumber,
             CalendarDate today);
+  // The same for several terminals merged in one pass (MergeGathered): the
+  // backups of their rows are opened in the order given, before the record
+  // file. Add then writes to the first one.
+  void Open(const std::string& recordFilePath, const std::string& programFolder,
+            const std::vector<int>& rowNumbers, CalendarDate today);
 
   // An impossible date or time in the line throws before anything of it is
   // written.
   void Add(std::string_view line);
 
+  // Gives the next line of one terminal, in the order it delivered them;
+  // false at the end.
+  using LineSource = std::function<bool(std::string& line)>;
+  // Merges the lines of several terminals (one source per row given to Open,
+  // in that order) with the whole record file, in one pass, into exactly
+  // what merging them one terminal after another gives: each terminal's
+  // lines go in as if the record file already held those of the terminals
+  // before it, so lines of equal time stand in the same order, whatever
+  // order the lines arrive in. Each terminal's lines also go to its backup.
+  // Finish (or its two steps) follows.
+  void MergeGathered(std::vector<LineSource> sources);
+
   // Copies the rest of the old file, forces the merge and backup files to disk
   // and renames the merge file over the record file. When the rename fails the
   // merged text stays in the merge file and AppError names both files.
   void Finish();
+  // Finish in its two steps, for a caller that writes its delivery note
+  // between them: the merge file complete on disk (its version returned),
+  // then the rename.
+  RecordFileVersion FinishMergeFile();
+  void ReplaceRecordFile();
 
-  const std::string& BackupPath() const { return backupPath_; }
+  // The version of the record file this merge reads (none when Open found no
+  // file and made an empty one).
+  const std::optional<RecordFileVersion>& ReadVersion() const { return readVersion_; }
+
   const std::string& MergePath() const { return mergePath_; }
 
   // Removes the merge files "<record file>.<number>.gcc" that runs ended by a
@@ -66,10 +96,11 @@ class RecordFileMerger {
 
   std::string recordPath_;
   std::string mergePath_;
-  std::string backupPath_;
+  std::vector<std::string> backupPaths_;
+  std::optional<RecordFileVersion> readVersion_;
   LineReader record_;
   FileWriter merge_;
-  FileWriter backup_;
+  std::vector<std::unique_ptr<FileWriter>> backups_;
   // The next existing line; it points into the reader's buffer, which stays
   // valid until the reader is asked for the line after it.
   std::string_view pendingLine_;

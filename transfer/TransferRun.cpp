@@ -7,15 +7,10 @@
 #include "core/Numbers.h"
 #include "terminal/DeviceConnection.h"
 #include "terminal/TerminalClient.h"
+#include "transfer/FrontFilter.h"
 #include "transfer/RecordLine.h"
 
 namespace miravel {
-namespace {
-
-constexpr int kRecordCountStatus = 6;
-
-}  // namespace
-
 CalendarDate TodayOnThisComputer() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
@@ -24,7 +19,8 @@ CalendarDate TodayOnThisComputer() {
 }
 
 int TransferTerminal(TerminalClient& terminal, TransferSink& sink, const TransferJob& job, int row,
-                     int machineNumber, const std::string& inOutMode) {
+                     int machineNumber, const std::string& inOutMode, const std::string& link,
+                     DeliveryNote& note) {
   RecordFileMerger merger;
   merger.Open(job.recordFilePath, job.programFolder, row,
               job.today ? job.today() : TodayOnThisComputer());
@@ -38,16 +34,26 @@ int TransferTerminal(TerminalClient& terminal, TransferSink& sink, const Transfe
   int total = 0;
   if (!terminal.GetDeviceStatus(machineNumber, kRecordCountStatus, total)) total = 0;
 
+  int merged = 0;
+  FrontFilter filter([&](const TerminalRecord& r) {
+    merger.Add(FormatRecordLine(r.enrollNumber, InOutValue(inOutMode, r.inOutState), r.year,
+                                r.month, r.day, r.hour, r.minute));
+    ++merged;
+  });
+  std::string identity;
   int taken = 0;
   int shownPercent = 0;
-  int unused1 = 0, unused2 = 0, unused3 = 0;
-  int enroll = 0, state = 0, year = 0, month = 0, day = 0, hour = 0, minute = 0;
-  while (terminal.GetNextAttendanceRecord(machineNumber, unused1, enroll, unused2, unused3, state,
-                                          year, month, day, hour, minute)) {
-    ++taken;
-    CheckRecordDateTime(year, month, day, hour, minute);
-    merger.Add(
-        FormatRecordLine(enroll, InOutValue(inOutMode, state), year, month, day, hour, minute));
+  int terminalNumber = 0, unused2 = 0, unused3 = 0;
+  TerminalRecord r;
+  while (terminal.GetNextAttendanceRecord(machineNumber, terminalNumber, r.enrollNumber, unused2,
+                                          unused3, r.inOutState, r.year, r.month, r.day, r.hour,
+                                          r.minute)) {
+    if (++taken == 1) {
+      identity = TerminalIdentity(link, terminalNumber);
+      filter.Expect(note.FrontIn(merger.ReadVersion(), identity));
+    }
+    CheckRecordDateTime(r.year, r.month, r.day, r.hour, r.minute);
+    filter.Take(r);
     const int percent = ProgressPercent(taken, total);
     if (percent != shownPercent) {
       shownPercent = percent;
@@ -55,17 +61,29 @@ int TransferTerminal(TerminalClient& terminal, TransferSink& sink, const Transfe
       sink.Refresh();
     }
   }
-  merger.Finish();
+  filter.End();
+  const RecordFileVersion next = merger.FinishMergeFile();
+  std::vector<std::string> mergedTerminals;
+  if (taken > 0) mergedTerminals.push_back(identity);
+  note.BeforeReplacement(merger.ReadVersion(), next, mergedTerminals,
+                         {{identity, filter.Walked(), filter.Checksum()}});
+  merger.ReplaceRecordFile();
+  note.Replaced(next);
   // Only now, with every record safely in the record file, may the terminal
-  // forget them.
+  // forget them. Its entry in the note goes when it has, or when the log is
+  // to stay (then every record comes again next time, as the option says).
   if (sink.ShouldClearLog() && !terminal.ClearAttendanceLog(machineNumber)) {
     sink.LogClearRefused(row);
+  } else {
+    note.Forget(mergedTerminals);
   }
-  sink.TerminalTransferred(row, taken);
-  return taken;
+  if (filter.Skipped() > 0) sink.AlreadyDelivered(row, static_cast<int>(filter.Skipped()));
+  sink.TerminalTransferred(row, merged);
+  return merged;
 }
 
-void RunTransfer(const TransferJob& job, TerminalClient& terminal, TransferSink& sink) {
+std::unique_ptr<RecordFileLock> StartTransferRun(const TransferJob& job, TransferSink& sink,
+                                                 DeliveryNote& note) {
   const int count = static_cast<int>(job.devices.size());
   for (int row = 1; row <= count; ++row) {
     sink.StatusChanged(row, RowStatus::kNone);
@@ -73,22 +91,29 @@ void RunTransfer(const TransferJob& job, TerminalClient& terminal, TransferSink&
   }
   const bool anyTicked =
       std::find(job.ticked.begin(), job.ticked.end(), true) != job.ticked.end() && count > 0;
-  std::optional<RecordFileLock> lock;
-  if (anyTicked) {
-    bool waiting = false;
-    try {
-      lock.emplace(job.recordFilePath, job.lockWaitLimit, [&] {
-        if (!waiting) sink.WaitingForOtherTransfer(true);
-        waiting = true;
-        sink.Refresh();
-      });
-    } catch (...) {
-      if (waiting) sink.WaitingForOtherTransfer(false);
-      throw;
-    }
+  if (!anyTicked) return nullptr;
+  bool waiting = false;
+  std::unique_ptr<RecordFileLock> lock;
+  try {
+    lock = std::make_unique<RecordFileLock>(job.recordFilePath, job.lockWaitLimit, [&] {
+      if (!waiting) sink.WaitingForOtherTransfer(true);
+      waiting = true;
+      sink.Refresh();
+    });
+  } catch (...) {
     if (waiting) sink.WaitingForOtherTransfer(false);
-    RecordFileMerger::RemoveLeftoverMergeFiles(job.recordFilePath);
+    throw;
   }
+  if (waiting) sink.WaitingForOtherTransfer(false);
+  RecordFileMerger::RemoveLeftoverMergeFiles(job.recordFilePath);
+  note.Load();
+  return lock;
+}
+
+void RunTransfer(const TransferJob& job, TerminalClient& terminal, TransferSink& sink) {
+  const int count = static_cast<int>(job.devices.size());
+  DeliveryNote note(job.recordFilePath);
+  const std::unique_ptr<RecordFileLock> lock = StartTransferRun(job, sink, note);
   for (int row = 1; row <= count; ++row) {
     const DeviceEntry& device = job.devices[row - 1];
     const bool ticked =
@@ -104,7 +129,7 @@ void RunTransfer(const TransferJob& job, TerminalClient& terminal, TransferSink&
         // A network terminal's machine number is read once it is connected.
         const int machine = target.kind == ConnectionKind::kNetwork ? MachineNumberOf(device)
                                                                     : target.machineNumber;
-        TransferTerminal(terminal, sink, job, row, machine, device.inOutMode);
+        TransferTerminal(terminal, sink, job, row, machine, device.inOutMode, LinkOf(target), note);
       } else {
         sink.StatusChanged(row, RowStatus::kFailed);
       }

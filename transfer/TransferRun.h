@@ -2,10 +2,12 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "core/DeviceSettings.h"
+#include "transfer/DeliveryNote.h"
 #include "transfer/RecordFileLock.h"
 #include "transfer/RecordFileMerger.h"
 
@@ -29,9 +31,15 @@ class TransferSink {
   virtual void Refresh() {}
   // Asked once per terminal, after its records are in the record file: clear
   // the terminal's log now? (The user may change the option during a run.)
+  // RunParallelTransfer asks once, before the first terminal.
   virtual bool ShouldClearLog() = 0;
-  // A terminal's transfer ran to its end; records is how many it delivered.
+  // A terminal's transfer ran to its end; records is how many went into the
+  // record file.
   virtual void TerminalTransferred(int row, int records) { (void)row, (void)records; }
+  // The first records of the terminal's log were already in the record file
+  // (an earlier run stopped before it could clear them): they were not
+  // merged again. Called before TerminalTransferred.
+  virtual void AlreadyDelivered(int row, int records) { (void)row, (void)records; }
   // The terminal refused to hand over its log: nothing of it was merged and
   // its log was not cleared. The row's status is the failed one.
   virtual void LogReadRefused(int row) { (void)row; }
@@ -64,11 +72,25 @@ struct TransferJob {
 // are closed, the record file stays as it was before that terminal and its log is not cleared.
 void RunTransfer(const TransferJob& job, TerminalClient& terminal, TransferSink& sink);
 
-// The transfer of one connected terminal; returns the number of records taken
-// (0 when the terminal refused to hand over its log).
+// The transfer of one connected terminal reached through link (LinkOf);
+// returns the number of records merged (0 when the terminal refused to hand
+// over its log). The records at the front of the log that the note says the
+// record file already holds are not merged again; the note is written before
+// the record file is replaced and loses the terminal once its log is cleared.
 int TransferTerminal(TerminalClient& terminal, TransferSink& sink, const TransferJob& job, int row,
-                     int machineNumber, const std::string& inOutMode);
+                     int machineNumber, const std::string& inOutMode, const std::string& link,
+                     DeliveryNote& note);
 
 CalendarDate TodayOnThisComputer();
+
+// The start every transfer run shares: every row's status and progress reset;
+// then, when any row is ticked, the record file's lock (waiting for another
+// run as the sink is told), the leftovers of killed runs removed and the
+// delivery note read. Returns the lock, or none when nothing is ticked.
+std::unique_ptr<RecordFileLock> StartTransferRun(const TransferJob& job, TransferSink& sink,
+                                                 DeliveryNote& note);
+
+// Status index 6: the number of attendance records the terminal holds.
+inline constexpr int kRecordCountStatus = 6;
 
 }  // namespace miravel

@@ -25,7 +25,10 @@ class AktarCommandTest : public ::testing::Test {
     err.str("");
     AktarOptions options;
     options.programFolder = programFolder;
-    return RunAktar(options, terminal, out, err, false);
+    // The one fake serves every connection (the run makes them one by one).
+    return RunAktar(
+        options, [&] { return std::shared_ptr<TerminalClient>(&terminal, [](TerminalClient*) {}); },
+        out, err, false);
   }
 
   void Settings(const std::string& connectionType) {

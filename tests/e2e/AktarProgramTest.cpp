@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
+#include <map>
 #include <memory>
 
 #include "emulator/TerminalState.h"
@@ -48,10 +50,95 @@ class AktarProgramTest : public ::testing::Test {
     return names;
   }
 
+  // A run against a terminal with a clear fault, then (the emulator
+  // stopped) `between` changes its log, adding MakeLog(300, 73) at least,
+  // then a complete run. Every record the
+  // terminal ever held must then be in the record file exactly once.
+  void ClearFaultThenCompleteRun(const std::string& fault, int firstExit,
+                                 const std::string& firstOut, bool logKept,
+                                 const std::function<void(std::vector<wire::LogRecord>&)>& between,
+                                 const std::string& secondOut) {
+    // The window's order (one terminal after another) and the parallel run.
+    for (const std::string parallel : {"1", "8"}) {
+      SCOPED_TRACE("--paralel " + parallel);
+      ClearFaultThenCompleteRun(fault, firstExit, firstOut, logKept, between, secondOut,
+                                {"--paralel", parallel});
+    }
+  }
+  void ClearFaultThenCompleteRun(const std::string& fault, int firstExit,
+                                 const std::string& firstOut, bool logKept,
+                                 const std::function<void(std::vector<wire::LogRecord>&)>& between,
+                                 const std::string& secondOut,
+                                 const std::vector<std::string>& mode) {
+    const std::vector<std::string> oldLines = MakeRecordLines(500, 71);
+    WriteFile(recordPath, JoinLines(oldLines));
+    const std::vector<wire::LogRecord> log = MakeLog(2000, 72);
+    WriteStateFile(statePath, log);
+    std::vector<std::string> expected = oldLines;
+    for (const wire::LogRecord& record : log) expected.push_back(ExpectedLine(record));
+    int port = 0;  // the terminal keeps its address
+    {
+      EmulatorProcess faulty({"--listen", "127.0.0.1:0", "--state", statePath, fault});
+      port = faulty.Port();
+      WriteSettings(folder.Path(), recordPath, true, {EthernetRow("Kapı", faulty.Port())});
+      const AktarResult first = RunAktar(folder.Path(), mode);
+      EXPECT_EQ(first.exitCode, firstExit) << first.err;
+      EXPECT_EQ(first.out, firstOut);
+      EXPECT_EQ(Sorted(Lines(ReadFile(recordPath))), Sorted(expected));
+    }
+    std::vector<wire::LogRecord> held = ReadStateLog(statePath);
+    EXPECT_EQ(held.size(), logKept ? log.size() : 0u);
+    between(held);
+    WriteStateFile(statePath, held);
+    for (const wire::LogRecord& record : MakeLog(300, 73)) expected.push_back(ExpectedLine(record));
+    EmulatorProcess healthy(
+        {"--listen", "127.0.0.1:" + std::to_string(port), "--state", statePath});
+    const AktarResult second = RunAktar(folder.Path(), mode);
+    EXPECT_EQ(second.exitCode, 0) << second.err;
+    EXPECT_EQ(second.out, secondOut);
+    EXPECT_EQ(Sorted(Lines(ReadFile(recordPath))), Sorted(expected));
+    healthy.Stop();
+    EXPECT_TRUE(ReadStateLog(statePath).empty());
+  }
+
   TempFolder folder;
   const std::string recordPath = folder / "tr500.txt";
   const std::string statePath = folder / "terminal.txt";
 };
+
+// Fingers placed on the terminal after a run.
+void PunchMore(std::vector<wire::LogRecord>& log) {
+  for (const wire::LogRecord& record : MakeLog(300, 73)) log.push_back(record);
+}
+
+// The records stay on a terminal that refuses to clear them; the next run
+// takes only the records behind them, and clears them all.
+TEST_F(AktarProgramTest, RecordsOfARefusedClearAreNotMergedAgain) {
+  ClearFaultThenCompleteRun(
+      "--refuse-clear", 1,
+      "1 Kapı: aktarıldı, 2000 kayıt; cihaz kayıtları silmedi, kayıtlar cihazda duruyor\n", true,
+      PunchMore, "1 Kapı: aktarıldı, 300 kayıt (2000 kayıt önceki bir aktarımda alınmıştı)\n");
+}
+
+// The terminal cleared its log but the reply was lost: the run stops, and
+// the next one merges what the terminal holds now, all of it.
+TEST_F(AktarProgramTest, ALostClearReplyLosesNoRecordAndDoublesNone) {
+  ClearFaultThenCompleteRun("--drop-after-clear", 2, "", false, PunchMore,
+                            "1 Kapı: aktarıldı, 300 kayıt\n");
+}
+
+// Another program cleared the log after a refused clear: the log no longer
+// starts with the records the record file holds, so all of it is merged.
+TEST_F(AktarProgramTest, ALogClearedBySomeoneElseIsMergedWhole) {
+  ClearFaultThenCompleteRun(
+      "--refuse-clear", 1,
+      "1 Kapı: aktarıldı, 2000 kayıt; cihaz kayıtları silmedi, kayıtlar cihazda duruyor\n", true,
+      [](std::vector<wire::LogRecord>& log) {
+        log.clear();
+        PunchMore(log);
+      },
+      "1 Kapı: aktarıldı, 300 kayıt\n");
+}
 
 // A link that breaks in the middle of the log stops the run; the office's
 // files stay as they were and the terminal keeps its records for the next run.
@@ -263,6 +350,98 @@ TEST_F(AktarProgramTest, RecordsPunchedDuringATransferComeWithTheNextRun) {
     lines.push_back(ExpectedLine(record));
   }
   EXPECT_EQ(Sorted(lines), Sorted(everything));
+}
+
+// What one run over an office leaves behind.
+struct OfficeResult {
+  std::string recordFile;
+  std::map<std::string, std::string> backups;
+  std::string out;
+  int exitCode = -1;
+};
+
+// One office, built afresh under `name`: an old record file, and rows of
+// every kind: transferred, unreachable, on a serial line, with fixed in/out
+// modes, two rows for one terminal, a terminal that refuses its clear, and a
+// terminal that delivers the same minutes as another, out of order, with
+// old lines of those minutes already in the file.
+OfficeResult RunOffice(const std::string& root, const std::string& name,
+                       const std::vector<std::string>& extra) {
+  const std::string office = root + "/" + name + "/";
+  std::filesystem::create_directories(office + "yedekler");
+  const std::vector<wire::LogRecord> gate = MakeLog(1500, 81);
+  std::vector<std::string> oldLines = MakeRecordLines(2000, 82);
+  for (std::size_t i = 0; i < 100; ++i) oldLines.push_back(ExpectedLine(gate[i * 15], 1));
+  std::stable_sort(
+      oldLines.begin(), oldLines.end(),
+      [](const std::string& a, const std::string& b) { return a.substr(12) < b.substr(12); });
+  WriteFile(office + "tr500.txt", JoinLines(oldLines));
+  std::vector<wire::LogRecord> shuffled = gate;
+  std::reverse(shuffled.begin() + 200, shuffled.begin() + 400);
+  const std::vector<std::vector<wire::LogRecord>> logs = {gate, MakeLog(900, 83), shuffled,
+                                                          MakeLog(700, 84), MakeLog(400, 85)};
+  std::vector<std::unique_ptr<EmulatorProcess>> terminals;
+  for (std::size_t i = 0; i < logs.size(); ++i) {
+    const std::string state = office + "t" + std::to_string(i) + ".txt";
+    WriteStateFile(state, logs[i]);
+    std::vector<std::string> arguments = {"--state", state, "--listen", "127.0.0.1:0"};
+    if (i == 3) arguments = {"--state", state, "--pty", office + "com1"};
+    if (i == 4) arguments.push_back("--refuse-clear");
+    terminals.push_back(std::make_unique<EmulatorProcess>(arguments));
+  }
+  const DeadPort dead;
+  std::vector<TerminalRow> rows = {EthernetRow("Giriş", terminals[0]->Port()),
+                                   EthernetRow("Depo", dead.Port()),
+                                   EthernetRow("Yemekhane", terminals[1]->Port()),
+                                   EthernetRow("Kopya", terminals[2]->Port()),
+                                   SerialRow("Arka Kapı", "Com1", "Her Zaman Çıkış"),
+                                   EthernetRow("Yine Yemekhane", terminals[1]->Port()),
+                                   EthernetRow("Bahçe", terminals[4]->Port())};
+  rows[3].inOut = "Her Zaman Giriş";
+  WriteSettings(office, office + "tr500.txt", true, rows, {terminals[3]->Link()});
+  const AktarResult run = RunAktar(office, extra);
+  OfficeResult result{ReadFile(office + "tr500.txt"), {}, run.out, run.exitCode};
+  for (const auto& entry : std::filesystem::directory_iterator(office + "yedekler")) {
+    result.backups[entry.path().filename().string()] = ReadFile(entry.path().string());
+  }
+  return result;
+}
+
+// The parallel run gives what the run one terminal after another gives, byte
+// for byte, records of equal time included.
+TEST_F(AktarProgramTest, AParallelRunEqualsARunOneTerminalAfterAnother) {
+  const OfficeResult oneByOne = RunOffice(folder.Path(), "sirali", {"--paralel", "1"});
+  EXPECT_EQ(oneByOne.exitCode, 1);
+  EXPECT_EQ(oneByOne.backups.size(), 6u);
+  for (const std::string parallel : {"8", "2"}) {
+    const OfficeResult atOnce =
+        RunOffice(folder.Path(), "paralel" + parallel, {"--paralel", parallel});
+    EXPECT_EQ(atOnce.exitCode, oneByOne.exitCode);
+    EXPECT_EQ(atOnce.out, oneByOne.out);
+    EXPECT_TRUE(atOnce.recordFile == oneByOne.recordFile) << "record files differ";
+    EXPECT_TRUE(atOnce.backups == oneByOne.backups) << "backups differ";
+  }
+}
+
+// Two rows for one terminal share its link: they are read in turn, so the
+// second finds the log the first has taken (and cleared, in one run one
+// terminal at a time) and brings nothing twice. The terminal answers slowly:
+// a second connection while the first is open would wait past the time a
+// hello may take (3 s), and the row would count as unreachable.
+TEST_F(AktarProgramTest, RowsOnOneLinkAreReadInTurn) {
+  const std::vector<wire::LogRecord> log = MakeLog(500, 91);
+  WriteStateFile(statePath, log);
+  EmulatorProcess terminal({"--listen", "127.0.0.1:0", "--state", statePath, "--delay-ms", "1100"});
+  WriteSettings(folder.Path(), recordPath, true,
+                {EthernetRow("Ön", terminal.Port()), EthernetRow("Arka", terminal.Port())});
+  const AktarResult result = RunAktar(folder.Path());
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.out, "1 Ön: aktarıldı, 500 kayıt\n2 Arka: aktarıldı, 0 kayıt\n");
+  std::vector<std::string> expected;
+  for (const wire::LogRecord& record : log) expected.push_back(ExpectedLine(record));
+  EXPECT_EQ(ReadFile(recordPath), JoinLines(expected));
+  terminal.Stop();
+  EXPECT_TRUE(ReadStateLog(statePath).empty());
 }
 
 }  // namespace

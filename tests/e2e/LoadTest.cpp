@@ -60,8 +60,9 @@ TEST(LoadTest, FiftyTerminalsOfTwentyThousandRecordsArriveWholeAndInOrder) {
   ::getrusage(RUSAGE_CHILDREN, &usage);
   std::printf("[ load ] 25 terminals %.2f s, 50 terminals %.2f s, ratio %.2f; peak child %ld kB\n",
               half, whole, whole / half, usage.ru_maxrss);
-  // The record file is rewritten once per terminal, so the time grows faster
-  // than the records; this bounds it well above what the office sees today.
+  // The record file is replaced once per run, so the time grows with the
+  // records; the bound is loose because two busy cores make short runs noisy
+  // (the figures come from bench/e2e/AktarParallelBench).
   EXPECT_LT(whole / half, 4.5);
   EXPECT_LT(usage.ru_maxrss, 256 * 1024 * test::kMemoryLimitScale);
 }

@@ -23,7 +23,8 @@ using test::ReadFile;
 using test::TempFolder;
 using test::WriteFile;
 
-constexpr int kLogRecords = 20000;
+constexpr int kTerminals = 2;
+constexpr int kLogRecords = 10000;  // per terminal
 constexpr int kOldLines = 4000;
 constexpr int kKills = 50;
 
@@ -32,164 +33,147 @@ std::vector<std::string> Sorted(std::vector<std::string> lines) {
   return lines;
 }
 
-enum class Outcome { kOldFile, kNewFileLogKept, kNewFileLogCleared };
+std::vector<std::string> LinesOf(const std::vector<wire::LogRecord>& log) {
+  std::vector<std::string> lines;
+  for (const wire::LogRecord& record : log) lines.push_back(ExpectedLine(record));
+  return lines;
+}
 
-// What one interrupted (or finished) run may leave: the old record file with
-// the log as it was, or the old file's lines plus every record of the log, in
-// time order, with the log either kept or cleared. Nothing in between.
-testing::AssertionResult Check(const std::string& before, const std::vector<wire::LogRecord>& log,
+// What an interrupted run may leave: the old record file, or the old lines
+// plus every record of some of the logs, in time order; a log is cleared
+// only when its records are in the file, and then whole. Nothing in between.
+// Sets replacedButKept when a replaced file still has a log behind it on its
+// terminal: the moment that used to make the next run merge it twice.
+testing::AssertionResult Check(const std::string& before,
+                               const std::vector<std::vector<wire::LogRecord>>& logs,
                                const std::string& after,
-                               const std::vector<wire::LogRecord>& logAfter, Outcome& outcome) {
-  if (after == before) {
-    outcome = Outcome::kOldFile;
-    if (logAfter != log) {
-      return testing::AssertionFailure()
-             << "the log changed (" << log.size() << " -> " << logAfter.size()
-             << " records) while the record file was not replaced";
-    }
-    return testing::AssertionSuccess();
-  }
+                               const std::vector<std::vector<wire::LogRecord>>& logsAfter,
+                               bool& replacedButKept) {
   bool wellFormed = false;
   const std::vector<std::string> lines = SplitRecordFile(after, wellFormed);
-  if (!wellFormed) return testing::AssertionFailure() << "a torn or malformed line";
+  const std::vector<std::string> have = Sorted(lines);
+  if (!after.empty() && !wellFormed) return testing::AssertionFailure() << "a torn line";
   if (!InTimeOrder(lines)) return testing::AssertionFailure() << "lines out of time order";
-  bool oldWellFormed = false;
-  std::vector<std::string> expected = SplitRecordFile(before, oldWellFormed);
-  for (const wire::LogRecord& record : log) expected.push_back(ExpectedLine(record));
+  std::vector<std::string> expected = SplitRecordFile(before, wellFormed);
+  replacedButKept = false;
+  for (std::size_t i = 0; i < logs.size(); ++i) {
+    const std::vector<std::string> logLines = LinesOf(logs[i]);
+    const std::vector<std::string> want = Sorted(logLines);
+    const bool inFile = after != before && !logLines.empty() &&
+                        std::includes(have.begin(), have.end(), want.begin(), want.end());
+    if (inFile) expected.insert(expected.end(), logLines.begin(), logLines.end());
+    if (logsAfter[i] == logs[i]) {
+      replacedButKept |= inFile;
+    } else if (!logsAfter[i].empty() || !inFile) {
+      return testing::AssertionFailure() << "log " << i << " was changed without its records";
+    }
+  }
   if (Sorted(lines) != Sorted(expected)) {
     return testing::AssertionFailure()
-           << "the record file has " << lines.size() << " lines; the old file and the log make "
+           << "the record file has " << lines.size() << " lines; the old file and the logs make "
            << expected.size();
-  }
-  if (logAfter == log) {
-    outcome = Outcome::kNewFileLogKept;
-  } else if (logAfter.empty()) {
-    outcome = Outcome::kNewFileLogCleared;
-  } else {
-    return testing::AssertionFailure() << "the log was changed, not cleared";
   }
   return testing::AssertionSuccess();
 }
 
-// One terminal on the emulator, silkontrol on, over a record file of some
+// Two terminals on the emulator, silkontrol on, over a record file of some
 // thousand lines. Each attempt starts miravel-aktar and kills it after a
-// random delay drawn over a whole run; a run that ends before its kill counts
-// as a finished transfer. Whenever the log has been cleared the emulator is
-// restarted with a fresh batch, so that every kill meets a full log.
-TEST(TransferKillTest, KillAtAnyMomentLeavesOldOrNewFileAndClearsOnlyTransferredLogs) {
+// random delay drawn over a whole run (a run that ends first counts as
+// finished), checks what the kill left, then runs miravel-aktar once more to
+// its end: the record file must then hold every record the terminals ever
+// had exactly once, and the logs must be empty. Each attempt meets full logs.
+TEST(TransferKillTest, EveryRecordLandsExactlyOnceWhereverARunIsKilled) {
   TempFolder folder;
   std::filesystem::create_directory(folder / "yedekler");
   const std::string recordPath = folder / "tr500.txt";
-  const std::string statePath = folder / "terminal.txt";
-  const std::vector<std::string> originalLines = MakeRecordLines(kOldLines, 7);
-  WriteFile(recordPath, JoinLines(originalLines));
+  const auto statePath = [&](int i) { return folder / ("terminal" + std::to_string(i) + ".txt"); };
+  const std::vector<std::string> oldLines = MakeRecordLines(kOldLines, 7);
+  std::vector<std::string> everything;
 
-  std::vector<std::string> generated;  // every record line the terminal ever held
   std::uint32_t batchSeed = 100;
-  std::unique_ptr<EmulatorProcess> emulator;
-  const auto startWithFreshLog = [&] {
-    emulator.reset();
-    const std::vector<wire::LogRecord> batch = MakeLog(kLogRecords, batchSeed++);
-    for (const wire::LogRecord& record : batch) generated.push_back(ExpectedLine(record));
-    WriteStateFile(statePath, batch);
-    emulator = std::make_unique<EmulatorProcess>(
-        std::vector<std::string>{"--listen", "127.0.0.1:0", "--state", statePath});
-    WriteSettings(folder.Path(), recordPath, true, {EthernetRow("Ana Kapı", emulator->Port())});
+  std::vector<std::unique_ptr<EmulatorProcess>> emulators(kTerminals);
+  // Each attempt starts from the same old record file, with fresh logs.
+  const auto startWithFreshLogs = [&] {
+    WriteFile(recordPath, JoinLines(oldLines));
+    everything = oldLines;
+    std::vector<TerminalRow> rows;
+    for (int i = 0; i < kTerminals; ++i) {
+      emulators[i].reset();
+      const std::vector<wire::LogRecord> batch = MakeLog(kLogRecords, batchSeed++);
+      for (const std::string& line : LinesOf(batch)) everything.push_back(line);
+      WriteStateFile(statePath(i), batch);
+      emulators[i] = std::make_unique<EmulatorProcess>(
+          std::vector<std::string>{"--listen", "127.0.0.1:0", "--state", statePath(i)});
+      rows.push_back(EthernetRow("Kapı " + std::to_string(i + 1), emulators[i]->Port()));
+    }
+    WriteSettings(folder.Path(), recordPath, true, rows);
+  };
+  const auto readLogs = [&] {
+    std::vector<std::vector<wire::LogRecord>> logs;
+    for (int i = 0; i < kTerminals; ++i) {
+      emulators[i]->AwaitEarlierConnections();
+      logs.push_back(ReadStateLog(statePath(i)));
+    }
+    return logs;
   };
 
-  // How long one whole run takes here, measured on a copy of the same setup.
-  Clock::duration runTime{};
-  {
-    TempFolder copy;
-    std::filesystem::create_directory(copy / "yedekler");
-    WriteFile(copy / "tr500.txt", JoinLines(originalLines));
-    WriteStateFile(copy / "terminal.txt", MakeLog(kLogRecords, 99));
-    EmulatorProcess calibration({"--listen", "127.0.0.1:0", "--state", copy / "terminal.txt"});
-    WriteSettings(copy.Path(), copy / "tr500.txt", true,
-                  {EthernetRow("Ana Kapı", calibration.Port())});
-    const auto start = Clock::now();
-    const AktarResult result = RunAktar(copy.Path());
-    runTime = Clock::now() - start;
-    ASSERT_EQ(result.exitCode, 0) << result.err;
-  }
-
-  startWithFreshLog();
+  // How long one whole run takes here; the first attempt measures it.
+  Clock::duration runTime = std::chrono::seconds(1);
   std::mt19937 random(20261208);
   std::uniform_real_distribution<double> anyMoment(0.0, 1.1);
-  std::uniform_real_distribution<double> nearTheEnd(0.8, 1.1);
   int kills = 0;
   int finished = 0;
-  int outcomes[3] = {};
-  std::string before = ReadFile(recordPath);
+  int replacedButKept = 0;
   for (int attempt = 1; kills < kKills; ++attempt) {
     ASSERT_LE(attempt, 3 * kKills) << "too few runs could be killed in time";
-    const std::vector<wire::LogRecord> log = ReadStateLog(statePath);
-    // A quarter of the kills aim at the end of the run, where the record file
-    // is replaced and the log cleared.
-    const double share = (random() % 4 == 0) ? nearTheEnd(random) : anyMoment(random);
-    const auto delay = std::chrono::duration_cast<Clock::duration>(runTime * share);
-
+    startWithFreshLogs();
+    const std::string before = ReadFile(recordPath);
+    const std::vector<std::vector<wire::LogRecord>> logs = readLogs();
+    // A third of the kills aim at the end of the run: a moment after the
+    // delivery note's scratch copy appears, around the replacement of the
+    // record file and the clearing of the logs.
+    KillMoment moment;
+    const bool aimed = attempt > 1 && random() % 3 == 0;
+    if (aimed) {
+      moment = {std::chrono::microseconds(random() % 3000), folder.Path(), ".tr500.txt.teslim."};
+    } else {
+      moment.delay = std::chrono::duration_cast<std::chrono::microseconds>(
+          attempt == 1 ? Clock::duration(std::chrono::seconds(60)) : runTime * anyMoment(random));
+    }
     const auto start = Clock::now();
-    ProgramRun run(AktarPath(), {"--folder", folder.Path()}, folder.Path());
-    const int status = run.Wait(delay);
-    // A run that ended before its kill counts as a finished transfer.
+    std::string stderrText;
+    const int status = RunUntilKilled(AktarPath(), {"--folder", folder.Path()}, folder.Path(),
+                                      moment, &stderrText);
     const bool endedByItself = !WIFSIGNALED(status);
     if (endedByItself) {
       ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
-          << "attempt " << attempt << ": " << run.Stderr();
+          << "attempt " << attempt << ": " << stderrText;
       ++finished;
-      runTime = Clock::now() - start;  // the record file grows; follow it
+      if (!aimed) runTime = Clock::now() - start;
     } else {
       ++kills;
     }
+    bool kept = false;
+    ASSERT_TRUE(Check(before, logs, ReadFile(recordPath), readLogs(), kept))
+        << "attempt " << attempt << ", " << (endedByItself ? "finished" : "killed")
+        << (aimed ? " aimed" : "") << " after " << moment.delay.count() << " µs";
+    replacedButKept += kept;
 
-    const std::string after = ReadFile(recordPath);
-    emulator->AwaitEarlierConnections();
-    const std::vector<wire::LogRecord> logAfter = ReadStateLog(statePath);
-    Outcome outcome{};
-    ASSERT_TRUE(Check(before, log, after, logAfter, outcome))
-        << "attempt " << attempt << ", " << (endedByItself ? "finished" : "killed") << " after "
-        << std::chrono::duration_cast<std::chrono::milliseconds>(delay).count() << " ms";
-    if (endedByItself) {
-      EXPECT_EQ(outcome, Outcome::kNewFileLogCleared);
-    }
-    ++outcomes[static_cast<int>(outcome)];
-    before = after;
-    if (logAfter.empty()) startWithFreshLog();
+    // The next complete run brings what is missing, and only that.
+    const AktarResult rerun = RunAktar(folder.Path());
+    ASSERT_EQ(rerun.exitCode, 0) << rerun.err;
+    bool wellFormed = false;
+    const std::vector<std::string> lines = SplitRecordFile(ReadFile(recordPath), wellFormed);
+    ASSERT_TRUE(wellFormed && InTimeOrder(lines)) << "attempt " << attempt;
+    ASSERT_EQ(Sorted(lines), Sorted(everything))
+        << "attempt " << attempt << ": " << lines.size() << " lines for " << everything.size()
+        << " records, " << (aimed ? "aimed, " : "") << moment.delay.count() << " µs";
+    for (const auto& log : readLogs()) ASSERT_TRUE(log.empty()) << "attempt " << attempt;
+    EXPECT_FALSE(test::MergeFileLeft(recordPath));
   }
-  std::cout << kills << " kills, " << finished << " finished runs; old file kept " << outcomes[0]
-            << ", replaced with the log kept " << outcomes[1] << ", replaced and cleared "
-            << outcomes[2] << " (a whole run took "
+  std::cout << kills << " kills, " << finished << " finished runs; " << replacedButKept
+            << " kills fell after the replacement and before a clear (a whole run took "
             << std::chrono::duration_cast<std::chrono::milliseconds>(runTime).count() << " ms)\n";
-
-  // One undisturbed run brings whatever is still on the terminal, and clears
-  // away the merge files that the killed runs left behind.
-  const auto mergeFiles = [&] {
-    int count = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(folder.Path())) {
-      count += entry.path().extension() == ".gcc";
-    }
-    return count;
-  };
-  std::cout << mergeFiles() << " merge files left by the killed runs\n";
-  const AktarResult last = RunAktar(folder.Path());
-  ASSERT_EQ(last.exitCode, 0) << last.err;
-  EXPECT_EQ(last.err, "");
-  EXPECT_EQ(mergeFiles(), 0);
-  emulator->AwaitEarlierConnections();
-  EXPECT_TRUE(ReadStateLog(statePath).empty());
-  bool wellFormed = false;
-  const std::vector<std::string> lines = SplitRecordFile(ReadFile(recordPath), wellFormed);
-  EXPECT_TRUE(wellFormed);
-  EXPECT_TRUE(InTimeOrder(lines));
-  // Duplicates are allowed (a kill between the replacement and the clearing
-  // brings the same log twice); a missing line is not.
-  std::vector<std::string> required = originalLines;
-  required.insert(required.end(), generated.begin(), generated.end());
-  const std::vector<std::string> have = Sorted(lines);
-  required = Sorted(required);
-  EXPECT_TRUE(std::includes(have.begin(), have.end(), required.begin(), required.end()))
-      << have.size() << " lines for " << required.size() << " required";
 }
 
 }  // namespace
