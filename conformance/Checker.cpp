@@ -35,6 +35,22 @@ std::pair<std::string, const char*> EndingText(const Answer& answer, const LinkT
   return {"", nullptr};
 }
 
+const char* ShortEndingText(Ending ending) {
+  switch (ending) {
+    case Ending::kReply:
+      return "yanıt";
+    case Ending::kClosed:
+      return "bağlantı kapandı";
+    case Ending::kSilent:
+      return "yanıt yok";
+    case Ending::kNoProgress:
+      return "ilerleme yok";
+    case Ending::kBroken:
+      return "bozuk yanıt";
+  }
+  return "";
+}
+
 }  // namespace
 
 int UnusedEnroll(const std::vector<wire::UserEntry>& users, int skip) {
@@ -195,7 +211,7 @@ std::optional<Answer> Checker::Ask(wire::Op op, const wire::PayloadWriter& args,
   NoteWaits(answer);
   if (answer.ending != Ending::kReply) {
     auto [text, rule] = EndingText(answer, options_.times);
-    Got(text);
+    Got(ShortEndingText(answer.ending));
     Fail(std::string(description) + ": " + text, rule);
     return std::nullopt;
   }

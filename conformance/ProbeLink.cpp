@@ -128,9 +128,11 @@ Answer ProbeLink::SendRaw(std::string_view bytes, std::uint8_t op, std::size_t m
     answer.ending = Ending::kBroken;
     answer.problem = std::move(problem);
   };
+  bool bytesSinceProgress = false;
   const auto progressed = [&] {
     answer.longestWait = std::max(answer.longestWait, Since(lastProgress));
     lastProgress = Clock::now();
+    bytesSinceProgress = false;
   };
   for (;;) {
     wire::Frame frame;
@@ -199,14 +201,17 @@ Answer ProbeLink::SendRaw(std::string_view bytes, std::uint8_t op, std::size_t m
     }
     bool closed = false;
     if (!ReadMore(std::min(quiet, progressLeft), closed, seen)) {
+      // Silence is no byte at all; bytes that never make progress are the
+      // busy line the progress bound is there for.
       if (closed) {
         answer.ending = Ending::kClosed;
       } else {
         answer.ending =
-            Since(lastProgress) >= times_.progress ? Ending::kNoProgress : Ending::kSilent;
+            progressLeft <= quiet && bytesSinceProgress ? Ending::kNoProgress : Ending::kSilent;
       }
       break;
     }
+    bytesSinceProgress = true;
   }
   answer.longestWait = std::max(answer.longestWait, Since(lastProgress));
   answer.firstBytes = HexHead(seen);

@@ -42,6 +42,10 @@ inline constexpr const char* kRegisterEvents =
 inline constexpr const char* kStatus =
     "PROTOCOL.md «Operations» 3 GetDeviceStatus: \"value i32 (index 1 administrators, 2 users, 3 "
     "templates, 4 passwords, 6 log records; others refused)\"";
+inline constexpr const char* kLimits =
+    "PROTOCOL.md «Failures»: \"Limits a reader enforces ...: 1 MiB per frame, 4096 bytes per name "
+    "or password, 64 KiB per template, 4,000,000 log records, 1,000,000 users and 256 MiB of "
+    "templates per bulk load.\"";
 inline constexpr const char* kLog =
     "PROTOCOL.md «Operations» 4 ReadAttendanceLog: \"chunks of log records (below), up to 4096 "
     "per chunk; reply: total u32\"; \"A log record is 11 bytes: enroll i32, in/out state u8, year "

@@ -303,6 +303,15 @@ void Checker::CheckStatus(int index) {
     Fail("sayı eksi olamaz", rules::kStatus);
     return;
   }
+  // More than the program would ever take from the terminal is a wrong count
+  // even before any list is compared.
+  const long long bound = index == 6   ? static_cast<long long>(wire::kMaxLogRecords)
+                          : index == 3 ? static_cast<long long>(wire::kMaxUsers) * 10
+                                       : static_cast<long long>(wire::kMaxUsers);
+  if (value > bound) {
+    Fail(Number(value) + " okuyucunun sınırını (" + Number(bound) + ") aşıyor", rules::kLimits);
+    return;
+  }
   // Each count against the lists read before; unknown lists are not compared.
   std::optional<long long> expected;
   std::string against;
