@@ -1,6 +1,7 @@
 #include "conformance/Checker.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "conformance/ProtocolRules.h"
 #include "core/AppError.h"
@@ -55,15 +56,18 @@ const char* ShortEndingText(Ending ending) {
 
 int UnusedEnroll(const std::vector<wire::UserEntry>& users, int skip) {
   std::set<int> taken;
-  int highest = 0;
-  for (const auto& user : users) {
-    taken.insert(user.enrollNumber);
-    highest = std::max(highest, user.enrollNumber);
+  for (const auto& user : users) taken.insert(user.enrollNumber);
+  const auto free = [&](long long enroll) {
+    return enroll != skip && !taken.count(static_cast<int>(enroll));
+  };
+  for (long long enroll = 99999; enroll >= 1; --enroll) {
+    if (free(enroll)) return static_cast<int>(enroll);
   }
-  for (int enroll = 99999; enroll >= 1; --enroll) {
-    if (enroll != skip && !taken.count(enroll)) return enroll;
+  // A terminal with every number up to 99999 taken: the first free one above.
+  for (long long enroll = 100000; enroll <= std::numeric_limits<int>::max(); ++enroll) {
+    if (free(enroll)) return static_cast<int>(enroll);
   }
-  return highest + (highest + 1 == skip ? 2 : 1);
+  return 0;
 }
 
 Checker::Checker(const RunOptions& options)
@@ -85,10 +89,10 @@ std::vector<CheckResult> Checker::Run(const std::function<void(const CheckResult
   std::vector<Entry> checks = {
       {"selam", "selamlaşma, sürüm 2 ve makine numarası", &Checker::CheckHello},
       {"surum", "başka sürümün selamı reddedilir", &Checker::CheckOtherVersion},
-      {"olay-kaydi", "olay kaydı isteği (RegisterEvents)", &Checker::CheckRegisterEvents},
+      {"olay-kaydi", "olay kaydı isteği, RegisterEvents", &Checker::CheckRegisterEvents},
       {"kayitlar", "hareket kayıtlarının okunması", &Checker::CheckLog},
       {"kisiler", "kişi listesi", &Checker::CheckUsers},
-      {"kisi-bilgisi", "kişi bilgisi (GetUserInfo)", &Checker::CheckUserInfo},
+      {"kisi-bilgisi", "kişi bilgisi, GetUserInfo", &Checker::CheckUserInfo},
       {"parmakizleri", "parmak izi listesi", &Checker::CheckTemplates},
       {"durum-1", "durum 1: yönetici sayısı", &Checker::CheckStatusAdministrators},
       {"durum-2", "durum 2: kişi sayısı", &Checker::CheckStatusUsers},

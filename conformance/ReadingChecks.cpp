@@ -459,7 +459,7 @@ void Checker::CheckOneReply() {
   two.I32(2);
   const struct {
     Op op;
-    const PayloadWriter& args;
+    PayloadWriter args;
     const char* name;
     std::size_t minItemBytes;
   } requests[] = {{Op::kGetDeviceTime, PayloadWriter(), "GetDeviceTime", 0},
