@@ -110,7 +110,8 @@ Response RequestHandler::Handle(std::string_view requestPayload, bool serialLine
     case Op::kClearAttendanceLog: {
       const std::uint32_t count = request.U32();
       request.ExpectEnd();
-      terminal_.ClearLog(count);
+      const bool clearsAll = hostile && hostility_ == Hostility::kClearsAll;
+      terminal_.ClearLog(clearsAll ? terminal_.State().log.size() : count);
       AppendReply(out, op, true);
       break;
     }
