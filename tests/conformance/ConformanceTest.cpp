@@ -144,6 +144,15 @@ TEST(ConformanceTest, EachHostileModeFailsItsChecksAndNoOthers) {
     const auto results = RunChecks(options);
     EXPECT_EQ(Named(results, Verdict::kFail), c.failing) << Report(results);
   }
+  // A clear that empties the log whatever its count: only the clear check sees it.
+  test::TempFolder folder;
+  test::EmulatorProcess clearsAll({"--listen", "127.0.0.1:0", "--state", folder / "t.txt",
+                                   "--generate-users", "3", "--generate-log", "10", "--hostile",
+                                   "hepsini-siler"});
+  RunOptions options = Tcp(clearsAll.Port());
+  options.writing = options.logMayBeCleared = true;
+  const auto results = RunChecks(options);
+  EXPECT_EQ(Named(results, Verdict::kFail), Names{"kayit-sil"}) << Report(results);
 }
 
 TEST(ConformanceTest, PythonBridgeSkeletonPassesTheReadingChecks) {
