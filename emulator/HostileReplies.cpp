@@ -120,6 +120,7 @@ std::optional<Hostility> HostilityFromText(std::string_view text) {
   if (text == "sonsuz") return Hostility::kEndless;
   if (text == "milyon-kisi") return Hostility::kMillionUsers;
   if (text == "baska-makine") return Hostility::kOtherMachine;
+  if (text == "hepsini-siler") return Hostility::kClearsAll;
   return std::nullopt;
 }
 
@@ -127,6 +128,7 @@ std::optional<Response> HostileResponse(Hostility mode, Op op, std::string_view 
   switch (mode) {
     case Hostility::kNone:
     case Hostility::kOtherMachine:  // misbehaves in the hello and the addressing only
+    case Hostility::kClearsAll:     // misbehaves in what it does, not in what it says
       return std::nullopt;
     case Hostility::kGarbage:
       return Garbage();

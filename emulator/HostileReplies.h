@@ -22,10 +22,13 @@ enum class Hostility {
   // its hello than the one asked for: a second terminal on the wire that
   // takes requests meant for ours.
   kOtherMachine,
+  // Clears its whole log whatever count a clear asks for: records punched
+  // during a transfer are lost, the fault a clear by count is there to stop.
+  kClearsAll,
 };
 
 // The mode named by text ("cop", "asiri-sayi", "sonsuz", "milyon-kisi",
-// "baska-makine"); none otherwise.
+// "baska-makine", "hepsini-siler"); none otherwise.
 std::optional<Hostility> HostilityFromText(std::string_view text);
 
 // The reply of a hostile terminal to a request other than the hello, or none

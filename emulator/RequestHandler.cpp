@@ -114,7 +114,10 @@ Response RequestHandler::Handle(std::string_view requestPayload, bool serialLine
         AppendReply(out, op, false);
         break;
       }
-      terminal_.ClearLog(count);
+      // A terminal that clears its whole log whatever the count: the loss a
+      // clear by count exists to prevent.
+      const bool clearsAll = hostile && hostility_ == Hostility::kClearsAll;
+      terminal_.ClearLog(clearsAll ? terminal_.State().log.size() : count);
       if (clearFault_ == ClearFault::kDropReply) {
         response.closeAfter = true;  // the records are gone, the reply never comes
         break;

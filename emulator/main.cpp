@@ -93,6 +93,9 @@ Test için arızalar:
                              baska-makine seri hatta her makine numarasına
                                           yanıt verir, selamlaşmada sorulandan
                                           başka bir makine numarası söyler
+                             hepsini-siler kayıt silme isteğinde kaç kayıt
+                                          istenirse istensin bütün kayıtları
+                                          siler
   --hostile-switch DOSYA   --hostile yalnız DOSYA varken geçerlidir; yoksa cihaz
                            düzgün yanıt verir (bağlantı ortasında bozulan cihaz)
   --refuse                 bağlantıyı kabul edip hemen kapatır (seri hatta susar)

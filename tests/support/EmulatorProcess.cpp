@@ -19,11 +19,11 @@ std::string EmulatorProcess::BinaryPath() {
   return MIRAVEL_EMULATOR_PATH;
 }
 
-EmulatorProcess::EmulatorProcess(const std::vector<std::string>& arguments,
+EmulatorProcess::EmulatorProcess(const std::string& binary,
+                                 const std::vector<std::string>& arguments,
                                  std::chrono::milliseconds startTimeout) {
   int pipeFds[2];
   if (::pipe2(pipeFds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
-  const std::string binary = BinaryPath();
   std::vector<char*> argv;
   argv.push_back(const_cast<char*>(binary.c_str()));
   for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));

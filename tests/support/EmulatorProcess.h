@@ -22,7 +22,12 @@ namespace miravel::test {
 class EmulatorProcess {
  public:
   explicit EmulatorProcess(const std::vector<std::string>& arguments,
-                           std::chrono::milliseconds startTimeout = std::chrono::seconds(20));
+                           std::chrono::milliseconds startTimeout = std::chrono::seconds(20))
+      : EmulatorProcess(BinaryPath(), arguments, startTimeout) {}
+  // Another program that announces itself the same way on its first line (a
+  // bridge standing for a terminal).
+  EmulatorProcess(const std::string& binary, const std::vector<std::string>& arguments,
+                  std::chrono::milliseconds startTimeout = std::chrono::seconds(20));
   ~EmulatorProcess();
   EmulatorProcess(const EmulatorProcess&) = delete;
   EmulatorProcess& operator=(const EmulatorProcess&) = delete;
