@@ -4,8 +4,9 @@
 #   build.sh TARGET...  only these targets
 # MIRAVEL_BUILD_DIR names another build folder (the package check builds
 # into a fresh one); MIRAVEL_BUILD_TYPE a CMake build type (RelWithDebInfo
-# unless the folder was configured otherwise; the quick test command sets
-# Quick, which its package check inherits).
+# unless the folder was configured otherwise). The package check's fresh
+# build inherits it: MIRAVEL_BUILD_TYPE=Quick ctest -R miravel_package_check
+# in build-quick/ builds that package without optimisation too.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/setup.sh"
