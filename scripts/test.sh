@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# The test command: installs what is missing, then
+# The full test command, which CI runs (.ci/run) and which runs before a
+# submission (scripts/test-quick.sh is the quick one): installs what is
+# missing, then
 #   1. builds into build/ with warnings as errors and runs every test;
 #   2. runs each fuzz target for 30 s from its seed corpus (scripts/fuzz.sh,
 #      build-fuzz/, clang and libFuzzer, no Qt);
