@@ -22,9 +22,6 @@ constexpr std::size_t kKeyChars = 10;
 // What the terminal takes of a name and a password sent with the personal data.
 constexpr std::size_t kSentNameChars = 8;
 constexpr std::size_t kSentPasswordChars = 5;
-// Loading repaints a list after rows 1, 11, 21 … so that thousands of rows
-// do not cost thousands of repaints.
-constexpr int kRepaintEvery = 10;
 
 constexpr const char* kTerminalLoadCaption = "Cihazdaki Personeller Yükleniyor";
 constexpr const char* kStoreLoadCaption = "Bilgisayardaki Personeller Yükleniyor";
@@ -148,22 +145,6 @@ class PersonnelCommands::StoreWrites {
   const int uncaughtAtStart_ = std::uncaught_exceptions();
 };
 
-namespace {
-
-// Colours a list again when a deletion ends, also when an error ends it.
-class StripeOnExit {
- public:
-  explicit StripeOnExit(PersonnelList& list) : list_(list) {}
-  ~StripeOnExit() { StripeAll(list_); }
-  StripeOnExit(const StripeOnExit&) = delete;
-  StripeOnExit& operator=(const StripeOnExit&) = delete;
-
- private:
-  PersonnelList& list_;
-};
-
-}  // namespace
-
 std::string TooManyUsersMessage() {
   return "Cihazda " + std::to_string(kMaxListedUsers) +
          " kişiden fazla kayıt var; cihazdaki kayıtlar listelenemedi";
@@ -225,7 +206,6 @@ void PersonnelCommands::LoadLists() {
   storeLines_.reset();
   terminalList_.RemoveAllRows();
   storeList_.RemoveAllRows();
-  feedback_.RepaintWindow();
   Progress progress(feedback_, kTerminalLoadCaption);
   LoadTerminalList(progress);
   progress.Show(kStoreLoadCaption);
@@ -287,14 +267,9 @@ void PersonnelCommands::LoadTerminalList(Progress& progress) {
     terminalList_.SetText(row, kPasswordColumn, password);
     terminalList_.SetText(row, kPrivilegeColumn, PrivilegeName(privilege));
     terminalList_.MarkLoadedFromTerminal(row);
-    terminalList_.StripeRow(row);
-    terminalList_.ScrollToRow(row);
-    if (loaded % kRepaintEvery == 1) terminalList_.RepaintList();
     progress.Set(loaded, terminal_.userCount);
   }
   terminalList_.SortByPerNo();
-  StripeAll(terminalList_);
-  terminalList_.RepaintList();
 }
 
 void PersonnelCommands::LoadStoreList(Progress& progress) {
@@ -312,15 +287,9 @@ void PersonnelCommands::LoadStoreList(Progress& progress) {
     storeList_.SetText(row, kCardColumn, person.cardNumber);
     storeList_.SetText(row, kPasswordColumn, person.password);
     storeList_.SetFingerprintMark(row, person.hasFingerprint);
-    storeList_.ScrollToRow(row);
-    if (index % kRepaintEvery == 1) storeList_.RepaintList();
   }
-  StripeAll(storeList_);
   storeLines_ = std::move(perNos);
   progress.Hide();
-  for (PersonnelList* list : {&terminalList_, &storeList_}) {
-    if (list->RowCount() > 0) list->ScrollToRow(0);
-  }
 }
 
 void PersonnelCommands::AddPersonnelToStore(int enrollNumber, int terminalRow, int templateIndex,
@@ -330,7 +299,6 @@ void PersonnelCommands::AddPersonnelToStore(int enrollNumber, int terminalRow, i
   const int row = storeList_.AppendRow();
   CopyTexts(terminalList_, terminalRow, storeList_, row);
   if (templateIndex >= 0) storeList_.SetFingerprintMark(row, true);
-  storeList_.StripeRow(row);
   storeRows.Add(storeList_.Text(row, kPerNoColumn), row);
 }
 
@@ -360,9 +328,7 @@ PersonnelOutcome PersonnelCommands::CopyPersonalToStore() {
       AddPersonnelToStore(enrollNumber, row, -1, storeRows, writes);
     }
     terminalList_.SetTicked(row, false);
-    terminalList_.RepaintList();
     progress.Set(outcome.handled, selected);
-    storeList_.RepaintList();
   }
   return outcome;
 }
@@ -384,26 +350,19 @@ PersonnelOutcome PersonnelCommands::SendPersonalToTerminal() {
           CutToChars(storeList_.Text(row, kPasswordColumn), kSentPasswordChars),
           PrivilegeToSend(storeList_.Text(row, kPrivilegeColumn)), true);
       // A refused person is not shown as copied and stays ticked.
-      int terminalRow = -1;
       if (sent) {
         const std::string key = KeyOf(storeList_, row);
-        terminalRow = terminalRows.Find(key);
+        int terminalRow = terminalRows.Find(key);
         if (terminalRow < 0) {
           terminalRow = terminalList_.AppendRow();
           terminalRows.Add(key, terminalRow);
         }
         CopyTexts(storeList_, row, terminalList_, terminalRow);
-        terminalList_.StripeRow(terminalRow);
         storeList_.SetTicked(row, false);
-        storeList_.RepaintList();
       } else {
         ++outcome.refused;
       }
       progress.Set(outcome.handled, selected);
-      if (terminalRow >= 0) {
-        terminalList_.ScrollToRow(terminalRow);
-        terminalList_.RepaintList();
-      }
     }
     client.GetDeviceStatus(m, kUserCountStatus, terminal_.userCount);
   }
@@ -453,15 +412,12 @@ PersonnelOutcome PersonnelCommands::CopyTemplatesToStore() {
     const int storeRow = storeRows.Find(key);
     if (storeRow >= 0) {
       if (stored >= 0) storeList_.SetFingerprintMark(storeRow, true);
-    } else if (storeList_.RowCount() > 0) {
+    } else if (storeList_.RowCount() > 0 || stored >= 0) {
+      // An empty store takes only the users that have a template.
       AddPersonnelToStore(enrollNumber, row, stored, storeRows, writes);
-    } else if (stored >= 0) {
-      AddPersonnelToStore(enrollNumber, row, stored, storeRows, writes);
-      storeList_.RepaintList();
     }
     progress.Set(outcome.handled, selected);
     terminalList_.SetTicked(row, false);
-    terminalList_.ScrollToRow(row);
   }
   return outcome;
 }
@@ -501,8 +457,6 @@ PersonnelOutcome PersonnelCommands::SendTemplatesToTerminal() {
       const int terminalRow = terminalList_.AppendRow();
       CopyTexts(storeList_, row, terminalList_, terminalRow);
       terminalRows.Add(terminalList_.Text(terminalRow, kPerNoColumn), terminalRow);
-      terminalList_.StripeRow(terminalRow);
-      terminalList_.RepaintList();
     } else {
       // No user, no templates: the terminal refuses those for unknown users.
       refused = true;
@@ -512,7 +466,6 @@ PersonnelOutcome PersonnelCommands::SendTemplatesToTerminal() {
     } else {
       storeList_.SetTicked(row, false);
     }
-    storeList_.RepaintList();
     progress.Set(outcome.handled, selected);
   }
   progress.Hide();
@@ -557,7 +510,6 @@ PersonnelOutcome PersonnelCommands::DeleteTicked() {
 }
 
 int PersonnelCommands::DeleteFromTerminal() {
-  StripeOnExit stripe(terminalList_);
   Progress progress(feedback_, "Personeller cihazdan siliniyor");
   TerminalClient& client = terminal_.client;
   const int m = terminal_.machineNumber;
@@ -583,7 +535,6 @@ int PersonnelCommands::DeleteFromTerminal() {
       continue;
     }
     terminalList_.RemoveRow(row);
-    terminalList_.RepaintList();
   }
   progress.Hide();
   return refused;
@@ -594,7 +545,6 @@ bool PersonnelCommands::DeleteFromStore() {
   // with every store row still in place.
   const std::vector<std::string> onDisk = store_.ReadList();
   const bool changedOnDisk = onDisk != *storeLines_;
-  StripeOnExit stripe(storeList_);
   Progress progress(feedback_, "Personeller bilgisayardan siliniyor");
   const int selected = TickedCount(storeList_);
   int deleted = 0;
@@ -609,7 +559,6 @@ bool PersonnelCommands::DeleteFromStore() {
     erased.push_back(storeList_.Text(row, kPerNoColumn));
     progress.Set(++deleted, selected);
     storeList_.RemoveRow(row);
-    storeList_.RepaintList();
   }
   if (changedOnDisk) remaining = WithoutOneLineEach(onDisk, erased);
   // The list goes first: should the details then fail to be written, the

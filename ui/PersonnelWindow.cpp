@@ -228,8 +228,6 @@ void PersonnelWindow::BuildControls() {
   tickButtons(terminalButtons, *terminalList_);
   tickButtons(pcButtons, *pcList_);
 
-  connect(terminalGrid_, &ReportGrid::Sorted, this, [this] { RestripeAfterSort(*terminalList_); });
-  connect(pcGrid_, &ReportGrid::Sorted, this, [this] { RestripeAfterSort(*pcList_); });
   connect(pcGrid_, &ReportGrid::CellEdited, this, &PersonnelWindow::SaveEditedPcCell);
 }
 
@@ -351,13 +349,6 @@ void PersonnelWindow::SaveEditedPcCell(int row, int column) {
   RunOnLists([row, column](PersonnelCommands& commands) { commands.SaveStoreEdit(row, column); });
 }
 
-void PersonnelWindow::RestripeAfterSort(PersonnelGridList& list) {
-  RunGuarded([&list] {
-    GridBulkUpdate bulk(list.Grid());
-    StripeAll(list);
-  });
-}
-
 template <class Change>
 void PersonnelWindow::ChangeTicks(PersonnelGridList& list, Change change) {
   RunGuarded([&list, change] {
@@ -366,24 +357,33 @@ void PersonnelWindow::ChangeTicks(PersonnelGridList& list, Change change) {
   });
 }
 
-void PersonnelWindow::RepaintWindow() {
-  terminalList_->RepaintList();
-  pcList_->RepaintList();
-  repaint();
+void PersonnelWindow::ShowListChanges() {
+  // Pending work of the grids first (the layout after rows came or went, the
+  // scroll bars), so that the rows are painted once, where they now stand.
   CommandGuard::Pump();
+  terminalList_->ShowChanges();
+  pcList_->ShowChanges();
 }
 
 void PersonnelWindow::ShowProgress(const std::string& caption) {
+  const bool appearing = progressGroup_->isHidden();
   progressGroup_->setTitle(Q(caption));
   progressBar_->setValue(0);
   progressGroup_->show();
-  progressGroup_->repaint();
+  ShowListChanges();
+  // A command starting shows the whole window at once, before it waits for
+  // the terminal.
+  if (appearing) {
+    repaint();
+  } else {
+    progressGroup_->repaint();
+  }
 }
 
 void PersonnelWindow::SetProgress(int percent) {
   progressBar_->setValue(percent);
   progressBar_->repaint();
-  CommandGuard::Pump();
+  ShowListChanges();
 }
 
 void PersonnelWindow::HideProgress() {

@@ -84,8 +84,6 @@ class PersonnelWindow : public TerminalDialog, private PersonnelFeedback {
   void DeleteTicked();
   // griddiskAfterEdit: an edited cell of the PC list is saved at once.
   void SaveEditedPcCell(int row, int column);
-  // gridSortColumn, griddiskSortColumn: the stripes follow the new order.
-  void RestripeAfterSort(PersonnelGridList& list);
   // The six selection buttons.
   template <class Change>
   void ChangeTicks(PersonnelGridList& list, Change change);
@@ -100,7 +98,8 @@ class PersonnelWindow : public TerminalDialog, private PersonnelFeedback {
   void RunOnLists(Body&& body);
 
   // PersonnelFeedback: the progress group and the commands' closing words.
-  void RepaintWindow() override;
+  // The lists are painted when the progress moves.
+  void ShowListChanges();
   void ShowProgress(const std::string& caption) override;
   void SetProgress(int percent) override;
   void HideProgress() override;

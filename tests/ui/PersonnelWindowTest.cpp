@@ -178,6 +178,13 @@ TEST_F(PersonnelWindowTest, EachButtonRunsItsOwnCommandOnItsOwnList) {
   PcGrid().SetChecked(0, 6, true);
   Click("sendFingerprintsButton");
   EXPECT_EQ(terminal.templates.at({12, 0}), std::string(30, 'q'));
+  EXPECT_TRUE(StripedFromTheTop(PcGrid()));  // 00007 came below 00013
+
+  // A deleted row's place is taken by the next one, in the next one's colour.
+  PcGrid().SetChecked(0, 6, true);
+  Click("deleteButton");
+  EXPECT_EQ(Column(PcGrid(), 0), QStringList({"00013", "00007"}));
+  EXPECT_TRUE(StripedFromTheTop(PcGrid()));
   EXPECT_FALSE(FindControl<QWidget>(window, "progressGroup").isVisible());
   EXPECT_TRUE(ui.messages.isEmpty() && ui.errors.isEmpty()) << ui.errors.join("\n").toStdString();
 }
