@@ -199,9 +199,7 @@ void MainWindow::FillDeviceRows() {
 }
 
 void MainWindow::TransferRecords() {
-  if (CommandGuard::IsRunning()) return;
-  CommandGuard guard;
-  RunCommand(ui_, this, [this] {
+  runner_.Run([this] {
     TransferJob job;
     job.devices = state_.devices;
     for (int row = 0; row < static_cast<int>(job.devices.size()); ++row) {

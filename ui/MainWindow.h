@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include "core/AppState.h"
+#include "ui/CommandRunner.h"
 #include "ui/grid/ReportGrid.h"
 
 namespace miravel {
@@ -78,6 +79,7 @@ class MainWindow : public QWidget {
   AppState& state_;
   TerminalClient& terminalClient_;
   UiServices& ui_;
+  CommandRunner runner_{ui_, *this};
   QWidget* settingsWindow_ = nullptr;
   bool shownOnce_ = false;
 

@@ -232,27 +232,9 @@ void PersonnelWindow::BuildControls() {
 }
 
 template <class Body>
-bool PersonnelWindow::RunGuarded(Body&& body) {
-  if (CommandGuard::IsRunning()) return false;
-  bool ran = false;
-  {
-    CommandGuard guard;
-    ran = RunCommand(ui_, this, std::forward<Body>(body));
-  }
-  // A close the program asked for while the command ran (the user's are
-  // dropped) happens now that the command has let go of the store.
-  if (pendingClose_) {
-    const int result = *pendingClose_;
-    pendingClose_.reset();
-    done(result);
-  }
-  return ran;
-}
-
-template <class Body>
 void PersonnelWindow::RunOnLists(Body&& body) {
   if (!commands_) return;
-  RunGuarded([this, &body] {
+  runner_.Run([this, &body] {
     ListPaintHold hold(*terminalList_, *pcList_);
     body(*commands_);
   });
@@ -272,7 +254,7 @@ void PersonnelWindow::ConnectToTerminal() {
   commands_ = std::make_unique<PersonnelCommands>(terminal_, *store_, *terminalList_, *pcList_,
                                                   static_cast<PersonnelFeedback&>(*this));
   bool connected = false;
-  const bool ran = RunGuarded([&] { connected = commands_->Connect(target_); });
+  const bool ran = runner_.Run([&] { connected = commands_->Connect(target_); });
   HideProgress();
   if (connected) {
     // A window that was active already when shown gets no activation to load on.
@@ -308,10 +290,9 @@ void PersonnelWindow::LoadOnce() {
 }
 
 void PersonnelWindow::done(int result) {
-  if (CommandGuard::IsRunning()) {
-    pendingClose_ = result;
-    return;
-  }
+  // A close the program asks for while a command runs (the user's are
+  // dropped) happens once the command has let go of the store.
+  if (runner_.DeferClose([this, result] { done(result); })) return;
   // A cell still being typed into is saved before the store is let go.
   pcGrid_->FinishEditing();
   Leave();
@@ -351,7 +332,7 @@ void PersonnelWindow::SaveEditedPcCell(int row, int column) {
 
 template <class Change>
 void PersonnelWindow::ChangeTicks(PersonnelGridList& list, Change change) {
-  RunGuarded([&list, change] {
+  runner_.Run([&list, change] {
     GridBulkUpdate bulk(list.Grid());
     change(list);
   });

@@ -1,10 +1,10 @@
 #pragma once
 
 #include <memory>
-#include <optional>
 
 #include "personnel/PersonnelCommands.h"
 #include "terminal/DeviceConnection.h"
+#include "ui/CommandRunner.h"
 #include "ui/TerminalDialog.h"
 
 class QGroupBox;
@@ -88,11 +88,6 @@ class PersonnelWindow : public TerminalDialog, private PersonnelFeedback {
   template <class Change>
   void ChangeTicks(PersonnelGridList& list, Change change);
 
-  // Runs a command unless one is running: user input is dropped until it
-  // ends, errors are shown in a box.
-  // Returns whether the body ran to its end.
-  template <class Body>
-  bool RunGuarded(Body&& body);
   // A command on the lists of this showing; nothing before the window is shown.
   template <class Body>
   void RunOnLists(Body&& body);
@@ -105,6 +100,7 @@ class PersonnelWindow : public TerminalDialog, private PersonnelFeedback {
   void HideProgress() override;
   void ShowMessage(const std::string& text) override;
 
+  CommandRunner runner_{ui_, *this};
   ConnectionTarget target_;
   PersonnelTerminal terminal_;
   // Made for each showing: the store opens its detail file while loading
@@ -113,8 +109,6 @@ class PersonnelWindow : public TerminalDialog, private PersonnelFeedback {
   std::unique_ptr<PersonnelCommands> commands_;
   // Whether this showing has loaded (or tried to load) the lists.
   bool loadStarted_ = false;
-  // A close asked for while a command ran, with its result.
-  std::optional<int> pendingClose_;
 
   ReportGrid* terminalGrid_ = nullptr;
   ReportGrid* pcGrid_ = nullptr;

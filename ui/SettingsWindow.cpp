@@ -191,13 +191,6 @@ void SettingsWindow::BuildControls() {
   connect(exitButton_, &QPushButton::clicked, this, &SettingsWindow::close);
 }
 
-template <class Body>
-void SettingsWindow::RunGuarded(Body&& body) {
-  if (CommandGuard::IsRunning()) return;
-  CommandGuard guard;
-  RunCommand(ui_, this, std::forward<Body>(body));
-}
-
 void SettingsWindow::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   // The program's own show, not a restore from the task bar.
@@ -266,7 +259,7 @@ DeviceList SettingsWindow::GridRows() const {
 }
 
 void SettingsWindow::AddDevice() {
-  RunGuarded([this] {
+  runner_.Run([this] {
     const int count = deviceGrid_->RowCount();
     if (count >= kMaxDevices) {
       // Sections above cihaz256 are never read back.
@@ -288,11 +281,11 @@ void SettingsWindow::AddDevice() {
 }
 
 void SettingsWindow::SaveDevices() {
-  RunGuarded([this] { SaveDeviceList(state_.SettingsFileToWrite(), GridRowTexts()); });
+  runner_.Run([this] { SaveDeviceList(state_.SettingsFileToWrite(), GridRowTexts()); });
 }
 
 void SettingsWindow::DeleteDevice() {
-  RunGuarded([this] {
+  runner_.Run([this] {
     // The last device cannot be deleted.
     const int count = deviceGrid_->RowCount();
     if (count <= 1) return;
@@ -335,7 +328,7 @@ void SettingsWindow::StoreRecordFilePath(const QString& text) {
 }
 
 void SettingsWindow::ChooseRecordFile() {
-  RunGuarded([this] {
+  runner_.Run([this] {
     const QString chosen = ui_.ChooseOpenFile(this, recordFileEdit_->text());
     // A cancelled dialog keeps the record file as it was.
     if (chosen.isEmpty()) return;
@@ -345,31 +338,31 @@ void SettingsWindow::ChooseRecordFile() {
 
 void SettingsWindow::ShowPcClockAndDisconnect() {
   // Never inside a command: its connection would be cut under it.
-  if (CommandGuard::IsRunning()) return;
+  if (CommandRunner::IsRunning()) return;
   pcClockLabel_->setText(Q(FormatClockText(clock_.Now())));
   // Closes any connection of this window left open.
   terminalClient_.Disconnect();
 }
 
 void SettingsWindow::TestSelectedConnection() {
-  RunGuarded([this] { commands_.TestConnection(GridRows(), SelectedRow()); });
+  runner_.Run([this] { commands_.TestConnection(GridRows(), SelectedDevice()); });
 }
 
 void SettingsWindow::TestAllConnections() {
-  RunGuarded([this] { commands_.TestAllConnections(GridRows()); });
+  runner_.Run([this] { commands_.TestAllConnections(GridRows()); });
 }
 
 void SettingsWindow::ReadTerminalClock() {
-  RunGuarded([this] {
-    if (const auto text = commands_.ReadClock(GridRows(), SelectedRow())) {
+  runner_.Run([this] {
+    if (const auto text = commands_.ReadClock(GridRows(), SelectedDevice())) {
       terminalClockField_->setText(Q(*text));
     }
   });
 }
 
 void SettingsWindow::SetTerminalClock() {
-  RunGuarded([this] {
-    if (const auto text = commands_.SetClock(GridRows(), SelectedRow(), clock_)) {
+  runner_.Run([this] {
+    if (const auto text = commands_.SetClock(GridRows(), SelectedDevice(), clock_)) {
       terminalClockField_->setText(Q(*text));
       pcClockLabel_->setText(Q(*text));  // until the next tick shows the PC's clock again
     }
@@ -377,17 +370,17 @@ void SettingsWindow::SetTerminalClock() {
 }
 
 void SettingsWindow::ClearAdministrators() {
-  RunGuarded([this] { commands_.ClearAdministrators(GridRows(), SelectedRow()); });
+  runner_.Run([this] { commands_.ClearAdministrators(GridRows(), SelectedDevice()); });
 }
 
 void SettingsWindow::ResetDevice() {
-  RunGuarded([this] { commands_.Reset(GridRows(), SelectedRow()); });
+  runner_.Run([this] { commands_.Reset(GridRows(), SelectedDevice()); });
 }
 
 void SettingsWindow::OpenPersonnelWindow() {
   std::optional<ConnectionTarget> target;
   bool refused = false;
-  RunGuarded([&] {
+  runner_.Run([&] {
     const DeviceList rows = GridRows();
     const int row = SelectedRow();
     if (row < 0 || row >= static_cast<int>(rows.size())) return;
@@ -414,7 +407,8 @@ void SettingsWindow::OpenPersonnelWindow() {
   personnelWindow_->exec();
 }
 
-void SettingsWindow::StatusChanged(int row, const std::string& text) {
+void SettingsWindow::StatusChanged(int device, const std::string& text) {
+  const int row = device - 1;
   if (row >= 0 && row < deviceGrid_->RowCount()) deviceGrid_->SetCellText(row, kStatus, Q(text));
 }
 
@@ -424,13 +418,12 @@ void SettingsWindow::Repaint() {
 }
 
 bool SettingsWindow::ConfirmReset() {
-  return confirmDialog_ != nullptr &&
-         confirmDialog_->Ask(ConfirmDialog::ResetQuestion()) == ConfirmDialog::kYes;
-}
-
-void SettingsWindow::RepaintWindow() {
+  const bool yes = confirmDialog_ != nullptr &&
+                   confirmDialog_->Ask(ConfirmDialog::ResetQuestion()) == ConfirmDialog::kYes;
+  // Where the question stood, the window is painted before the terminal is called.
   repaint();
   CommandGuard::Pump();
+  return yes;
 }
 
 }  // namespace miravel

@@ -5,6 +5,7 @@
 
 #include "core/Clock.h"
 #include "devices/DeviceCommands.h"
+#include "ui/CommandRunner.h"
 #include "ui/TerminalDialog.h"
 
 class QGroupBox;
@@ -98,25 +99,23 @@ class SettingsWindow : public TerminalDialog, private DeviceCommandSink {
   void ResetDevice();
   void OpenPersonnelWindow();
 
-  // Runs a command of this window unless one is running: user input waits
-  // (dropped) until it ends, and the clock timer leaves the terminal alone.
-  template <class Body>
-  void RunGuarded(Body&& body);
-
   // The grid's rows as texts (a line break typed into a cell becomes a blank).
   std::vector<DeviceRow> GridRowTexts() const;
   DeviceList GridRows() const;
   int SelectedRow() const { return state_.selectedDeviceIndex - 1; }
+  // The device the per-device commands work on, numbered from 1.
+  int SelectedDevice() const { return state_.selectedDeviceIndex; }
   void KeepSelectionInList();
 
   // DeviceCommandSink.
-  void StatusChanged(int row, const std::string& text) override;
+  void StatusChanged(int device, const std::string& text) override;
   void Repaint() override;
   void StripeRows() override { StripeDeviceRows(); }
   bool ConfirmReset() override;
-  void RepaintWindow() override;
 
   const Clock& clock_;
+  // While a command runs, the clock timer also leaves the terminal alone.
+  CommandRunner runner_{ui_, *this};
   DeviceCommands commands_;
   PersonnelWindow* personnelWindow_ = nullptr;
   ConfirmDialog* confirmDialog_ = nullptr;
