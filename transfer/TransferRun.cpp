@@ -52,7 +52,7 @@ int TransferTerminal(TerminalClient& terminal, TransferSink& sink, const Transfe
     if (percent != shownPercent) {
       shownPercent = percent;
       sink.ProgressChanged(row, percent);
-      sink.Refresh();
+      sink.Repaint();
     }
   }
   merger.Finish();
@@ -80,7 +80,7 @@ void RunTransfer(const TransferJob& job, TerminalClient& terminal, TransferSink&
       lock.emplace(job.recordFilePath, job.lockWaitLimit, [&] {
         if (!waiting) sink.WaitingForOtherTransfer(true);
         waiting = true;
-        sink.Refresh();
+        sink.Repaint();
       });
     } catch (...) {
       if (waiting) sink.WaitingForOtherTransfer(false);
@@ -110,7 +110,7 @@ void RunTransfer(const TransferJob& job, TerminalClient& terminal, TransferSink&
       }
     }
     sink.RowFinished(row);
-    sink.Refresh();
+    sink.Repaint();
   }
 }
 

@@ -36,7 +36,7 @@ class GridTransferSink : public TransferSink {
   void ProgressChanged(int row, int percent) override {
     grid_.SetCellValue(row - 1, MainWindow::kProgress, percent);
   }
-  void Refresh() override { CommandGuard::Pump(); }
+  void Repaint() override { CommandGuard::Pump(); }
   bool ShouldClearLog() override { return deleteAfter_.isChecked(); }
   void LogReadRefused(int row) override {
     problems_ << Q(devices_[row - 1].name) + ": cihaz kayıtları vermedi, aktarılmadı.";
