@@ -27,7 +27,7 @@ constexpr int kGridTop = 32;
 constexpr int kGridHeight = 440;
 constexpr int kMiddleLeft = 10 + kGridWidth + 8;
 constexpr int kMiddleWidth = 120;
-constexpr int kPcGridLeft = kMiddleLeft + kMiddleWidth + 8;
+constexpr int kStoreGridLeft = kMiddleLeft + kMiddleWidth + 8;
 
 QStringList PrivilegeNames() {
   QStringList names;
@@ -35,24 +35,24 @@ QStringList PrivilegeNames() {
   return names;
 }
 
-// The columns both lists share; only the PC list's texts can be edited and
+// The columns both lists share; only the store list's texts can be edited and
 // only its "Parmak izi" is a picture.
-QList<GridColumn> PersonnelColumns(bool pcList) {
+QList<GridColumn> PersonnelColumns(bool storeList) {
   QList<GridColumn> columns = {
       {.caption = QStringLiteral("Per.No"), .width = 58},
-      {.caption = QStringLiteral("İsim"), .width = 98, .editable = pcList},
+      {.caption = QStringLiteral("İsim"), .width = 98, .editable = storeList},
       {.caption = QStringLiteral("Yetki"),
        .kind = ColumnKind::DropDown,
        .width = 72,
-       .editable = pcList,
+       .editable = storeList,
        .items = PrivilegeNames(),
-       .freeText = pcList},
-      {.caption = pcList ? QStringLiteral("Kart no") : QStringLiteral("Kart No"),
+       .freeText = storeList},
+      {.caption = storeList ? QStringLiteral("Kart no") : QStringLiteral("Kart No"),
        .width = 60,
-       .editable = pcList},
-      {.caption = QStringLiteral("Şifre"), .width = 46, .editable = pcList},
+       .editable = storeList},
+      {.caption = QStringLiteral("Şifre"), .width = 46, .editable = storeList},
       {.caption = QStringLiteral("Parmak izi"),
-       .kind = pcList ? ColumnKind::Image : ColumnKind::Text,
+       .kind = storeList ? ColumnKind::Image : ColumnKind::Text,
        .width = 70,
        .centred = true},
       {.caption = QStringLiteral("Seç"),
@@ -62,20 +62,20 @@ QList<GridColumn> PersonnelColumns(bool pcList) {
        .centred = true},
   };
   // The terminal's list marks the rows it loaded with "1".
-  if (!pcList) columns.append({.caption = QStringLiteral("durum"), .hidden = true});
+  if (!storeList) columns.append({.caption = QStringLiteral("durum"), .hidden = true});
   return columns;
 }
 
 ReportGrid* PersonnelGrid(QWidget* parent, const QString& name, const QString& caption, int left,
-                          bool pcList) {
+                          bool storeList) {
   auto* grid = new ReportGrid(parent);
   grid->setObjectName(name);
   grid->setAccessibleName(caption);
-  grid->SetColumns(PersonnelColumns(pcList));
+  grid->SetColumns(PersonnelColumns(storeList));
   grid->SetRowHeight(20);
   grid->SetSortable(true);
   grid->setGeometry(left, kGridTop, kGridWidth, kGridHeight);
-  if (pcList) grid->SetImageList(FingerprintImages());
+  if (storeList) grid->SetImageList(FingerprintImages());
 
   auto* heading = new QLabel(caption, parent);
   QFont bold = heading->font();
@@ -171,11 +171,11 @@ void PersonnelWindow::BuildControls() {
   // grid and griddisk
   terminalGrid_ = PersonnelGrid(this, QStringLiteral("terminalGrid"),
                                 QStringLiteral("Cihazdaki Kayıtlar"), 10, false);
-  pcGrid_ = PersonnelGrid(this, QStringLiteral("pcGrid"), QStringLiteral("Bilgisayardaki Kayıtlar"),
-                          kPcGridLeft, true);
+  storeGrid_ = PersonnelGrid(this, QStringLiteral("storeGrid"),
+                             QStringLiteral("Bilgisayardaki Kayıtlar"), kStoreGridLeft, true);
   terminalList_ =
       std::make_unique<PersonnelGridList>(*terminalGrid_, PersonnelGridList::Side::kTerminal);
-  pcList_ = std::make_unique<PersonnelGridList>(*pcGrid_, PersonnelGridList::Side::kStore);
+  storeList_ = std::make_unique<PersonnelGridList>(*storeGrid_, PersonnelGridList::Side::kStore);
 
   CopyPanel(this, QStringLiteral("Personel"), QStringLiteral("Bilgileri"),
             {QStringLiteral("(İsim, Kartno "), QStringLiteral("Yetki Durumu)")}, 70,
@@ -189,11 +189,11 @@ void PersonnelWindow::BuildControls() {
                   QRect(kMiddleLeft + 10, 428, kMiddleWidth - 20, 36));
 
   QPushButton* terminalButtons[3];
-  QPushButton* pcButtons[3];
+  QPushButton* storeButtons[3];
   SelectionButtons(this, 10, QStringLiteral("Cihazdaki Kayıtlar"), QStringLiteral("terminal"),
                    terminalButtons);
-  SelectionButtons(this, kPcGridLeft, QStringLiteral("Bilgisayardaki Kayıtlar"),
-                   QStringLiteral("pc"), pcButtons);
+  SelectionButtons(this, kStoreGridLeft, QStringLiteral("Bilgisayardaki Kayıtlar"),
+                   QStringLiteral("store"), storeButtons);
 
   // GroupBox1 and ProgressBar1, shown only while a long command runs.
   progressGroup_ = Group(this, QStringLiteral("Cihazdaki personeller yükleniyor"),
@@ -210,11 +210,11 @@ void PersonnelWindow::BuildControls() {
 
   connect(sendPersonalButton_, &QPushButton::clicked, this,
           &PersonnelWindow::SendPersonalToTerminal);
-  connect(takePersonalButton_, &QPushButton::clicked, this, &PersonnelWindow::CopyPersonalToPc);
+  connect(takePersonalButton_, &QPushButton::clicked, this, &PersonnelWindow::CopyPersonalToStore);
   connect(sendFingerprintsButton_, &QPushButton::clicked, this,
           &PersonnelWindow::SendFingerprintsToTerminal);
   connect(takeFingerprintsButton_, &QPushButton::clicked, this,
-          &PersonnelWindow::CopyFingerprintsToPc);
+          &PersonnelWindow::CopyFingerprintsToStore);
   connect(deleteButton_, &QPushButton::clicked, this, &PersonnelWindow::DeleteTicked);
   connect(exitButton_, &QPushButton::clicked, this, &PersonnelWindow::reject);
 
@@ -226,16 +226,16 @@ void PersonnelWindow::BuildControls() {
             [this, &list] { ChangeTicks(list, InvertTicks); });
   };
   tickButtons(terminalButtons, *terminalList_);
-  tickButtons(pcButtons, *pcList_);
+  tickButtons(storeButtons, *storeList_);
 
-  connect(pcGrid_, &ReportGrid::CellEdited, this, &PersonnelWindow::SaveEditedPcCell);
+  connect(storeGrid_, &ReportGrid::CellEdited, this, &PersonnelWindow::SaveEditedStoreCell);
 }
 
 template <class Body>
 void PersonnelWindow::RunOnLists(Body&& body) {
   if (!commands_) return;
   runner_.Run([this, &body] {
-    ListPaintHold hold(*terminalList_, *pcList_);
+    ListPaintHold hold(*terminalList_, *storeList_);
     body(*commands_);
   });
 }
@@ -251,7 +251,7 @@ void PersonnelWindow::ConnectToTerminal() {
   loadStarted_ = false;
   state_.activeMachineNumber = target_.machineNumber;
   store_ = std::make_unique<PersonnelStore>(state_.programFolder);
-  commands_ = std::make_unique<PersonnelCommands>(terminal_, *store_, *terminalList_, *pcList_,
+  commands_ = std::make_unique<PersonnelCommands>(terminal_, *store_, *terminalList_, *storeList_,
                                                   static_cast<PersonnelFeedback&>(*this));
   bool connected = false;
   const bool ran = runner_.Run([&] { connected = commands_->Connect(target_); });
@@ -294,7 +294,7 @@ void PersonnelWindow::done(int result) {
   // dropped) happens once the command has let go of the store.
   if (runner_.DeferClose([this, result] { done(result); })) return;
   // A cell still being typed into is saved before the store is let go.
-  pcGrid_->FinishEditing();
+  storeGrid_->FinishEditing();
   Leave();
   QDialog::done(result);
 }
@@ -306,7 +306,7 @@ void PersonnelWindow::Leave() {
   loadStarted_ = false;
 }
 
-void PersonnelWindow::CopyPersonalToPc() {
+void PersonnelWindow::CopyPersonalToStore() {
   RunOnLists([](PersonnelCommands& commands) { commands.CopyPersonalToStore(); });
 }
 
@@ -314,7 +314,7 @@ void PersonnelWindow::SendPersonalToTerminal() {
   RunOnLists([](PersonnelCommands& commands) { commands.SendPersonalToTerminal(); });
 }
 
-void PersonnelWindow::CopyFingerprintsToPc() {
+void PersonnelWindow::CopyFingerprintsToStore() {
   RunOnLists([](PersonnelCommands& commands) { commands.CopyTemplatesToStore(); });
 }
 
@@ -326,7 +326,7 @@ void PersonnelWindow::DeleteTicked() {
   RunOnLists([](PersonnelCommands& commands) { commands.DeleteTicked(); });
 }
 
-void PersonnelWindow::SaveEditedPcCell(int row, int column) {
+void PersonnelWindow::SaveEditedStoreCell(int row, int column) {
   RunOnLists([row, column](PersonnelCommands& commands) { commands.SaveStoreEdit(row, column); });
 }
 
@@ -343,7 +343,7 @@ void PersonnelWindow::ShowListChanges() {
   // scroll bars), so that the rows are painted once, where they now stand.
   CommandGuard::Pump();
   terminalList_->ShowChanges();
-  pcList_->ShowChanges();
+  storeList_->ShowChanges();
 }
 
 void PersonnelWindow::ShowProgress(const std::string& caption) {
@@ -374,7 +374,7 @@ void PersonnelWindow::HideProgress() {
 void PersonnelWindow::ShowMessage(const std::string& text) {
   // The lists behind the box are painted as they now stand.
   terminalList_->HoldPaints(false);
-  pcList_->HoldPaints(false);
+  storeList_->HoldPaints(false);
   ui_.ShowMessage(this, Q(text));
 }
 

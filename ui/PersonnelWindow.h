@@ -31,13 +31,13 @@ class ReportGrid;
 // the detail file released, the terminal disconnected, both lists emptied.
 //
 // Controls carry object names by which tests find them: terminalGrid (grid),
-// pcGrid (griddisk), sendPersonalButton (personelgonderbuton),
+// storeGrid (griddisk), sendPersonalButton (personelgonderbuton),
 // takePersonalButton (personelalbuton), sendFingerprintsButton
 // (parmakizigonderbuton), takeFingerprintsButton (parmakizialbuton),
 // deleteButton (silbuton), terminalTickAllButton (ctumsec),
 // terminalClearTicksButton (cseckaldir), terminalInvertTicksButton
-// (cdigersec), pcTickAllButton (dtumsec), pcClearTicksButton (dseckaldir),
-// pcInvertTicksButton (ddigersec), progressGroup (GroupBox1), progressBar
+// (cdigersec), storeTickAllButton (dtumsec), storeClearTicksButton (dseckaldir),
+// storeInvertTicksButton (ddigersec), progressGroup (GroupBox1), progressBar
 // (ProgressBar1) and exitButton (cikisbuton).
 class PersonnelWindow : public TerminalDialog, private PersonnelFeedback {
   Q_OBJECT
@@ -77,13 +77,13 @@ class PersonnelWindow : public TerminalDialog, private PersonnelFeedback {
 
   // personelalbutonClick, personelgonderbutonClick, parmakizialbutonClick,
   // parmakizigonderbutonClick, silbutonClick.
-  void CopyPersonalToPc();
+  void CopyPersonalToStore();
   void SendPersonalToTerminal();
-  void CopyFingerprintsToPc();
+  void CopyFingerprintsToStore();
   void SendFingerprintsToTerminal();
   void DeleteTicked();
-  // griddiskAfterEdit: an edited cell of the PC list is saved at once.
-  void SaveEditedPcCell(int row, int column);
+  // griddiskAfterEdit: an edited cell of the store list is saved at once.
+  void SaveEditedStoreCell(int row, int column);
   // The six selection buttons.
   template <class Change>
   void ChangeTicks(PersonnelGridList& list, Change change);
@@ -111,9 +111,9 @@ class PersonnelWindow : public TerminalDialog, private PersonnelFeedback {
   bool loadStarted_ = false;
 
   ReportGrid* terminalGrid_ = nullptr;
-  ReportGrid* pcGrid_ = nullptr;
+  ReportGrid* storeGrid_ = nullptr;
   std::unique_ptr<PersonnelGridList> terminalList_;
-  std::unique_ptr<PersonnelGridList> pcList_;
+  std::unique_ptr<PersonnelGridList> storeList_;
   QPushButton* sendPersonalButton_ = nullptr;
   QPushButton* takePersonalButton_ = nullptr;
   QPushButton* sendFingerprintsButton_ = nullptr;

@@ -8,7 +8,7 @@
 // loaded, the full office against half of it (the growth must stay linear:
 // at most 2.3 x), once with the fake terminal (the window and the store
 // alone) and once with the emulator on 127.0.0.1 (the wire protocol too);
-// then "Sil" of every third PC row ticked (1,000 of 3,000). Each figure is the
+// then "Sil" of every third store row ticked (1,000 of 3,000). Each figure is the
 // median of `rounds` runs (default 3), as wall-clock time and as the CPU time
 // of the window's thread, which other work on a shared machine disturbs less.
 // Then fingerprint "Al" and "Gönder" of everyone in the window against the
@@ -118,10 +118,10 @@ struct Office {
 };
 
 // From showing the window until both lists stand loaded.
-Timing TimeLoading(PersonnelWindow& window, int terminalUsers, int pcPersons, int port) {
+Timing TimeLoading(PersonnelWindow& window, int terminalUsers, int storePersons, int port) {
   window.SetTarget({ConnectionKind::kNetwork, "127.0.0.1", port, 0, 0, 1});
   const auto& terminalGrid = *window.findChild<ReportGrid*>("terminalGrid");
-  const auto& pcGrid = *window.findChild<ReportGrid*>("pcGrid");
+  const auto& storeGrid = *window.findChild<ReportGrid*>("storeGrid");
   const Stopwatch stopwatch;
   window.show();
   // What a window manager does for a window that is shown: without one (a
@@ -130,13 +130,13 @@ Timing TimeLoading(PersonnelWindow& window, int terminalUsers, int pcPersons, in
   const bool loaded = QTest::qWaitFor(
       [&] {
         return !CommandGuard::IsRunning() && terminalGrid.RowCount() == terminalUsers &&
-               pcGrid.RowCount() == pcPersons;
+               storeGrid.RowCount() == storePersons;
       },
       120000);
   const Timing timing = stopwatch.Elapsed();
   if (!loaded) {
-    std::fprintf(stderr, "not loaded: %d terminal rows, %d PC rows\n", terminalGrid.RowCount(),
-                 pcGrid.RowCount());
+    std::fprintf(stderr, "not loaded: %d terminal rows, %d store rows\n", terminalGrid.RowCount(),
+                 storeGrid.RowCount());
     std::exit(1);
   }
   return timing;
@@ -164,19 +164,19 @@ Timing LoadWithEmulator(int persons) {
   return timing;
 }
 
-// "Sil" with every third PC row ticked, none on the terminal.
-Timing DeleteTickedPcRows(int persons) {
+// "Sil" with every third store row ticked, none on the terminal.
+Timing DeleteTickedStoreRows(int persons) {
   Office office(persons);
   test::FakeTerminal terminal;
   PersonnelWindow window(office.state, terminal, office.ui);
   TimeLoading(window, 0, persons, 4370);
-  auto& pcGrid = *window.findChild<ReportGrid*>("pcGrid");
-  for (int row = 0; row < persons; row += 3) pcGrid.SetChecked(row, 6, true);
+  auto& storeGrid = *window.findChild<ReportGrid*>("storeGrid");
+  for (int row = 0; row < persons; row += 3) storeGrid.SetChecked(row, 6, true);
   const Stopwatch stopwatch;
   window.findChild<QPushButton*>("deleteButton")->click();
   const Timing timing = stopwatch.Elapsed();
-  if (pcGrid.RowCount() != persons - (persons + 2) / 3 || !office.ui.errors.isEmpty()) {
-    std::fprintf(stderr, "Sil left %d rows\n", pcGrid.RowCount());
+  if (storeGrid.RowCount() != persons - (persons + 2) / 3 || !office.ui.errors.isEmpty()) {
+    std::fprintf(stderr, "Sil left %d rows\n", storeGrid.RowCount());
     std::exit(1);
   }
   window.reject();
@@ -226,7 +226,7 @@ std::pair<Timing, Timing> CopyFingerprints(int persons) {
     WireTerminalClient terminal(nullptr);
     PersonnelWindow window(office.state, terminal, office.ui);
     TimeLoading(window, 0, persons, empty.Port());
-    click(window, "pcTickAllButton");
+    click(window, "storeTickAllButton");
     const Stopwatch stopwatch;
     click(window, "sendFingerprintsButton");
     timings.second = stopwatch.Elapsed();
@@ -284,8 +284,8 @@ int main(int argc, char** argv) {
         twice.second.wall / full.second.wall);
   }
   if (wanted("sil")) {
-    const Timing deletion = Median(rounds, [&] { return DeleteTickedPcRows(persons); });
-    std::printf("Sil of %d ticked PC rows: %.3f s wall, %.3f s CPU (goal < 2 s)\n",
+    const Timing deletion = Median(rounds, [&] { return DeleteTickedStoreRows(persons); });
+    std::printf("Sil of %d ticked store rows: %.3f s wall, %.3f s CPU (goal < 2 s)\n",
                 (persons + 2) / 3, deletion.wall, deletion.cpu);
   }
   // Known only once the event loop has run: the bridge to the screen
