@@ -26,18 +26,13 @@ constexpr std::size_t kSentPasswordChars = 5;
 constexpr const char* kTerminalLoadCaption = "Cihazdaki Personeller Yükleniyor";
 constexpr const char* kStoreLoadCaption = "Bilgisayardaki Personeller Yükleniyor";
 
-// A template counts when it is longer than 10 characters as it stands.
-bool HoldsTemplate(const std::string& text) {
-  return CharCount(text) > 10;
-}
-
 // A "Yetki" text that is none of the four names is sent as "Normal": the
 // terminal must not get whatever the row before happened to have.
 int PrivilegeToSend(const std::string& name) {
   return PrivilegeNumber(name).value_or(0);
 }
 
-std::string KeyOf(const PersonnelList& list, int row) {
+std::string RowKey(const PersonnelList& list, int row) {
   return CutToChars(list.Text(row, kPerNoColumn), kKeyChars);
 }
 
@@ -224,11 +219,10 @@ void PersonnelCommands::LoadStoreList() {
 
 void PersonnelCommands::LoadTerminalList(Progress& progress) {
   TerminalClient& client = terminal_.client;
-  const int m = terminal_.machineNumber;
   // Neither answer is checked: the count only drives the bar, and a refused
   // load shows as no users.
-  client.GetDeviceStatus(m, kUserCountStatus, terminal_.userCount);
-  client.ReadAllUsers(m);
+  client.GetDeviceStatus(Machine(), kUserCountStatus, terminal_.userCount);
+  client.ReadAllUsers(Machine());
   // The walk ends with the users the terminal has, not after the count it
   // gave: a terminal holding fewer would otherwise show the last user again.
   // The walk goes through the copy just loaded, with no call to the
@@ -241,7 +235,8 @@ void PersonnelCommands::LoadTerminalList(Progress& progress) {
     int backupNumber = 0;
     int privilege = 0;
     int enabled = 0;
-    if (!client.GetNextUser(m, enrollNumber, enrollMachine, backupNumber, privilege, enabled)) {
+    if (!client.GetNextUser(Machine(), enrollNumber, enrollMachine, backupNumber, privilege,
+                            enabled)) {
       break;
     }
     // A Per.No of five digits tells at most this many people apart, and a
@@ -260,7 +255,7 @@ void PersonnelCommands::LoadTerminalList(Progress& progress) {
     std::string name;
     std::string password;
     bool userEnabled = false;
-    client.GetUserInfo(m, enrollNumber, name, password, privilege, userEnabled);
+    client.GetUserInfo(Machine(), enrollNumber, name, password, privilege, userEnabled);
     const int row = terminalList_.AppendRow();
     terminalList_.SetText(row, kPerNoColumn, FormatPerNo(enrollNumber));
     terminalList_.SetText(row, kNameColumn, name);
@@ -317,7 +312,7 @@ PersonnelOutcome PersonnelCommands::CopyPersonalToStore() {
     if (!terminalList_.Ticked(row)) continue;
     ++outcome.handled;
     const int enrollNumber = ParseInteger(terminalList_.Text(row, kPerNoColumn));
-    const int storeRow = storeRows.Find(KeyOf(terminalList_, row));
+    const int storeRow = storeRows.Find(RowKey(terminalList_, row));
     if (storeRow >= 0) {
       Person person = PersonOfRow(terminalList_, row);
       if (person.cardNumber.empty()) person.cardNumber = storeList_.Text(storeRow, kCardColumn);
@@ -338,7 +333,6 @@ PersonnelOutcome PersonnelCommands::SendPersonalToTerminal() {
   PersonnelOutcome outcome;
   const int selected = TickedCount(storeList_);
   TerminalClient& client = terminal_.client;
-  const int m = terminal_.machineNumber;
   if (storeList_.RowCount() > 0) {
     PerNoIndex terminalRows(terminalList_);
     for (int row = 0; row < storeList_.RowCount(); ++row) {
@@ -346,12 +340,12 @@ PersonnelOutcome PersonnelCommands::SendPersonalToTerminal() {
       ++outcome.handled;
       const int enrollNumber = ParseInteger(storeList_.Text(row, kPerNoColumn));
       const bool sent = client.SetUserInfo(
-          m, enrollNumber, CutToChars(storeList_.Text(row, kNameColumn), kSentNameChars),
+          Machine(), enrollNumber, CutToChars(storeList_.Text(row, kNameColumn), kSentNameChars),
           CutToChars(storeList_.Text(row, kPasswordColumn), kSentPasswordChars),
           PrivilegeToSend(storeList_.Text(row, kPrivilegeColumn)), true);
       // A refused person is not shown as copied and stays ticked.
       if (sent) {
-        const std::string key = KeyOf(storeList_, row);
+        const std::string key = RowKey(storeList_, row);
         int terminalRow = terminalRows.Find(key);
         if (terminalRow < 0) {
           terminalRow = terminalList_.AppendRow();
@@ -364,7 +358,7 @@ PersonnelOutcome PersonnelCommands::SendPersonalToTerminal() {
       }
       progress.Set(outcome.handled, selected);
     }
-    client.GetDeviceStatus(m, kUserCountStatus, terminal_.userCount);
+    client.GetDeviceStatus(Machine(), kUserCountStatus, terminal_.userCount);
   }
   progress.Hide();
   if (outcome.refused > 0) {
@@ -388,15 +382,14 @@ PersonnelOutcome PersonnelCommands::CopyTemplatesToStore() {
   PersonnelOutcome outcome;
   const int selected = TickedCount(terminalList_);
   TerminalClient& client = terminal_.client;
-  const int m = terminal_.machineNumber;
-  client.ReadAllTemplates(m);
+  client.ReadAllTemplates(Machine());
   PerNoIndex storeRows(storeList_);
   StoreWrites writes(store_, storeLines_);
   for (int row = 0; row < terminalList_.RowCount(); ++row) {
     if (!terminalList_.Ticked(row)) continue;
     ++outcome.handled;
     const std::string perNo = terminalList_.Text(row, kPerNoColumn);
-    const std::string key = KeyOf(terminalList_, row);
+    const std::string key = RowKey(terminalList_, row);
     const int enrollNumber = ParseInteger(key);
     // Stored densely from parmakizi0 in the order received, whatever the
     // fingers; keys above the last one written keep what they held.
@@ -404,8 +397,8 @@ PersonnelOutcome PersonnelCommands::CopyTemplatesToStore() {
     for (int finger = 0; finger < kTemplateSlots; ++finger) {
       std::string text;
       int length = 0;
-      client.GetFingerTemplate(m, enrollNumber, finger, text, length);
-      if (!HoldsTemplate(text)) continue;
+      client.GetFingerTemplate(Machine(), enrollNumber, finger, text, length);
+      if (!HoldsTemplate(text, TemplateUse::kMoved)) continue;
       ++stored;
       store_.WriteTemplate(perNo, stored, text);
     }
@@ -427,9 +420,9 @@ int PersonnelCommands::SendStoredTemplates(const std::string& perNo, int enrollN
   int refused = 0;
   for (int slot = 0; slot < kTemplateSlots; ++slot) {
     const std::string text = store_.ReadTemplate(perNo, slot);
-    if (!HoldsTemplate(text)) continue;
+    if (!HoldsTemplate(text, TemplateUse::kMoved)) continue;
     ++finger;
-    if (!terminal_.client.SetFingerTemplate(terminal_.machineNumber, enrollNumber, finger, text)) {
+    if (!terminal_.client.SetFingerTemplate(Machine(), enrollNumber, finger, text)) {
       ++refused;
     }
   }
@@ -444,13 +437,13 @@ PersonnelOutcome PersonnelCommands::SendTemplatesToTerminal() {
   for (int row = 0; row < storeList_.RowCount(); ++row) {
     if (!storeList_.Ticked(row)) continue;
     ++outcome.handled;
-    const std::string key = KeyOf(storeList_, row);
+    const std::string key = RowKey(storeList_, row);
     const int enrollNumber = ParseInteger(key);
     bool refused = false;
     if (terminalRows.Find(key) >= 0) {
       refused = SendStoredTemplates(key, enrollNumber) > 0;
     } else if (terminal_.client.SetUserInfo(
-                   terminal_.machineNumber, enrollNumber, storeList_.Text(row, kNameColumn),
+                   Machine(), enrollNumber, storeList_.Text(row, kNameColumn),
                    storeList_.Text(row, kPasswordColumn),
                    PrivilegeToSend(storeList_.Text(row, kPrivilegeColumn)), true)) {
       refused = SendStoredTemplates(key, enrollNumber) > 0;
@@ -478,16 +471,15 @@ PersonnelOutcome PersonnelCommands::SendTemplatesToTerminal() {
 
 void PersonnelCommands::MarkTerminalFingerprints() {
   TerminalClient& client = terminal_.client;
-  const int m = terminal_.machineNumber;
-  client.ReadAllTemplates(m);
+  client.ReadAllTemplates(Machine());
   for (int row = 0; row < terminalList_.RowCount(); ++row) {
-    const int enrollNumber = ParseInteger(KeyOf(terminalList_, row));
+    const int enrollNumber = ParseInteger(RowKey(terminalList_, row));
     bool found = false;
     for (int finger = 0; finger < kTemplateSlots && !found; ++finger) {
       std::string text;
       int length = 0;
-      client.GetFingerTemplate(m, enrollNumber, finger, text, length);
-      found = HoldsTemplate(text);
+      client.GetFingerTemplate(Machine(), enrollNumber, finger, text, length);
+      found = HoldsTemplate(text, TemplateUse::kMoved);
     }
     terminalList_.SetFingerprintMark(row, found);
   }
@@ -512,7 +504,6 @@ PersonnelOutcome PersonnelCommands::DeleteTicked() {
 int PersonnelCommands::DeleteFromTerminal() {
   Progress progress(feedback_, "Personeller cihazdan siliniyor");
   TerminalClient& client = terminal_.client;
-  const int m = terminal_.machineNumber;
   const std::int64_t deletions = std::int64_t{TickedCount(terminalList_)} * kTemplateSlots;
   std::int64_t deleted = 0;
   int refused = 0;
@@ -522,14 +513,14 @@ int PersonnelCommands::DeleteFromTerminal() {
       ++row;
       continue;
     }
-    const int enrollNumber = ParseInteger(KeyOf(terminalList_, row));
+    const int enrollNumber = ParseInteger(RowKey(terminalList_, row));
     // A finger without a template is refused as a matter of course: not counted.
     for (int finger = 0; finger < kTemplateSlots; ++finger) {
-      client.DeleteFingerTemplate(m, enrollNumber, finger);
+      client.DeleteFingerTemplate(Machine(), enrollNumber, finger);
       progress.Set(++deleted, deletions);
     }
     // A user the terminal kept can still punch: the row stays, ticked.
-    if (!client.DeleteUser(m, enrollNumber, 0, 0)) {
+    if (!client.DeleteUser(Machine(), enrollNumber, 0, 0)) {
       ++refused;
       ++row;
       continue;
@@ -552,7 +543,7 @@ bool PersonnelCommands::DeleteFromStore() {
   std::vector<std::string> remaining;
   for (int row = 0; row < storeList_.RowCount();) {
     if (!storeList_.Ticked(row)) {
-      remaining.push_back(KeyOf(storeList_, row));
+      remaining.push_back(RowKey(storeList_, row));
       ++row;
       continue;
     }

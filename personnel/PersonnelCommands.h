@@ -120,6 +120,8 @@ class PersonnelCommands {
  private:
   class Progress;
   class StoreWrites;
+  // The machine number every call to the terminal carries.
+  int Machine() const { return terminal_.machineNumber; }
   void LoadTerminalList(Progress& progress);
   void LoadStoreList(Progress& progress);
   // A terminal-list row as a new person of the store: a list line, the
