@@ -41,9 +41,8 @@ class DeviceCommands::Session {
   DeviceCommands& commands_;
 };
 
-DeviceCommands::DeviceCommands(TerminalClient& terminal, DeviceCommandSink& sink,
-                               int& activeMachineNumber)
-    : terminal_(terminal), sink_(sink), activeMachineNumber_(activeMachineNumber) {}
+DeviceCommands::DeviceCommands(TerminalClient& terminal, DeviceCommandSink& sink)
+    : terminal_(terminal), sink_(sink) {}
 
 bool DeviceCommands::ConnectSelectedDevice(const DeviceList& rows, int device) {
   deviceConnected_ = false;
@@ -56,7 +55,7 @@ bool DeviceCommands::ConnectSelectedDevice(const DeviceList& rows, int device) {
       target.kind == ConnectionKind::kNetwork ? MachineNumberOf(entry) : target.machineNumber;
   if (ConnectTo(terminal_, target, kSettingsConnection)) {
     deviceConnected_ = true;
-    activeMachineNumber_ = machine;
+    machineNumber_ = machine;
   } else {
     sink_.StatusChanged(device, device_status::kRefused);
   }
@@ -101,7 +100,7 @@ void DeviceCommands::Start(const DeviceList& rows, int device, const char* text)
 
 std::string DeviceCommands::ReadClockText() {
   LocalDateTime time;
-  if (!terminal_.GetDeviceTime(activeMachineNumber_, time.year, time.month, time.day, time.hour,
+  if (!terminal_.GetDeviceTime(machineNumber_, time.year, time.month, time.day, time.hour,
                                time.minute, time.second)) {
     return {};
   }
@@ -128,8 +127,8 @@ std::optional<std::string> DeviceCommands::SetClock(const DeviceList& rows, int 
   if (!ConnectSelectedDevice(rows, device)) return std::nullopt;
   Session session(*this);
   const LocalDateTime now = pcClock.Now();
-  const bool set = terminal_.SetDeviceTime(activeMachineNumber_, now.year, now.month, now.day,
-                                           now.hour, now.minute, now.second);
+  const bool set = terminal_.SetDeviceTime(machineNumber_, now.year, now.month, now.day, now.hour,
+                                           now.minute, now.second);
   sink_.StatusChanged(device, set ? device_status::kClockSet : device_status::kDeviceRefused);
   return ReadClockText();
 }
@@ -142,7 +141,7 @@ void DeviceCommands::ClearAdministrators(const DeviceList& rows, int device) {
     return;
   }
   Session session(*this);
-  const bool cleared = terminal_.ClearAdministrators(activeMachineNumber_);
+  const bool cleared = terminal_.ClearAdministrators(machineNumber_);
   sink_.StatusChanged(
       device, cleared ? device_status::kAdministratorsCleared : device_status::kDeviceRefused);
 }
@@ -156,7 +155,7 @@ void DeviceCommands::Reset(const DeviceList& rows, int device) {
   }
   if (!ConnectSelectedDevice(rows, device)) return;
   Session session(*this);
-  const bool erased = terminal_.ClearAllData(activeMachineNumber_);
+  const bool erased = terminal_.ClearAllData(machineNumber_);
   sink_.StatusChanged(device, erased ? device_status::kResetDone : device_status::kDeviceRefused);
 }
 

@@ -58,9 +58,7 @@ class DeviceCommandSink {
 // a whole number throws AppError before anything is sent to the terminal.
 class DeviceCommands {
  public:
-  // activeMachineNumber is shared with the personnel window: a successful
-  // ConnectSelectedDevice sets it.
-  DeviceCommands(TerminalClient& terminal, DeviceCommandSink& sink, int& activeMachineNumber);
+  DeviceCommands(TerminalClient& terminal, DeviceCommandSink& sink);
 
   // Connects the device's terminal and leaves the connection open; on
   // refusal the device's status says so. The grid is painted either way.
@@ -95,7 +93,8 @@ class DeviceCommands {
 
   TerminalClient& terminal_;
   DeviceCommandSink& sink_;
-  int& activeMachineNumber_;
+  // The connected device's machine number, which every call after the connect carries.
+  int machineNumber_ = 0;
   bool deviceConnected_ = false;
 };
 

@@ -249,7 +249,6 @@ void PersonnelWindow::showEvent(QShowEvent* event) {
 
 void PersonnelWindow::ConnectToTerminal() {
   loadStarted_ = false;
-  state_.activeMachineNumber = target_.machineNumber;
   store_ = std::make_unique<PersonnelStore>(state_.programFolder);
   commands_ = std::make_unique<PersonnelCommands>(terminal_, *store_, *terminalList_, *storeList_,
                                                   static_cast<PersonnelFeedback&>(*this));

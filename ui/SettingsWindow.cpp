@@ -53,7 +53,7 @@ SettingsWindow::SettingsWindow(AppState& state, TerminalClient& terminal, UiServ
     : TerminalDialog(state, terminal, ui, QStringLiteral("Ayarlar"),
                      QSize(kClientWidth, kClientHeight), parent),
       clock_(clock),
-      commands_(terminal, *this, state.activeMachineNumber) {
+      commands_(terminal, *this) {
   setObjectName("settingsWindow");
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |

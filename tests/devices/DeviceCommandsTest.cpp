@@ -50,8 +50,7 @@ class DeviceCommandsTest : public ::testing::Test {
 
   test::FakeTerminal terminal;
   RecordingSink sink;
-  int activeMachine = 0;
-  DeviceCommands commands{terminal, sink, activeMachine};
+  DeviceCommands commands{terminal, sink};
 };
 
 TEST(FormatClockTextTest, PadsEachNumberAndKeepsTheLastDigitsOfALongOne) {
@@ -74,7 +73,6 @@ TEST_F(DeviceCommandsTest, TestAllPaintsCheckingBeforeEachConnectAndStopsAtABadN
               ElementsAre("Kontrol Ediliyor", "Kontrol Ediliyor", "Kontrol Ediliyor"));
   EXPECT_EQ(sink.status[2], "Bağlantı Kurulamadı");
   EXPECT_EQ(sink.stripes, 0);
-  EXPECT_EQ(activeMachine, 0);
 
   // Earlier rows keep their result, the current one "Kontrol Ediliyor", later rows stay empty.
   rows[1].ipPort = "43x";

@@ -104,7 +104,6 @@ TEST_F(PersonnelWindowTest, LoadsOnceWhenShownSortsTheTerminalAndStripesAfterEac
 
   EXPECT_EQ(window.windowTitle(), "Personel");
   EXPECT_TRUE(window.IsConnected());
-  EXPECT_EQ(state.activeMachineNumber, 3);
   EXPECT_EQ(terminal.calls[1], "RegisterEvents(3,1)");
   EXPECT_EQ(Column(TerminalGrid(), 0), QStringList({"00001", "00005", "00042"}));
   EXPECT_EQ(Column(TerminalGrid(), 2), QStringList({"Normal", "Yetkili", ""}));
@@ -336,7 +335,6 @@ TEST(PersonnelWindowEmulatorTest, OpensFromTheSettingsWindowAndLoadsBothLists) {
   EXPECT_EQ(terminalPerNos.back(), "00030");
   EXPECT_EQ(storeNames, QStringList({"", "Gökçe Ünlü"}));
   EXPECT_FALSE(personnelTerminal.IsConnected());
-  EXPECT_EQ(state.activeMachineNumber, 2);
   EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join("\n").toStdString();
 }
 
