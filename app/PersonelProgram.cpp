@@ -266,9 +266,7 @@ int RunPersonel(const PersonelOptions& options, TerminalClient& terminal, std::o
       return kPersonelStopped;
     }
     const DeviceEntry& device = devices[static_cast<std::size_t>(options.deviceRow - 1)];
-    ConnectionTarget target = TargetOf(device, kPersonnelConnection);
-    if (target.kind == ConnectionKind::kNetwork) target.machineNumber = MachineNumberOf(device);
-    if (!commands.Connect(target)) {
+    if (!commands.Connect(PersonnelTargetOf(device))) {
       err << "Bağlantı Kurulamadı: " << options.deviceRow << " " << device.name << "\n";
       return kPersonelUnreachable;
     }

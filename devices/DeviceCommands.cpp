@@ -1,13 +1,12 @@
 #include "devices/DeviceCommands.h"
 
-#include "core/Numbers.h"
-#include "core/Utf8.h"
+#include "devices/ClockText.h"
+#include "devices/DeviceStatus.h"
+#include "terminal/DeviceConnection.h"
 #include "terminal/TerminalClient.h"
 
 namespace miravel {
 namespace {
-
-constexpr std::size_t kTargetAddressWidth = 20;
 
 bool Exists(const DeviceList& rows, int device) {
   return device >= 1 && static_cast<std::size_t>(device) <= rows.size();
@@ -18,12 +17,6 @@ const DeviceEntry& DeviceAt(const DeviceList& rows, int device) {
 }
 
 }  // namespace
-
-std::string FormatClockText(const LocalDateTime& time) {
-  return PadNumber(2, time.day) + "/" + PadNumber(2, time.month) + "/" + PadNumber(4, time.year) +
-         "  " + PadNumber(2, time.hour) + ":" + PadNumber(2, time.minute) + ":" +
-         PadNumber(2, time.second);
-}
 
 // The open connection of one command: closed, and DeviceConnected cleared,
 // however the command ends.
@@ -157,15 +150,6 @@ void DeviceCommands::Reset(const DeviceList& rows, int device) {
   Session session(*this);
   const bool erased = terminal_.ClearAllData(machineNumber_);
   sink_.StatusChanged(device, erased ? device_status::kResetDone : device_status::kDeviceRefused);
-}
-
-ConnectionTarget PersonnelTargetOf(const DeviceEntry& device) {
-  ConnectionTarget target = TargetOf(device, kPersonnelConnection);
-  if (target.kind == ConnectionKind::kNetwork) {
-    target.machineNumber = MachineNumberOf(device);
-    target.ipAddress = CutToChars(target.ipAddress, kTargetAddressWidth);
-  }
-  return target;
 }
 
 }  // namespace miravel

@@ -5,34 +5,10 @@
 
 #include "core/Clock.h"
 #include "core/DeviceSettings.h"
-#include "terminal/DeviceConnection.h"
 
 namespace miravel {
 
 class TerminalClient;
-
-// What the settings window's status column ("İşlem Durumu") shows.
-namespace device_status {
-inline constexpr const char* kChecking = "Kontrol Ediliyor";
-inline constexpr const char* kConnected = "Bağlantı Kuruldu";
-// Also the message of the personnel hand-over when its terminal does not answer.
-inline constexpr const char* kRefused = "Bağlantı Kurulamadı";
-inline constexpr const char* kReadingClock = "Tarih/saat Okunuyor";
-inline constexpr const char* kClockRead = "Tarih/Saat okundu";
-inline constexpr const char* kSettingClock = "Tarih/saat kaydediliyor";
-inline constexpr const char* kClockSet = "Tarih/Saat Kaydedildi";
-inline constexpr const char* kClearingAdministrators = "Yetkililer siliniyor";
-inline constexpr const char* kAdministratorsCleared = "Yetkililer silindi";
-inline constexpr const char* kResetting = "Cihaz Sıfırlanıyor";
-inline constexpr const char* kResetDone = "Cihaz Sıfırlandı";
-// Connected, but the terminal said no to the clock, administrator or erase
-// call: its success text would claim what did not happen.
-inline constexpr const char* kDeviceRefused = "Cihaz işlemi yapmadı";
-}  // namespace device_status
-
-// DD/MM/YYYY, two blanks, HH:MM:SS, each number zero-padded to its width (a
-// longer number keeps its last digits): 05/03/2024  09:07:03.
-std::string FormatClockText(const LocalDateTime& time);
 
 // Where the settings commands report what the user sees. Devices are
 // numbered from 1, as the transfer's sink numbers them.
@@ -97,10 +73,5 @@ class DeviceCommands {
   int machineNumber_ = 0;
   bool deviceConnected_ = false;
 };
-
-// The personnel window's terminal for the selected row (PersonnelWindowTarget):
-// the IP address cut to 20 characters, the COM port by its exact name, and the
-// machine number for both kinds of line.
-ConnectionTarget PersonnelTargetOf(const DeviceEntry& device);
 
 }  // namespace miravel

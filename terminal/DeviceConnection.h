@@ -73,6 +73,11 @@ ConnectionTarget TargetOf(const DeviceEntry& device, const ConnectionRules& rule
 // The machine number text of the entry as a number (the integer error otherwise).
 int MachineNumberOf(const DeviceEntry& device);
 
+// The personnel commands' terminal for a device, in the window and in
+// miravel-personel alike: the IP address cut to 20 characters, the COM port
+// by its exact name, and the machine number for both kinds of line.
+ConnectionTarget PersonnelTargetOf(const DeviceEntry& device);
+
 // The COM port number of a port name by its fourth character ("Com3" gives 3;
 // "Com12" gives 1). Throws the integer message otherwise.
 int ComPortFromText(const std::string& portName);

@@ -10,6 +10,8 @@
 
 #include "core/IniFile.h"
 #include "core/Utf8.h"
+#include "devices/ClockText.h"
+#include "devices/DeviceStatus.h"
 #include "terminal/DeviceConnection.h"
 #include "terminal/TerminalClient.h"
 #include "ui/CommandGuard.h"

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/AppError.h"
+#include "devices/ClockText.h"
 #include "devices/DeviceCommands.h"
 #include "tests/support/FakeTerminal.h"
 #include "tests/support/TestClock.h"
@@ -110,18 +111,6 @@ TEST_F(DeviceCommandsTest, ARefusalShowsNoSuccessTextAndTheLinkAlwaysCloses) {
   terminal.refuseNetwork = true;
   EXPECT_EQ(commands.ReadClock(rows, 1), std::nullopt);
   EXPECT_EQ(sink.status[1], "Bağlantı Kurulamadı");
-}
-
-TEST(PersonnelTargetTest, TakesTheMachineNumberForBothLinesAndCutsTheAddress) {
-  DeviceEntry entry = Ethernet(4370, "12");
-  entry.ipAddress = "192.168.100.200     yedek";
-  EXPECT_EQ(PersonnelTargetOf(entry),
-            (ConnectionTarget{ConnectionKind::kNetwork, "192.168.100.200     ", 4370, 0, 0, 12}));
-  entry.connectionType = "";
-  entry.comPort = "COM3";
-  entry.baudRate = "9600";
-  EXPECT_EQ(PersonnelTargetOf(entry),
-            (ConnectionTarget{ConnectionKind::kSerial, "", 0, 0, 9600, 12}));
 }
 
 }  // namespace
