@@ -33,7 +33,8 @@ const char* FieldKey(PersonalField field) {
   return "sifre";
 }
 
-// Creates the list empty when it is missing, as the office's store always did.
+// Creates the list empty when it is missing: a new office starts with an
+// empty store, which the first copy appends to.
 void CreateEmptyList(const std::string& listPath, const std::string& folder) {
   const int fd = OpenPlainFile(listPath, O_WRONLY | O_CREAT, "Personel listesi");
   if (fd < 0) {

@@ -9,9 +9,9 @@ namespace miravel {
 class TerminalClient;
 
 // The one way from a DeviceEntry (all text) to an open connection. The
-// program's commands reach a terminal in slightly different ways, which the
-// office has always seen; they differ only in the rules below, never in code
-// of their own.
+// program's commands reach a terminal in slightly different ways, and the
+// device lists offices wrote rely on each of them; they differ only in the
+// rules below, never in code of their own.
 
 // Which entries go over the serial line; an entry whose type is exactly
 // "Ethernet" always goes over TCP/IP.

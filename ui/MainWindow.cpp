@@ -119,7 +119,7 @@ void MainWindow::BuildControls() {
   connect(topBanner_, &BannerLabel::DoubleClicked, this, &MainWindow::OpenHelpPage);
   connect(bottomBanner_, &BannerLabel::DoubleClicked, this, &MainWindow::OpenHelpPage);
 
-  // deviceGrid_
+  // One row per configured terminal, with its transfer's progress and status.
   deviceGrid_ = new ReportGrid(this);
   deviceGrid_->setObjectName("deviceGrid");
   deviceGrid_->SetColumns({
@@ -150,7 +150,7 @@ void MainWindow::BuildControls() {
   exitButton_->setObjectName("exitButton");
   exitButton_->setGeometry(buttonsLeft, kBannerHeight + 116, buttonWidth, 44);
 
-  // silkontrol
+  // Whether a transfer clears the terminals' logs; kept in cihazlar.ini.
   deleteAfterTransferBox_ = new QCheckBox(this);
   deleteAfterTransferBox_->setObjectName("deleteAfterTransferBox");
   deleteAfterTransferBox_->setChecked(true);

@@ -62,18 +62,18 @@ class MainWindow : public QWidget {
  private:
   void BuildControls();
 
-  // FormCreate: the settings file is opened and read once, at creation.
+  // When the window is created: the settings file is opened and read once.
   void LoadSettings();
   void FillDeviceRows();
-  // "Bilgileri Aktar" (baglanbuton).
+  // "Bilgileri Aktar".
   void TransferRecords();
-  // "Ayarlar" (ayarlarbuton).
+  // "Ayarlar".
   void OpenSettingsWindow();
-  // The "Kayıtları aktardıktan / Sonra sil" box (silkontrol).
+  // The "Kayıtları aktardıktan / Sonra sil" box.
   void StoreDeleteAfterTransfer();
   // A double-click on either banner.
   void OpenHelpPage();
-  // FormClose.
+  // When the window closes.
   void ReleaseSettingsFile();
 
   AppState& state_;

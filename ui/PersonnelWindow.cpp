@@ -168,7 +168,7 @@ PersonnelWindow::~PersonnelWindow() {
 }
 
 void PersonnelWindow::BuildControls() {
-  // grid and griddisk
+  // The terminal's users on the left, the store on this computer on the right.
   terminalGrid_ = PersonnelGrid(this, QStringLiteral("terminalGrid"),
                                 QStringLiteral("Cihazdaki Kayıtlar"), 10, false);
   storeGrid_ = PersonnelGrid(this, QStringLiteral("storeGrid"),
@@ -195,7 +195,7 @@ void PersonnelWindow::BuildControls() {
   SelectionButtons(this, kStoreGridLeft, QStringLiteral("Bilgisayardaki Kayıtlar"),
                    QStringLiteral("store"), storeButtons);
 
-  // GroupBox1 and ProgressBar1, shown only while a long command runs.
+  // The progress of a long command, shown only while one runs.
   progressGroup_ = Group(this, QStringLiteral("Cihazdaki personeller yükleniyor"),
                          QRect(10, 516, kClientWidth - 150, 56));
   progressGroup_->setObjectName("progressGroup");
@@ -280,7 +280,7 @@ bool PersonnelWindow::event(QEvent* event) {
 }
 
 void PersonnelWindow::LoadOnce() {
-  // FormActivate: the first activation of a showing loads the lists. Later
+  // The first activation of a showing loads the lists. Later
   // ones (a message box closing) leave the lists as the user sees them, and
   // a load that failed is not tried again behind its error box.
   if (loadStarted_ || !terminal_.connected || !isVisible()) return;

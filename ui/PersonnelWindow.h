@@ -30,15 +30,12 @@ class ReportGrid;
 // Every way of closing ("Çıkış", the title bar, Escape) leaves the same way:
 // the detail file released, the terminal disconnected, both lists emptied.
 //
-// Controls carry object names by which tests find them: terminalGrid (grid),
-// storeGrid (griddisk), sendPersonalButton (personelgonderbuton),
-// takePersonalButton (personelalbuton), sendFingerprintsButton
-// (parmakizigonderbuton), takeFingerprintsButton (parmakizialbuton),
-// deleteButton (silbuton), terminalTickAllButton (ctumsec),
-// terminalClearTicksButton (cseckaldir), terminalInvertTicksButton
-// (cdigersec), storeTickAllButton (dtumsec), storeClearTicksButton (dseckaldir),
-// storeInvertTicksButton (ddigersec), progressGroup (GroupBox1), progressBar
-// (ProgressBar1) and exitButton (cikisbuton).
+// Controls carry object names by which tests find them: terminalGrid,
+// storeGrid, sendPersonalButton, takePersonalButton, sendFingerprintsButton,
+// takeFingerprintsButton, deleteButton, terminalTickAllButton,
+// terminalClearTicksButton, terminalInvertTicksButton, storeTickAllButton,
+// storeClearTicksButton, storeInvertTicksButton, progressGroup and
+// progressBar (the progress of a long command) and exitButton.
 class PersonnelWindow : public TerminalDialog, private PersonnelFeedback {
   Q_OBJECT
 
@@ -47,7 +44,7 @@ class PersonnelWindow : public TerminalDialog, private PersonnelFeedback {
                   QWidget* parent = nullptr);
   ~PersonnelWindow() override;
 
-  // The terminal to work on (PersonnelWindowTarget), handed over by the
+  // The terminal to work on (PersonnelTargetOf the selected device), handed over by the
   // settings window before it shows this window; connect it with
   // kPersonnelConnection.
   void SetTarget(const ConnectionTarget& target) { target_ = target; }
@@ -67,22 +64,21 @@ class PersonnelWindow : public TerminalDialog, private PersonnelFeedback {
  private:
   void BuildControls();
 
-  // FormShow: connects; a terminal that does not answer closes the window.
+  // When the window is shown: connects; a terminal that does not answer
+  // closes the window.
   void ConnectToTerminal();
-  void ReportRefusalAndClose();
-  // FormActivate, once per showing.
+  // When the window first becomes active in a showing.
   void LoadOnce();
   // "Çıkış" and every other way out.
   void Leave();
 
-  // personelalbutonClick, personelgonderbutonClick, parmakizialbutonClick,
-  // parmakizigonderbutonClick, silbutonClick.
+  // The two "Al", the two "Gönder" and "Sil".
   void CopyPersonalToStore();
   void SendPersonalToTerminal();
   void CopyFingerprintsToStore();
   void SendFingerprintsToTerminal();
   void DeleteTicked();
-  // griddiskAfterEdit: an edited cell of the store list is saved at once.
+  // An edited cell of the store list is saved at once.
   void SaveEditedStoreCell(int row, int column);
   // The six selection buttons.
   template <class Change>

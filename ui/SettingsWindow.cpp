@@ -69,16 +69,15 @@ void SettingsWindow::BuildControls() {
   recordFileLabel_ = new QLabel(QStringLiteral("Kayıtların Kaydedileceği Dosya:"), this);
   recordFileLabel_->setObjectName("recordFileLabel");
   recordFileLabel_->setGeometry(12, 14, 190, 20);
-  // kayityeriedit
+  // The record file's path, written to cihazlar.ini as it is typed.
   recordFileEdit_ = new QLineEdit(QStringLiteral("tr500.txt"), this);
   recordFileEdit_->setObjectName("recordFileEdit");
   recordFileEdit_->setGeometry(204, 12, 420, 24);
   recordFileLabel_->setBuddy(recordFileEdit_);  // its name for screen readers
-  // BitBtn1
   chooseRecordFileButton_ = GlyphButton(this, QStringLiteral("Değiştir"), FileGlyph(),
                                         "chooseRecordFileButton", QRect(632, 9, 101, 30));
 
-  // cihazlist
+  // The devices, one row each, edited in place and saved by "Kaydet".
   deviceGrid_ = new ReportGrid(this);
   deviceGrid_->setObjectName("deviceGrid");
   deviceGrid_->SetColumns({
@@ -116,7 +115,7 @@ void SettingsWindow::BuildControls() {
   deviceGrid_->setGeometry(12, 46, 721, 200);
   connect(deviceGrid_, &ReportGrid::CellSelected, this,
           [this](int row, int) { SelectDevice(row); });
-  // cihazlistClick: the terminal clock shown belongs to the row it was read from.
+  // A click in the grid: the terminal clock shown belongs to the row it was read from.
   connect(deviceGrid_, &ReportGrid::clicked, this, [this] { terminalClockField_->clear(); });
 
   devicesGroup_ = Group(this, QStringLiteral("Cihazlar"), QRect(12, 256, 262, 78));
@@ -140,14 +139,14 @@ void SettingsWindow::BuildControls() {
                                  "readClockButton", QRect(10, 32, 117, 36));
   setClockButton_ = GlyphButton(clockGroup_, QStringLiteral("Tarihi Kaydet"), ClockGlyph(),
                                 "setClockButton", QRect(135, 32, 117, 36));
-  // tarihtext
+  // The terminal's clock as last read or set.
   terminalClockField_ = new QLineEdit(clockGroup_);
   terminalClockField_->setObjectName("terminalClockField");
   terminalClockField_->setReadOnly(true);
   terminalClockField_->setAlignment(Qt::AlignCenter);
   terminalClockField_->setGeometry(10, 96, 242, 28);
   terminalClockField_->setAccessibleName(QStringLiteral("Cihaz saati"));
-  // Label3
+  // The PC's clock, renewed by the clock timer.
   pcClockLabel_ = new QLabel(clockGroup_);
   pcClockLabel_->setObjectName("pcClockLabel");
   pcClockLabel_->setAlignment(Qt::AlignCenter);
@@ -158,7 +157,6 @@ void SettingsWindow::BuildControls() {
                                  PersonGlyph(), "personnelButton", QRect(10, 28, 157, 36));
 
   deviceCommandsGroup_ = Group(this, QStringLiteral("Cihaz İşlemleri"), QRect(556, 342, 177, 108));
-  // BitBtn4 and BitBtn2
   clearAdministratorsButton_ =
       GlyphButton(deviceCommandsGroup_, QStringLiteral("Yetkilileri Sil"), DeleteGlyph(),
                   "clearAdministratorsButton", QRect(10, 26, 157, 34));
@@ -168,7 +166,7 @@ void SettingsWindow::BuildControls() {
   exitButton_ = GlyphButton(this, QStringLiteral("Çıkış"), ExitGlyph(), "exitButton",
                             QRect(623, 458, 110, 36));
 
-  // Timer1: runs while the window exists, shown or not.
+  // The one-second clock timer: runs while the window exists, shown or not.
   clockTimer_ = new QTimer(this);
   clockTimer_->setObjectName("clockTimer");
   clockTimer_->setInterval(1000);
@@ -223,7 +221,7 @@ void SettingsWindow::FillWindow() {
 }
 
 void SettingsWindow::SelectFirstRow() {
-  // FormActivate, once per showing: a message box closing is no new start.
+  // Once per showing, not at every activation: a message box closing is no new start.
   if (deviceGrid_->RowCount() > 0) deviceGrid_->setCurrentCell(0, 0);
   KeepSelectionInList();
   deviceGrid_->setFocus();

@@ -28,12 +28,12 @@ class ReportGrid;
 // The grid is a working copy of the device list: the shared list takes the
 // rows (cut to their widths) only when the window closes.
 //
-// Controls carry object names by which tests find them: deviceGrid (cihazlist),
+// Controls carry object names by which tests find them: deviceGrid,
 // recordFileEdit, chooseRecordFileButton, newDeviceButton, saveDevicesButton,
-// deleteDeviceButton, readClockButton, setClockButton, terminalClockField
-// (tarihtext), pcClockLabel (Label3), personnelButton, testConnectionButton,
-// testAllConnectionsButton, clearAdministratorsButton, resetDeviceButton,
-// exitButton and clockTimer.
+// deleteDeviceButton, readClockButton, setClockButton, terminalClockField (the
+// terminal's clock as last read), pcClockLabel (the PC's clock, ticking),
+// personnelButton, testConnectionButton, testAllConnectionsButton,
+// clearAdministratorsButton, resetDeviceButton, exitButton and clockTimer.
 class SettingsWindow : public TerminalDialog, private DeviceCommandSink {
   Q_OBJECT
 
@@ -72,10 +72,11 @@ class SettingsWindow : public TerminalDialog, private DeviceCommandSink {
  private:
   void BuildControls();
 
-  // FormShow and FormActivate.
+  // When the window is shown: the fields and the grid from the shared state,
+  // and the first row selected.
   void FillWindow();
   void SelectFirstRow();
-  // cihazlistSelectCell: every per-device command works on this row.
+  // A cell of the device grid selected: every per-device command works on its row.
   void SelectDevice(int row);
   void StripeDeviceRows();
 
@@ -83,10 +84,10 @@ class SettingsWindow : public TerminalDialog, private DeviceCommandSink {
   void AddDevice();
   void SaveDevices();
   void DeleteDevice();
-  // kayityerieditChange and "Değiştir".
+  // The record file field changed, and "Değiştir".
   void StoreRecordFilePath(const QString& text);
   void ChooseRecordFile();
-  // Timer1Timer.
+  // Each tick of the one-second clock timer.
   void ShowPcClockAndDisconnect();
 
   // "Bağlantı Test", "Tüm  CihazlarıTest et", "Tarihi Oku", "Tarihi Kaydet",
