@@ -119,8 +119,7 @@ int main(int argc, char** argv) {
   WireTerminalClient settingsTerminal(serialDevicePath);
   WireTerminalClient personnelTerminal(serialDevicePath);
 
-  // The windows in the order the program has always created them: the main
-  // window first, so that cihazlar.ini is loaded before the others exist.
+  // The main window first, so that cihazlar.ini is loaded before the others exist.
   MainWindow mainWindow(state, mainTerminal, ui);
   SettingsWindow settingsWindow(state, settingsTerminal, ui, SystemClock(), &mainWindow);
   PersonnelWindow personnelWindow(state, personnelTerminal, ui, &settingsWindow);

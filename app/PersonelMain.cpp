@@ -3,7 +3,7 @@
 
 #include <iostream>
 
-#include "app/PersonelCommand.h"
+#include "app/PersonelProgram.h"
 #include "app/ProgramLocation.h"
 #include "core/AppError.h"
 #include "core/DeviceSettings.h"

@@ -25,7 +25,6 @@ struct AppState {
   DeviceList devices;
   AppSettings settings;
   int selectedDeviceIndex = 1;
-  int activeMachineNumber = 0;
 
   std::string SettingsFilePath() const { return programFolder + "cihazlar.ini"; }
   // The settings file for a save. When it could not be opened at start, every

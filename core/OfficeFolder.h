@@ -28,8 +28,8 @@ struct OfficeFolder {
   OfficeFolderSource source = OfficeFolderSource::kOption;
 
   // The folder a relative record-file path (dosya) is taken in. Empty in the
-  // folder layout beside the programs, where it has always meant the current
-  // folder; otherwise the office folder, so that the window, a menu entry and
+  // folder layout beside the programs, whose offices keep a relative record
+  // file in the current folder; otherwise the office folder, so that the window, a menu entry and
   // a timer started in the home folder all reach the same file.
   std::string RecordFileBase() const;
 };

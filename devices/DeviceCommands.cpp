@@ -1,25 +1,22 @@
 #include "devices/DeviceCommands.h"
 
-#include "core/Numbers.h"
-#include "core/Utf8.h"
+#include "devices/ClockText.h"
+#include "devices/DeviceStatus.h"
+#include "terminal/DeviceConnection.h"
 #include "terminal/TerminalClient.h"
 
 namespace miravel {
 namespace {
 
-constexpr std::size_t kTargetAddressWidth = 20;
+bool Exists(const DeviceList& rows, int device) {
+  return device >= 1 && static_cast<std::size_t>(device) <= rows.size();
+}
 
-bool Exists(const DeviceList& rows, int row) {
-  return row >= 0 && static_cast<std::size_t>(row) < rows.size();
+const DeviceEntry& DeviceAt(const DeviceList& rows, int device) {
+  return rows[static_cast<std::size_t>(device - 1)];
 }
 
 }  // namespace
-
-std::string FormatClockText(const LocalDateTime& time) {
-  return PadNumber(2, time.day) + "/" + PadNumber(2, time.month) + "/" + PadNumber(4, time.year) +
-         "  " + PadNumber(2, time.hour) + ":" + PadNumber(2, time.minute) + ":" +
-         PadNumber(2, time.second);
-}
 
 // The open connection of one command: closed, and DeviceConnected cleared,
 // however the command ends.
@@ -37,133 +34,122 @@ class DeviceCommands::Session {
   DeviceCommands& commands_;
 };
 
-DeviceCommands::DeviceCommands(TerminalClient& terminal, DeviceCommandSink& sink,
-                               int& activeMachineNumber)
-    : terminal_(terminal), sink_(sink), activeMachineNumber_(activeMachineNumber) {}
+DeviceCommands::DeviceCommands(TerminalClient& terminal, DeviceCommandSink& sink)
+    : terminal_(terminal), sink_(sink) {}
 
-bool DeviceCommands::ConnectSelectedDevice(const DeviceList& rows, int row) {
+bool DeviceCommands::ConnectSelectedDevice(const DeviceList& rows, int device) {
   deviceConnected_ = false;
-  if (!Exists(rows, row)) return false;
-  const DeviceEntry& device = rows[row];
-  const ConnectionTarget target = TargetOf(device, kSettingsConnection);
+  if (!Exists(rows, device)) return false;
+  const DeviceEntry& entry = DeviceAt(rows, device);
+  const ConnectionTarget target = TargetOf(entry, kSettingsConnection);
   // Every command after the connect needs the machine number: read it before
   // anything is sent, so a bad one leaves the terminal untouched.
   const int machine =
-      target.kind == ConnectionKind::kNetwork ? MachineNumberOf(device) : target.machineNumber;
+      target.kind == ConnectionKind::kNetwork ? MachineNumberOf(entry) : target.machineNumber;
   if (ConnectTo(terminal_, target, kSettingsConnection)) {
     deviceConnected_ = true;
-    activeMachineNumber_ = machine;
+    machineNumber_ = machine;
   } else {
-    sink_.StatusChanged(row, device_status::kRefused);
+    sink_.StatusChanged(device, device_status::kRefused);
   }
   sink_.Repaint();
   return deviceConnected_;
 }
 
-void DeviceCommands::TestRow(const DeviceList& rows, int row) {
-  const ConnectionTarget target = TargetOf(rows[row], kConnectionTest);
+void DeviceCommands::TestDevice(const DeviceList& rows, int device) {
+  const ConnectionTarget target = TargetOf(DeviceAt(rows, device), kConnectionTest);
   if (target.kind == ConnectionKind::kNone) return;
   if (ConnectTo(terminal_, target, kConnectionTest)) {
     DisconnectOnExit disconnect(terminal_);
-    sink_.StatusChanged(row, device_status::kConnected);
+    sink_.StatusChanged(device, device_status::kConnected);
   } else {
-    sink_.StatusChanged(row, device_status::kRefused);
+    sink_.StatusChanged(device, device_status::kRefused);
   }
 }
 
-void DeviceCommands::TestConnection(const DeviceList& rows, int row) {
-  if (!Exists(rows, row)) return;
-  Start(rows, row, device_status::kChecking);
-  TestRow(rows, row);
+void DeviceCommands::TestConnection(const DeviceList& rows, int device) {
+  if (!Exists(rows, device)) return;
+  Start(rows, device, device_status::kChecking);
+  TestDevice(rows, device);
   sink_.Repaint();
 }
 
 void DeviceCommands::TestAllConnections(const DeviceList& rows) {
-  for (int row = 0; Exists(rows, row); ++row) sink_.StatusChanged(row, "");
-  for (int row = 0; Exists(rows, row); ++row) {
-    sink_.StatusChanged(row, device_status::kChecking);
+  for (int device = 1; Exists(rows, device); ++device) sink_.StatusChanged(device, "");
+  for (int device = 1; Exists(rows, device); ++device) {
+    sink_.StatusChanged(device, device_status::kChecking);
     sink_.Repaint();
-    TestRow(rows, row);
+    TestDevice(rows, device);
     sink_.Repaint();
   }
 }
 
-void DeviceCommands::Start(const DeviceList& rows, int row, const char* text) {
-  for (int r = 0; Exists(rows, r); ++r) sink_.StatusChanged(r, "");
-  sink_.StatusChanged(row, text);
+void DeviceCommands::Start(const DeviceList& rows, int device, const char* text) {
+  for (int other = 1; Exists(rows, other); ++other) sink_.StatusChanged(other, "");
+  sink_.StatusChanged(device, text);
   sink_.Repaint();
   sink_.StripeRows();
 }
 
 std::string DeviceCommands::ReadClockText() {
   LocalDateTime time;
-  if (!terminal_.GetDeviceTime(activeMachineNumber_, time.year, time.month, time.day, time.hour,
+  if (!terminal_.GetDeviceTime(machineNumber_, time.year, time.month, time.day, time.hour,
                                time.minute, time.second)) {
     return {};
   }
   return FormatClockText(time);
 }
 
-std::optional<std::string> DeviceCommands::ReadClock(const DeviceList& rows, int row) {
-  if (!Exists(rows, row)) return std::nullopt;
-  Start(rows, row, device_status::kReadingClock);
-  if (!ConnectSelectedDevice(rows, row)) return std::nullopt;
+std::optional<std::string> DeviceCommands::ReadClock(const DeviceList& rows, int device) {
+  if (!Exists(rows, device)) return std::nullopt;
+  Start(rows, device, device_status::kReadingClock);
+  if (!ConnectSelectedDevice(rows, device)) return std::nullopt;
   Session session(*this);
   // The success text only once the terminal told its clock: a refusal or a
   // broken link must not stand beside "read".
   std::string text = ReadClockText();
-  sink_.StatusChanged(row,
+  sink_.StatusChanged(device,
                       text.empty() ? device_status::kDeviceRefused : device_status::kClockRead);
   return text;
 }
 
-std::optional<std::string> DeviceCommands::SetClock(const DeviceList& rows, int row,
+std::optional<std::string> DeviceCommands::SetClock(const DeviceList& rows, int device,
                                                     const Clock& pcClock) {
-  if (!Exists(rows, row)) return std::nullopt;
-  Start(rows, row, device_status::kSettingClock);
-  if (!ConnectSelectedDevice(rows, row)) return std::nullopt;
+  if (!Exists(rows, device)) return std::nullopt;
+  Start(rows, device, device_status::kSettingClock);
+  if (!ConnectSelectedDevice(rows, device)) return std::nullopt;
   Session session(*this);
   const LocalDateTime now = pcClock.Now();
-  const bool set = terminal_.SetDeviceTime(activeMachineNumber_, now.year, now.month, now.day,
-                                           now.hour, now.minute, now.second);
-  sink_.StatusChanged(row, set ? device_status::kClockSet : device_status::kDeviceRefused);
+  const bool set = terminal_.SetDeviceTime(machineNumber_, now.year, now.month, now.day, now.hour,
+                                           now.minute, now.second);
+  sink_.StatusChanged(device, set ? device_status::kClockSet : device_status::kDeviceRefused);
   return ReadClockText();
 }
 
-void DeviceCommands::ClearAdministrators(const DeviceList& rows, int row) {
-  if (!Exists(rows, row)) return;
-  Start(rows, row, device_status::kClearingAdministrators);
-  if (!ConnectSelectedDevice(rows, row)) {
-    sink_.StatusChanged(row, device_status::kRefused);
+void DeviceCommands::ClearAdministrators(const DeviceList& rows, int device) {
+  if (!Exists(rows, device)) return;
+  Start(rows, device, device_status::kClearingAdministrators);
+  if (!ConnectSelectedDevice(rows, device)) {
+    sink_.StatusChanged(device, device_status::kRefused);
     return;
   }
   Session session(*this);
-  const bool cleared = terminal_.ClearAdministrators(activeMachineNumber_);
+  const bool cleared = terminal_.ClearAdministrators(machineNumber_);
   sink_.StatusChanged(
-      row, cleared ? device_status::kAdministratorsCleared : device_status::kDeviceRefused);
+      device, cleared ? device_status::kAdministratorsCleared : device_status::kDeviceRefused);
 }
 
-void DeviceCommands::Reset(const DeviceList& rows, int row) {
-  if (!Exists(rows, row)) return;
-  Start(rows, row, device_status::kResetting);
+void DeviceCommands::Reset(const DeviceList& rows, int device) {
+  if (!Exists(rows, device)) return;
+  Start(rows, device, device_status::kResetting);
   if (!sink_.ConfirmReset()) {
-    sink_.StatusChanged(row, "");
+    sink_.StatusChanged(device, "");
     return;
   }
-  sink_.RepaintWindow();
-  if (!ConnectSelectedDevice(rows, row)) return;
+  if (!ConnectSelectedDevice(rows, device)) return;
   Session session(*this);
-  const bool erased = terminal_.ClearAllData(activeMachineNumber_);
-  sink_.StatusChanged(row, erased ? device_status::kResetDone : device_status::kDeviceRefused);
-}
-
-ConnectionTarget PersonnelTargetOf(const DeviceEntry& device) {
-  ConnectionTarget target = TargetOf(device, kPersonnelConnection);
-  if (target.kind == ConnectionKind::kNetwork) {
-    target.machineNumber = MachineNumberOf(device);
-    target.ipAddress = CutToChars(target.ipAddress, kTargetAddressWidth);
-  }
-  return target;
+  const bool erased = terminal_.ClearAllData(machineNumber_);
+  sink_.StatusChanged(device, erased ? device_status::kResetDone : device_status::kDeviceRefused);
 }
 
 }  // namespace miravel

@@ -5,103 +5,73 @@
 
 #include "core/Clock.h"
 #include "core/DeviceSettings.h"
-#include "terminal/DeviceConnection.h"
 
 namespace miravel {
 
 class TerminalClient;
 
-// What the settings window's status column ("İşlem Durumu") shows.
-namespace device_status {
-inline constexpr const char* kChecking = "Kontrol Ediliyor";
-inline constexpr const char* kConnected = "Bağlantı Kuruldu";
-// Also the message of the personnel hand-over when its terminal does not answer.
-inline constexpr const char* kRefused = "Bağlantı Kurulamadı";
-inline constexpr const char* kReadingClock = "Tarih/saat Okunuyor";
-inline constexpr const char* kClockRead = "Tarih/Saat okundu";
-inline constexpr const char* kSettingClock = "Tarih/saat kaydediliyor";
-inline constexpr const char* kClockSet = "Tarih/Saat Kaydedildi";
-inline constexpr const char* kClearingAdministrators = "Yetkililer siliniyor";
-inline constexpr const char* kAdministratorsCleared = "Yetkililer silindi";
-inline constexpr const char* kResetting = "Cihaz Sıfırlanıyor";
-inline constexpr const char* kResetDone = "Cihaz Sıfırlandı";
-// Connected, but the terminal said no to the clock, administrator or erase
-// call: its success text would claim what did not happen.
-inline constexpr const char* kDeviceRefused = "Cihaz işlemi yapmadı";
-}  // namespace device_status
-
-// DD/MM/YYYY, two blanks, HH:MM:SS, each number zero-padded to its width (a
-// longer number keeps its last digits): 05/03/2024  09:07:03.
-std::string FormatClockText(const LocalDateTime& time);
-
-// Where the settings commands report what the user sees. Rows are the grid's,
-// from 0.
+// Where the settings commands report what the user sees. Devices are
+// numbered from 1, as the transfer's sink numbers them.
 class DeviceCommandSink {
  public:
   virtual ~DeviceCommandSink() = default;
-  virtual void StatusChanged(int row, const std::string& text) = 0;
+  virtual void StatusChanged(int device, const std::string& text) = 0;
   // Paints the grid now: the commands do not return to the event loop, and a
   // connect that blocks must not hide the status written before it.
   virtual void Repaint() = 0;
   // Colours the rows again (StripeDeviceRows).
   virtual void StripeRows() = 0;
-  // The reset question; true only for "Evet".
+  // The reset question; true only for "Evet". The window is shown whole
+  // again once the question has gone.
   virtual bool ConfirmReset() = 0;
-  // Paints the whole window, once the question has gone.
-  virtual void RepaintWindow() { Repaint(); }
 };
 
 // The settings window's commands on its terminal, without the window. Each
 // works on `rows`, the device grid as it stands (unsaved edits included), and
-// on the 0-based row selected; a row that does not exist is left alone. Each
+// on the device selected, numbered from 1; a device that does not exist is
+// left alone. Each
 // connects for itself and disconnects however it ends. A number that is not
 // a whole number throws AppError before anything is sent to the terminal.
 class DeviceCommands {
  public:
-  // activeMachineNumber is shared with the personnel window: a successful
-  // ConnectSelectedDevice sets it.
-  DeviceCommands(TerminalClient& terminal, DeviceCommandSink& sink, int& activeMachineNumber);
+  DeviceCommands(TerminalClient& terminal, DeviceCommandSink& sink);
 
-  // Connects the row's terminal and leaves the connection open; on refusal
-  // the row's status says so. The grid is painted either way.
-  bool ConnectSelectedDevice(const DeviceList& rows, int row);
+  // Connects the device's terminal and leaves the connection open; on
+  // refusal the device's status says so. The grid is painted either way.
+  bool ConnectSelectedDevice(const DeviceList& rows, int device);
   bool DeviceConnected() const { return deviceConnected_; }
 
   // "Bağlantı Test" and "Tüm  CihazlarıTest et": connect and disconnect at
   // once. A type that is neither "Ethernet" nor "Comm Port" is not tried and
   // keeps "Kontrol Ediliyor".
-  void TestConnection(const DeviceList& rows, int row);
+  void TestConnection(const DeviceList& rows, int device);
   void TestAllConnections(const DeviceList& rows);
 
   // "Tarihi Oku": the terminal's clock as text for the clock field; nothing
   // when no connection was made (the field keeps its text), an empty text when
   // the terminal did not tell its time.
-  std::optional<std::string> ReadClock(const DeviceList& rows, int row);
+  std::optional<std::string> ReadClock(const DeviceList& rows, int device);
   // "Tarihi Kaydet": sets the terminal's clock from pcClock, then reads it back
   // as ReadClock does.
-  std::optional<std::string> SetClock(const DeviceList& rows, int row, const Clock& pcClock);
+  std::optional<std::string> SetClock(const DeviceList& rows, int device, const Clock& pcClock);
   // "Yetkilileri Sil".
-  void ClearAdministrators(const DeviceList& rows, int row);
+  void ClearAdministrators(const DeviceList& rows, int device);
   // "Cihazı Sıfırla": erases the terminal's user data once the user said "Evet".
-  void Reset(const DeviceList& rows, int row);
+  void Reset(const DeviceList& rows, int device);
 
  private:
   class Session;
 
-  // Every status emptied, the row's start text shown, the grid painted and striped.
-  void Start(const DeviceList& rows, int row, const char* text);
-  void TestRow(const DeviceList& rows, int row);
+  // Every status emptied, the device's start text shown, the grid painted and striped.
+  void Start(const DeviceList& rows, int device, const char* text);
+  void TestDevice(const DeviceList& rows, int device);
   std::string ReadClockText();
 
   TerminalClient& terminal_;
   DeviceCommandSink& sink_;
-  int& activeMachineNumber_;
+  // The connected device's machine number, which every call after the connect carries.
+  int machineNumber_ = 0;
   bool deviceConnected_ = false;
 };
-
-// The personnel window's terminal for the selected row (PersonnelWindowTarget):
-// the IP address cut to 20 characters, the COM port by its exact name, and the
-// machine number for both kinds of line.
-ConnectionTarget PersonnelTargetOf(const DeviceEntry& device);
 
 }  // namespace miravel

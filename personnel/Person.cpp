@@ -26,8 +26,9 @@ std::optional<int> PrivilegeNumber(const std::string& name) {
   return std::nullopt;
 }
 
-bool IsPresentTemplate(const std::string& text) {
-  return CharCount(TrimBlanks(text)) > 10;
+bool HoldsTemplate(const std::string& text, TemplateUse use) {
+  const std::string_view measured = use == TemplateUse::kMarked ? TrimBlanks(text) : text;
+  return CharCount(measured) > 10;
 }
 
 }  // namespace miravel

@@ -30,8 +30,20 @@ std::string PrivilegeName(int privilege);
 // The number of a privilege name (exact, case-sensitive); none for other text.
 std::optional<int> PrivilegeNumber(const std::string& name);
 
+// Where a template text is judged; the two differ only for a text padded
+// with blanks.
+enum class TemplateUse {
+  // Copied between the terminal and the store, or sent: the text counts as it
+  // stands, blanks included, so that every text the terminal gave keeps its
+  // place in the store's dense numbering and goes back as it came.
+  kMoved,
+  // The store list's fingerprint mark: without the blanks around it, so that
+  // a value padded to 11 characters shows no fingerprint.
+  kMarked,
+};
+
 // Whether a stored or received template text counts as a template: longer
-// than 10 characters once the blanks around it are removed.
-bool IsPresentTemplate(const std::string& text);
+// than 10 characters, measured as `use` says.
+bool HoldsTemplate(const std::string& text, TemplateUse use);
 
 }  // namespace miravel

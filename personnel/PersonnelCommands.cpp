@@ -22,17 +22,9 @@ constexpr std::size_t kKeyChars = 10;
 // What the terminal takes of a name and a password sent with the personal data.
 constexpr std::size_t kSentNameChars = 8;
 constexpr std::size_t kSentPasswordChars = 5;
-// Loading repaints a list after rows 1, 11, 21 … so that thousands of rows
-// do not cost thousands of repaints.
-constexpr int kRepaintEvery = 10;
 
 constexpr const char* kTerminalLoadCaption = "Cihazdaki Personeller Yükleniyor";
 constexpr const char* kStoreLoadCaption = "Bilgisayardaki Personeller Yükleniyor";
-
-// A template counts when it is longer than 10 characters as it stands.
-bool HoldsTemplate(const std::string& text) {
-  return CharCount(text) > 10;
-}
 
 // A "Yetki" text that is none of the four names is sent as "Normal": the
 // terminal must not get whatever the row before happened to have.
@@ -40,7 +32,7 @@ int PrivilegeToSend(const std::string& name) {
   return PrivilegeNumber(name).value_or(0);
 }
 
-std::string KeyOf(const PersonnelList& list, int row) {
+std::string RowKey(const PersonnelList& list, int row) {
   return CutToChars(list.Text(row, kPerNoColumn), kKeyChars);
 }
 
@@ -148,22 +140,6 @@ class PersonnelCommands::StoreWrites {
   const int uncaughtAtStart_ = std::uncaught_exceptions();
 };
 
-namespace {
-
-// Colours a list again when a deletion ends, also when an error ends it.
-class StripeOnExit {
- public:
-  explicit StripeOnExit(PersonnelList& list) : list_(list) {}
-  ~StripeOnExit() { StripeAll(list_); }
-  StripeOnExit(const StripeOnExit&) = delete;
-  StripeOnExit& operator=(const StripeOnExit&) = delete;
-
- private:
-  PersonnelList& list_;
-};
-
-}  // namespace
-
 std::string TooManyUsersMessage() {
   return "Cihazda " + std::to_string(kMaxListedUsers) +
          " kişiden fazla kayıt var; cihazdaki kayıtlar listelenemedi";
@@ -225,7 +201,6 @@ void PersonnelCommands::LoadLists() {
   storeLines_.reset();
   terminalList_.RemoveAllRows();
   storeList_.RemoveAllRows();
-  feedback_.RepaintWindow();
   Progress progress(feedback_, kTerminalLoadCaption);
   LoadTerminalList(progress);
   progress.Show(kStoreLoadCaption);
@@ -244,11 +219,10 @@ void PersonnelCommands::LoadStoreList() {
 
 void PersonnelCommands::LoadTerminalList(Progress& progress) {
   TerminalClient& client = terminal_.client;
-  const int m = terminal_.machineNumber;
   // Neither answer is checked: the count only drives the bar, and a refused
   // load shows as no users.
-  client.GetDeviceStatus(m, kUserCountStatus, terminal_.userCount);
-  client.ReadAllUsers(m);
+  client.GetDeviceStatus(Machine(), kUserCountStatus, terminal_.userCount);
+  client.ReadAllUsers(Machine());
   // The walk ends with the users the terminal has, not after the count it
   // gave: a terminal holding fewer would otherwise show the last user again.
   // The walk goes through the copy just loaded, with no call to the
@@ -261,7 +235,8 @@ void PersonnelCommands::LoadTerminalList(Progress& progress) {
     int backupNumber = 0;
     int privilege = 0;
     int enabled = 0;
-    if (!client.GetNextUser(m, enrollNumber, enrollMachine, backupNumber, privilege, enabled)) {
+    if (!client.GetNextUser(Machine(), enrollNumber, enrollMachine, backupNumber, privilege,
+                            enabled)) {
       break;
     }
     // A Per.No of five digits tells at most this many people apart, and a
@@ -280,21 +255,16 @@ void PersonnelCommands::LoadTerminalList(Progress& progress) {
     std::string name;
     std::string password;
     bool userEnabled = false;
-    client.GetUserInfo(m, enrollNumber, name, password, privilege, userEnabled);
+    client.GetUserInfo(Machine(), enrollNumber, name, password, privilege, userEnabled);
     const int row = terminalList_.AppendRow();
     terminalList_.SetText(row, kPerNoColumn, FormatPerNo(enrollNumber));
     terminalList_.SetText(row, kNameColumn, name);
     terminalList_.SetText(row, kPasswordColumn, password);
     terminalList_.SetText(row, kPrivilegeColumn, PrivilegeName(privilege));
     terminalList_.MarkLoadedFromTerminal(row);
-    terminalList_.StripeRow(row);
-    terminalList_.ScrollToRow(row);
-    if (loaded % kRepaintEvery == 1) terminalList_.RepaintList();
     progress.Set(loaded, terminal_.userCount);
   }
   terminalList_.SortByPerNo();
-  StripeAll(terminalList_);
-  terminalList_.RepaintList();
 }
 
 void PersonnelCommands::LoadStoreList(Progress& progress) {
@@ -312,15 +282,9 @@ void PersonnelCommands::LoadStoreList(Progress& progress) {
     storeList_.SetText(row, kCardColumn, person.cardNumber);
     storeList_.SetText(row, kPasswordColumn, person.password);
     storeList_.SetFingerprintMark(row, person.hasFingerprint);
-    storeList_.ScrollToRow(row);
-    if (index % kRepaintEvery == 1) storeList_.RepaintList();
   }
-  StripeAll(storeList_);
   storeLines_ = std::move(perNos);
   progress.Hide();
-  for (PersonnelList* list : {&terminalList_, &storeList_}) {
-    if (list->RowCount() > 0) list->ScrollToRow(0);
-  }
 }
 
 void PersonnelCommands::AddPersonnelToStore(int enrollNumber, int terminalRow, int templateIndex,
@@ -330,7 +294,6 @@ void PersonnelCommands::AddPersonnelToStore(int enrollNumber, int terminalRow, i
   const int row = storeList_.AppendRow();
   CopyTexts(terminalList_, terminalRow, storeList_, row);
   if (templateIndex >= 0) storeList_.SetFingerprintMark(row, true);
-  storeList_.StripeRow(row);
   storeRows.Add(storeList_.Text(row, kPerNoColumn), row);
 }
 
@@ -349,7 +312,7 @@ PersonnelOutcome PersonnelCommands::CopyPersonalToStore() {
     if (!terminalList_.Ticked(row)) continue;
     ++outcome.handled;
     const int enrollNumber = ParseInteger(terminalList_.Text(row, kPerNoColumn));
-    const int storeRow = storeRows.Find(KeyOf(terminalList_, row));
+    const int storeRow = storeRows.Find(RowKey(terminalList_, row));
     if (storeRow >= 0) {
       Person person = PersonOfRow(terminalList_, row);
       if (person.cardNumber.empty()) person.cardNumber = storeList_.Text(storeRow, kCardColumn);
@@ -360,9 +323,7 @@ PersonnelOutcome PersonnelCommands::CopyPersonalToStore() {
       AddPersonnelToStore(enrollNumber, row, -1, storeRows, writes);
     }
     terminalList_.SetTicked(row, false);
-    terminalList_.RepaintList();
     progress.Set(outcome.handled, selected);
-    storeList_.RepaintList();
   }
   return outcome;
 }
@@ -372,7 +333,6 @@ PersonnelOutcome PersonnelCommands::SendPersonalToTerminal() {
   PersonnelOutcome outcome;
   const int selected = TickedCount(storeList_);
   TerminalClient& client = terminal_.client;
-  const int m = terminal_.machineNumber;
   if (storeList_.RowCount() > 0) {
     PerNoIndex terminalRows(terminalList_);
     for (int row = 0; row < storeList_.RowCount(); ++row) {
@@ -380,32 +340,25 @@ PersonnelOutcome PersonnelCommands::SendPersonalToTerminal() {
       ++outcome.handled;
       const int enrollNumber = ParseInteger(storeList_.Text(row, kPerNoColumn));
       const bool sent = client.SetUserInfo(
-          m, enrollNumber, CutToChars(storeList_.Text(row, kNameColumn), kSentNameChars),
+          Machine(), enrollNumber, CutToChars(storeList_.Text(row, kNameColumn), kSentNameChars),
           CutToChars(storeList_.Text(row, kPasswordColumn), kSentPasswordChars),
           PrivilegeToSend(storeList_.Text(row, kPrivilegeColumn)), true);
       // A refused person is not shown as copied and stays ticked.
-      int terminalRow = -1;
       if (sent) {
-        const std::string key = KeyOf(storeList_, row);
-        terminalRow = terminalRows.Find(key);
+        const std::string key = RowKey(storeList_, row);
+        int terminalRow = terminalRows.Find(key);
         if (terminalRow < 0) {
           terminalRow = terminalList_.AppendRow();
           terminalRows.Add(key, terminalRow);
         }
         CopyTexts(storeList_, row, terminalList_, terminalRow);
-        terminalList_.StripeRow(terminalRow);
         storeList_.SetTicked(row, false);
-        storeList_.RepaintList();
       } else {
         ++outcome.refused;
       }
       progress.Set(outcome.handled, selected);
-      if (terminalRow >= 0) {
-        terminalList_.ScrollToRow(terminalRow);
-        terminalList_.RepaintList();
-      }
     }
-    client.GetDeviceStatus(m, kUserCountStatus, terminal_.userCount);
+    client.GetDeviceStatus(Machine(), kUserCountStatus, terminal_.userCount);
   }
   progress.Hide();
   if (outcome.refused > 0) {
@@ -429,15 +382,14 @@ PersonnelOutcome PersonnelCommands::CopyTemplatesToStore() {
   PersonnelOutcome outcome;
   const int selected = TickedCount(terminalList_);
   TerminalClient& client = terminal_.client;
-  const int m = terminal_.machineNumber;
-  client.ReadAllTemplates(m);
+  client.ReadAllTemplates(Machine());
   PerNoIndex storeRows(storeList_);
   StoreWrites writes(store_, storeLines_);
   for (int row = 0; row < terminalList_.RowCount(); ++row) {
     if (!terminalList_.Ticked(row)) continue;
     ++outcome.handled;
     const std::string perNo = terminalList_.Text(row, kPerNoColumn);
-    const std::string key = KeyOf(terminalList_, row);
+    const std::string key = RowKey(terminalList_, row);
     const int enrollNumber = ParseInteger(key);
     // Stored densely from parmakizi0 in the order received, whatever the
     // fingers; keys above the last one written keep what they held.
@@ -445,23 +397,20 @@ PersonnelOutcome PersonnelCommands::CopyTemplatesToStore() {
     for (int finger = 0; finger < kTemplateSlots; ++finger) {
       std::string text;
       int length = 0;
-      client.GetFingerTemplate(m, enrollNumber, finger, text, length);
-      if (!HoldsTemplate(text)) continue;
+      client.GetFingerTemplate(Machine(), enrollNumber, finger, text, length);
+      if (!HoldsTemplate(text, TemplateUse::kMoved)) continue;
       ++stored;
       store_.WriteTemplate(perNo, stored, text);
     }
     const int storeRow = storeRows.Find(key);
     if (storeRow >= 0) {
       if (stored >= 0) storeList_.SetFingerprintMark(storeRow, true);
-    } else if (storeList_.RowCount() > 0) {
+    } else if (storeList_.RowCount() > 0 || stored >= 0) {
+      // An empty store takes only the users that have a template.
       AddPersonnelToStore(enrollNumber, row, stored, storeRows, writes);
-    } else if (stored >= 0) {
-      AddPersonnelToStore(enrollNumber, row, stored, storeRows, writes);
-      storeList_.RepaintList();
     }
     progress.Set(outcome.handled, selected);
     terminalList_.SetTicked(row, false);
-    terminalList_.ScrollToRow(row);
   }
   return outcome;
 }
@@ -471,9 +420,9 @@ int PersonnelCommands::SendStoredTemplates(const std::string& perNo, int enrollN
   int refused = 0;
   for (int slot = 0; slot < kTemplateSlots; ++slot) {
     const std::string text = store_.ReadTemplate(perNo, slot);
-    if (!HoldsTemplate(text)) continue;
+    if (!HoldsTemplate(text, TemplateUse::kMoved)) continue;
     ++finger;
-    if (!terminal_.client.SetFingerTemplate(terminal_.machineNumber, enrollNumber, finger, text)) {
+    if (!terminal_.client.SetFingerTemplate(Machine(), enrollNumber, finger, text)) {
       ++refused;
     }
   }
@@ -488,21 +437,19 @@ PersonnelOutcome PersonnelCommands::SendTemplatesToTerminal() {
   for (int row = 0; row < storeList_.RowCount(); ++row) {
     if (!storeList_.Ticked(row)) continue;
     ++outcome.handled;
-    const std::string key = KeyOf(storeList_, row);
+    const std::string key = RowKey(storeList_, row);
     const int enrollNumber = ParseInteger(key);
     bool refused = false;
     if (terminalRows.Find(key) >= 0) {
       refused = SendStoredTemplates(key, enrollNumber) > 0;
     } else if (terminal_.client.SetUserInfo(
-                   terminal_.machineNumber, enrollNumber, storeList_.Text(row, kNameColumn),
+                   Machine(), enrollNumber, storeList_.Text(row, kNameColumn),
                    storeList_.Text(row, kPasswordColumn),
                    PrivilegeToSend(storeList_.Text(row, kPrivilegeColumn)), true)) {
       refused = SendStoredTemplates(key, enrollNumber) > 0;
       const int terminalRow = terminalList_.AppendRow();
       CopyTexts(storeList_, row, terminalList_, terminalRow);
       terminalRows.Add(terminalList_.Text(terminalRow, kPerNoColumn), terminalRow);
-      terminalList_.StripeRow(terminalRow);
-      terminalList_.RepaintList();
     } else {
       // No user, no templates: the terminal refuses those for unknown users.
       refused = true;
@@ -512,7 +459,6 @@ PersonnelOutcome PersonnelCommands::SendTemplatesToTerminal() {
     } else {
       storeList_.SetTicked(row, false);
     }
-    storeList_.RepaintList();
     progress.Set(outcome.handled, selected);
   }
   progress.Hide();
@@ -525,16 +471,15 @@ PersonnelOutcome PersonnelCommands::SendTemplatesToTerminal() {
 
 void PersonnelCommands::MarkTerminalFingerprints() {
   TerminalClient& client = terminal_.client;
-  const int m = terminal_.machineNumber;
-  client.ReadAllTemplates(m);
+  client.ReadAllTemplates(Machine());
   for (int row = 0; row < terminalList_.RowCount(); ++row) {
-    const int enrollNumber = ParseInteger(KeyOf(terminalList_, row));
+    const int enrollNumber = ParseInteger(RowKey(terminalList_, row));
     bool found = false;
     for (int finger = 0; finger < kTemplateSlots && !found; ++finger) {
       std::string text;
       int length = 0;
-      client.GetFingerTemplate(m, enrollNumber, finger, text, length);
-      found = HoldsTemplate(text);
+      client.GetFingerTemplate(Machine(), enrollNumber, finger, text, length);
+      found = HoldsTemplate(text, TemplateUse::kMoved);
     }
     terminalList_.SetFingerprintMark(row, found);
   }
@@ -557,10 +502,8 @@ PersonnelOutcome PersonnelCommands::DeleteTicked() {
 }
 
 int PersonnelCommands::DeleteFromTerminal() {
-  StripeOnExit stripe(terminalList_);
   Progress progress(feedback_, "Personeller cihazdan siliniyor");
   TerminalClient& client = terminal_.client;
-  const int m = terminal_.machineNumber;
   const std::int64_t deletions = std::int64_t{TickedCount(terminalList_)} * kTemplateSlots;
   std::int64_t deleted = 0;
   int refused = 0;
@@ -570,20 +513,19 @@ int PersonnelCommands::DeleteFromTerminal() {
       ++row;
       continue;
     }
-    const int enrollNumber = ParseInteger(KeyOf(terminalList_, row));
+    const int enrollNumber = ParseInteger(RowKey(terminalList_, row));
     // A finger without a template is refused as a matter of course: not counted.
     for (int finger = 0; finger < kTemplateSlots; ++finger) {
-      client.DeleteFingerTemplate(m, enrollNumber, finger);
+      client.DeleteFingerTemplate(Machine(), enrollNumber, finger);
       progress.Set(++deleted, deletions);
     }
     // A user the terminal kept can still punch: the row stays, ticked.
-    if (!client.DeleteUser(m, enrollNumber, 0, 0)) {
+    if (!client.DeleteUser(Machine(), enrollNumber, 0, 0)) {
       ++refused;
       ++row;
       continue;
     }
     terminalList_.RemoveRow(row);
-    terminalList_.RepaintList();
   }
   progress.Hide();
   return refused;
@@ -594,7 +536,6 @@ bool PersonnelCommands::DeleteFromStore() {
   // with every store row still in place.
   const std::vector<std::string> onDisk = store_.ReadList();
   const bool changedOnDisk = onDisk != *storeLines_;
-  StripeOnExit stripe(storeList_);
   Progress progress(feedback_, "Personeller bilgisayardan siliniyor");
   const int selected = TickedCount(storeList_);
   int deleted = 0;
@@ -602,14 +543,13 @@ bool PersonnelCommands::DeleteFromStore() {
   std::vector<std::string> remaining;
   for (int row = 0; row < storeList_.RowCount();) {
     if (!storeList_.Ticked(row)) {
-      remaining.push_back(KeyOf(storeList_, row));
+      remaining.push_back(RowKey(storeList_, row));
       ++row;
       continue;
     }
     erased.push_back(storeList_.Text(row, kPerNoColumn));
     progress.Set(++deleted, selected);
     storeList_.RemoveRow(row);
-    storeList_.RepaintList();
   }
   if (changedOnDisk) remaining = WithoutOneLineEach(onDisk, erased);
   // The list goes first: should the details then fail to be written, the

@@ -18,11 +18,9 @@ struct ConnectionTarget;
 class PersonnelFeedback {
  public:
   virtual ~PersonnelFeedback() = default;
-  // Paints the whole window at once: loading does so before it asks the
-  // terminal anything, so the user sees the window while waiting.
-  virtual void RepaintWindow() {}
   // Shows the group with this caption and its bar at 0 (when it is shown
-  // already: the new caption, the bar at 0).
+  // already: the new caption, the bar at 0). Loading shows it before it asks
+  // the terminal anything, so the user sees the window while waiting.
   virtual void ShowProgress(const std::string& caption) = 0;
   // The bar's new value, 1..100; called only when the value changes, and
   // to be drawn at once.
@@ -122,6 +120,8 @@ class PersonnelCommands {
  private:
   class Progress;
   class StoreWrites;
+  // The machine number every call to the terminal carries.
+  int Machine() const { return terminal_.machineNumber; }
   void LoadTerminalList(Progress& progress);
   void LoadStoreList(Progress& progress);
   // A terminal-list row as a new person of the store: a list line, the

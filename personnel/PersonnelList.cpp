@@ -29,10 +29,6 @@ int TickedCount(const PersonnelList& list) {
   return count;
 }
 
-void StripeAll(PersonnelList& list) {
-  for (int row = 0; row < list.RowCount(); ++row) list.StripeRow(row);
-}
-
 PerNoIndex::PerNoIndex(const PersonnelList& list) {
   first_.reserve(static_cast<std::size_t>(list.RowCount()));
   for (int row = 0; row < list.RowCount(); ++row) Add(list.Text(row, kPerNoColumn), row);

@@ -23,12 +23,8 @@ inline constexpr int kPersonnelTextColumns = 5;
 // terminal's users (left) or the store on this computer (right). Rows are
 // numbered from 0 at the top, in the order shown. The window implements it
 // over its grids, miravel-personel over plain rows (PersonnelRows below).
-//
-// Besides holding rows, a list is told when to show what changed: the
-// commands call RepaintList, ScrollToRow and StripeRow exactly where the
-// office's window has always done so, and nowhere else, always with a row
-// that exists. A list without a screen ignores them. Row numbers change when
-// rows are removed or sorted: nobody keeps one across a command.
+// How and when a list is painted is the window's business alone. Row numbers
+// change when rows are removed or sorted: nobody keeps one across a command.
 class PersonnelList {
  public:
   virtual ~PersonnelList() = default;
@@ -57,14 +53,6 @@ class PersonnelList {
   // which for five-digit numbers is their numeric order); rows with equal
   // Per.No keep their order.
   virtual void SortByPerNo() = 0;
-
-  // Hints.
-  // Colours the row by its position (even and odd rows differ).
-  virtual void StripeRow(int row) { (void)row; }
-  // Shows the list as it now stands, at once.
-  virtual void RepaintList() {}
-  // Scrolls the list so that the row is visible.
-  virtual void ScrollToRow(int row) { (void)row; }
 };
 
 // The first row, from the top, whose Per.No text is exactly perNo; -1 when
@@ -76,8 +64,6 @@ void TickAll(PersonnelList& list);
 void ClearTicks(PersonnelList& list);
 void InvertTicks(PersonnelList& list);
 int TickedCount(const PersonnelList& list);
-// Colours every row again after the rows moved (a header-click sort).
-void StripeAll(PersonnelList& list);
 
 // The first row of each Per.No text, looked up in constant time by the bulk
 // commands (a linear search per row would make a copy of thousands of people
@@ -96,7 +82,6 @@ class PerNoIndex {
 };
 
 // A list held in memory: the one miravel-personel uses and the tests check.
-// It counts the hints so that tests can see them.
 class PersonnelRows : public PersonnelList {
  public:
   struct Row {
@@ -120,12 +105,6 @@ class PersonnelRows : public PersonnelList {
   void RemoveRow(int row) override;
   void RemoveAllRows() override { rows_.clear(); }
   void SortByPerNo() override;
-
-  void StripeRow(int row) override { striped.push_back(row); }
-  void RepaintList() override { ++repaints; }
-
-  int repaints = 0;
-  std::vector<int> striped;  // the rows StripeRow was called for, in order
 
  private:
   Row& At(int row);

@@ -18,7 +18,8 @@ constexpr std::size_t kListLineChars = 15;
 constexpr std::size_t kPerNoChars = 10;
 constexpr std::size_t kShortestPerNo = 3;
 
-const char* KeyOf(PersonalField field) {
+// The key of a personal field in the person's section.
+const char* FieldKey(PersonalField field) {
   switch (field) {
     case PersonalField::kName:
       return "isim";
@@ -32,7 +33,8 @@ const char* KeyOf(PersonalField field) {
   return "sifre";
 }
 
-// Creates the list empty when it is missing, as the office's store always did.
+// Creates the list empty when it is missing: a new office starts with an
+// empty store, which the first copy appends to.
 void CreateEmptyList(const std::string& listPath, const std::string& folder) {
   const int fd = OpenPlainFile(listPath, O_WRONLY | O_CREAT, "Personel listesi");
   if (fd < 0) {
@@ -121,12 +123,13 @@ Person PersonnelStore::ReadPerson(const std::string& perNo) {
   IniFile& file = Details();
   Person person;
   person.perNo = perNo;
-  person.name = file.ReadString(perNo, KeyOf(PersonalField::kName), "", kReadLimit);
-  person.privilege = file.ReadString(perNo, KeyOf(PersonalField::kPrivilege), "Normal", kReadLimit);
-  person.cardNumber = file.ReadString(perNo, KeyOf(PersonalField::kCard), "", kReadLimit);
-  person.password = file.ReadString(perNo, KeyOf(PersonalField::kPassword), "", kReadLimit);
+  person.name = file.ReadString(perNo, FieldKey(PersonalField::kName), "", kReadLimit);
+  person.privilege =
+      file.ReadString(perNo, FieldKey(PersonalField::kPrivilege), "Normal", kReadLimit);
+  person.cardNumber = file.ReadString(perNo, FieldKey(PersonalField::kCard), "", kReadLimit);
+  person.password = file.ReadString(perNo, FieldKey(PersonalField::kPassword), "", kReadLimit);
   for (int slot = 0; slot < kTemplateSlots && !person.hasFingerprint; ++slot) {
-    person.hasFingerprint = IsPresentTemplate(ReadTemplate(perNo, slot));
+    person.hasFingerprint = HoldsTemplate(ReadTemplate(perNo, slot), TemplateUse::kMarked);
   }
   return person;
 }
@@ -145,7 +148,7 @@ void PersonnelStore::WritePersonal(const Person& person) {
 
 void PersonnelStore::WritePersonalField(const std::string& perNo, PersonalField field,
                                         const std::string& text) {
-  Details().WriteString(perNo, KeyOf(field), text);
+  Details().WriteString(perNo, FieldKey(field), text);
 }
 
 void PersonnelStore::WriteTemplate(const std::string& perNo, int slot, const std::string& text) {

@@ -67,7 +67,7 @@ class PersonnelStore {
 
   static std::string TemplateKey(int slot);
 
-  // Characters read of a personal key, as the office's files have always been read.
+  // Characters read of a personal key; a longer value is cut to them.
   static constexpr std::size_t kReadLimit = 2047;
 
  private:

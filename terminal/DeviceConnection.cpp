@@ -11,6 +11,7 @@ namespace {
 
 constexpr int kNetworkEvents = 1;
 constexpr int kSerialEvents = 2000;
+constexpr std::size_t kPersonnelAddressWidth = 20;
 
 int ComPortByExactName(const std::string& portName) {
   static constexpr std::array<const char*, 4> kNames = {"Com1", "Com2", "Com3", "Com4"};
@@ -50,6 +51,15 @@ ConnectionTarget TargetOf(const DeviceEntry& device, const ConnectionRules& rule
   target.machineNumber = MachineNumberOf(device);
   target.comPort = rules.comPort == ComPortReading::kExactName ? ComPortByExactName(device.comPort)
                                                                : ComPortFromText(device.comPort);
+  return target;
+}
+
+ConnectionTarget PersonnelTargetOf(const DeviceEntry& device) {
+  ConnectionTarget target = TargetOf(device, kPersonnelConnection);
+  if (target.kind == ConnectionKind::kNetwork) {
+    target.machineNumber = MachineNumberOf(device);
+    target.ipAddress = CutToChars(target.ipAddress, kPersonnelAddressWidth);
+  }
   return target;
 }
 

@@ -9,9 +9,9 @@ namespace miravel {
 class TerminalClient;
 
 // The one way from a DeviceEntry (all text) to an open connection. The
-// program's commands reach a terminal in slightly different ways, which the
-// office has always seen; they differ only in the rules below, never in code
-// of their own.
+// program's commands reach a terminal in slightly different ways, and the
+// device lists offices wrote rely on each of them; they differ only in the
+// rules below, never in code of their own.
 
 // Which entries go over the serial line; an entry whose type is exactly
 // "Ethernet" always goes over TCP/IP.
@@ -72,6 +72,11 @@ ConnectionTarget TargetOf(const DeviceEntry& device, const ConnectionRules& rule
 
 // The machine number text of the entry as a number (the integer error otherwise).
 int MachineNumberOf(const DeviceEntry& device);
+
+// The personnel commands' terminal for a device, in the window and in
+// miravel-personel alike: the IP address cut to 20 characters, the COM port
+// by its exact name, and the machine number for both kinds of line.
+ConnectionTarget PersonnelTargetOf(const DeviceEntry& device);
 
 // The COM port number of a port name by its fourth character ("Com3" gives 3;
 // "Com12" gives 1). Throws the integer message otherwise.

@@ -4,7 +4,7 @@
 // and "Tüm  CihazlarıTest et", the reset question of "Cihazı Sıfırla"
 // (answered "Hayır": nothing is erased), and the personnel window of the first
 // terminal opened by "Personel İşlemleri", both lists loaded, a few rows ticked
-// and the PC list sorted by name (left by "Çıkış": nothing is copied).
+// and the store list sorted by name (left by "Çıkış": nothing is copied).
 #include <QApplication>
 #include <QDir>
 #include <QHeaderView>
@@ -88,15 +88,15 @@ int main(int argc, char** argv) {
   QTimer poll;
   QObject::connect(&poll, &QTimer::timeout, [&] {
     auto* terminalGrid = personnel.findChild<ReportGrid*>("terminalGrid");
-    auto* pcGrid = personnel.findChild<ReportGrid*>("pcGrid");
+    auto* storeGrid = personnel.findChild<ReportGrid*>("storeGrid");
     if (QApplication::activeModalWidget() != &personnel || CommandGuard::IsRunning() ||
         terminalGrid->RowCount() == 0) {
       return;
     }
     poll.stop();
     for (int row : {1, 2, 4}) terminalGrid->SetChecked(row, 6, true);
-    pcGrid->SetChecked(3, 6, true);
-    emit pcGrid->horizontalHeader()->sectionClicked(1);  // sorted by name, as by a click
+    storeGrid->SetChecked(3, 6, true);
+    emit storeGrid->horizontalHeader()->sectionClicked(1);  // sorted by name, as by a click
     save(personnel, "personel-penceresi.png");
     Click(personnel, "exitButton");
   });

@@ -174,7 +174,7 @@ void ParallelRun::Walk(Row& row, TerminalClient& terminal, TakenByTerminal& take
       shownPercent = percent;
       Report([&] {
         sink_.ProgressChanged(row.number, percent);
-        sink_.Refresh();
+        sink_.Repaint();
       });
     }
   }
@@ -380,7 +380,7 @@ void ParallelRun::Finish(Row& row) {
     sink_.TerminalTransferred(row.number, static_cast<int>(row.walked - row.skipped));
   }
   sink_.RowFinished(row.number);
-  sink_.Refresh();
+  sink_.Repaint();
 }
 
 void ParallelRun::Run() {

@@ -34,7 +34,7 @@ inline constexpr int kDefaultParallelReads = 8;
 // being merged twice).
 //
 // ShouldClearLog is asked once, before the first terminal. StatusChanged,
-// ProgressChanged and Refresh come from the reading threads, one call at a
+// ProgressChanged and Repaint come from the reading threads, one call at a
 // time; the other calls come from the calling thread once the record file is
 // replaced, row after row in row order.
 void RunParallelTransfer(const TransferJob& job, const TerminalClientMaker& makeClient,

@@ -58,7 +58,7 @@ int TransferTerminal(TerminalClient& terminal, TransferSink& sink, const Transfe
     if (percent != shownPercent) {
       shownPercent = percent;
       sink.ProgressChanged(row, percent);
-      sink.Refresh();
+      sink.Repaint();
     }
   }
   filter.End();
@@ -98,7 +98,7 @@ std::unique_ptr<RecordFileLock> StartTransferRun(const TransferJob& job, Transfe
     lock = std::make_unique<RecordFileLock>(job.recordFilePath, job.lockWaitLimit, [&] {
       if (!waiting) sink.WaitingForOtherTransfer(true);
       waiting = true;
-      sink.Refresh();
+      sink.Repaint();
     });
   } catch (...) {
     if (waiting) sink.WaitingForOtherTransfer(false);
@@ -135,7 +135,7 @@ void RunTransfer(const TransferJob& job, TerminalClient& terminal, TransferSink&
       }
     }
     sink.RowFinished(row);
-    sink.Refresh();
+    sink.Repaint();
   }
 }
 

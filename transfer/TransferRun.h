@@ -27,8 +27,8 @@ class TransferSink {
   // Called only when the shown percentage changes (at most 101 times per
   // terminal however many records flow).
   virtual void ProgressChanged(int row, int percent) = 0;
-  // The points where the window refreshes its grid.
-  virtual void Refresh() {}
+  // The points where the window repaints its grid.
+  virtual void Repaint() {}
   // Asked once per terminal, after its records are in the record file: clear
   // the terminal's log now? (The user may change the option during a run.)
   // RunParallelTransfer asks once, before the first terminal.
@@ -47,7 +47,7 @@ class TransferSink {
   // them: the next run brings them again.
   virtual void LogClearRefused(int row) { (void)row; }
   // Another transfer into the same record file is running: this one starts
-  // waiting for it (true; Refresh is called while it waits) or has stopped
+  // waiting for it (true; Repaint is called while it waits) or has stopped
   // waiting (false: it got its turn, or gave up with an error).
   virtual void WaitingForOtherTransfer(bool waiting) { (void)waiting; }
   // The run is done with the row (transferred, failed, skipped or unticked).

@@ -42,7 +42,7 @@ class ConfirmDialog : public QDialog {
 
  private:
   void Apply(const Question& question);
-  // evetbutonClick and hayirbutonClick.
+  // "Evet" or "Hayır" clicked.
   void Answered(Answer answer);
 
   QLabel* warningPicture_;

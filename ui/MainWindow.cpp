@@ -36,7 +36,7 @@ class GridTransferSink : public TransferSink {
   void ProgressChanged(int row, int percent) override {
     grid_.SetCellValue(row - 1, MainWindow::kProgress, percent);
   }
-  void Refresh() override { CommandGuard::Pump(); }
+  void Repaint() override { CommandGuard::Pump(); }
   bool ShouldClearLog() override { return deleteAfter_.isChecked(); }
   void LogReadRefused(int row) override {
     problems_ << Q(devices_[row - 1].name) + ": cihaz kayıtları vermedi, aktarılmadı.";
@@ -119,7 +119,7 @@ void MainWindow::BuildControls() {
   connect(topBanner_, &BannerLabel::DoubleClicked, this, &MainWindow::OpenHelpPage);
   connect(bottomBanner_, &BannerLabel::DoubleClicked, this, &MainWindow::OpenHelpPage);
 
-  // deviceGrid_
+  // One row per configured terminal, with its transfer's progress and status.
   deviceGrid_ = new ReportGrid(this);
   deviceGrid_->setObjectName("deviceGrid");
   deviceGrid_->SetColumns({
@@ -150,7 +150,7 @@ void MainWindow::BuildControls() {
   exitButton_->setObjectName("exitButton");
   exitButton_->setGeometry(buttonsLeft, kBannerHeight + 116, buttonWidth, 44);
 
-  // silkontrol
+  // Whether a transfer clears the terminals' logs; kept in cihazlar.ini.
   deleteAfterTransferBox_ = new QCheckBox(this);
   deleteAfterTransferBox_->setObjectName("deleteAfterTransferBox");
   deleteAfterTransferBox_->setChecked(true);
@@ -199,9 +199,7 @@ void MainWindow::FillDeviceRows() {
 }
 
 void MainWindow::TransferRecords() {
-  if (CommandGuard::IsRunning()) return;
-  CommandGuard guard;
-  RunCommand(ui_, this, [this] {
+  runner_.Run([this] {
     TransferJob job;
     job.devices = state_.devices;
     for (int row = 0; row < static_cast<int>(job.devices.size()); ++row) {

@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include "core/AppState.h"
+#include "ui/CommandRunner.h"
 #include "ui/grid/ReportGrid.h"
 
 namespace miravel {
@@ -61,23 +62,24 @@ class MainWindow : public QWidget {
  private:
   void BuildControls();
 
-  // FormCreate: the settings file is opened and read once, at creation.
+  // When the window is created: the settings file is opened and read once.
   void LoadSettings();
   void FillDeviceRows();
-  // "Bilgileri Aktar" (baglanbuton).
+  // "Bilgileri Aktar".
   void TransferRecords();
-  // "Ayarlar" (ayarlarbuton).
+  // "Ayarlar".
   void OpenSettingsWindow();
-  // The "Kayıtları aktardıktan / Sonra sil" box (silkontrol).
+  // The "Kayıtları aktardıktan / Sonra sil" box.
   void StoreDeleteAfterTransfer();
   // A double-click on either banner.
   void OpenHelpPage();
-  // FormClose.
+  // When the window closes.
   void ReleaseSettingsFile();
 
   AppState& state_;
   TerminalClient& terminalClient_;
   UiServices& ui_;
+  CommandRunner runner_{ui_, *this};
   QWidget* settingsWindow_ = nullptr;
   bool shownOnce_ = false;
 

@@ -1,12 +1,32 @@
 #include "ui/PersonnelGridList.h"
 
-#include "ui/CommandGuard.h"
+#include <algorithm>
+
 #include "ui/grid/ReportGrid.h"
 
 namespace miravel {
+namespace {
+
+// Rows being added are painted after the first one and every tenth after it.
+constexpr int kPaintEveryAppended = 10;
+
+}  // namespace
 
 const QColor PersonnelGridList::kEvenRow(255, 255, 225);
 const QColor PersonnelGridList::kOddRow(255, 255, 197);
+
+PersonnelGridList::PersonnelGridList(ReportGrid& grid, Side side) : grid_(grid), side_(side) {
+  // A header click moves the rows: the colours follow the positions again.
+  sorted_ = QObject::connect(&grid_, &ReportGrid::Sorted, &grid_, [this] {
+    GridBulkUpdate bulk(grid_);
+    stripeFrom_ = 0;
+    StripeMovedRows();
+  });
+}
+
+PersonnelGridList::~PersonnelGridList() {
+  QObject::disconnect(sorted_);
+}
 
 int PersonnelGridList::RowCount() const {
   return grid_.RowCount();
@@ -45,53 +65,101 @@ void PersonnelGridList::MarkLoadedFromTerminal(int row) {
 
 int PersonnelGridList::AppendRow() {
   const int row = grid_.AddRow();
-  Changed(row);
+  Stripe(row);
+  lastAppended_ = row;
+  followed_ = row;
+  stale_ = stale_ || IsShown(row);
+  if (++appended_ % kPaintEveryAppended == 1) due_ = true;
+  // While paints are held the list moves when it is next painted: a scroll
+  // per row loaded would cost as much as the rest of the row.
+  if (!held_) ShowFollowedRow();
   return row;
 }
 
 void PersonnelGridList::RemoveRow(int row) {
+  RowsMoved();
   // The rows below move up: seen when the removed one is, or one above it.
   Changed(row);
   stale_ = stale_ || row < grid_.rowAt(0);
-  scrolledTo_ = -1;
   grid_.DeleteRow(row);
+  stripeFrom_ = stripeFrom_ < 0 ? row : std::min(stripeFrom_, row);
+  if (!held_) StripeMovedRows();
 }
 
 void PersonnelGridList::RemoveAllRows() {
   grid_.ClearRows();
+  RowsMoved();
   stale_ = true;
-  scrolledTo_ = -1;
+  due_ = true;
+  stripeFrom_ = -1;
+  refilled_ = true;
 }
 
 void PersonnelGridList::SortByPerNo() {
   // The grid's sort is stable, so rows of the same Per.No keep their order;
   // the header shows the order the list now has.
   grid_.SortByColumn(kPerNoColumn, Qt::AscendingOrder);
+  RowsMoved();
   stale_ = true;
-  scrolledTo_ = -1;
+  due_ = true;
+  stripeFrom_ = 0;
+  StripeMovedRows();
 }
 
-void PersonnelGridList::StripeRow(int row) {
+void PersonnelGridList::Changed(int row) {
+  stale_ = stale_ || IsShown(row);
+  if (row != lastAppended_) due_ = true;
+}
+
+void PersonnelGridList::RowsMoved() {
+  appended_ = 0;
+  lastAppended_ = -1;
+  followed_ = -1;
+}
+
+void PersonnelGridList::Stripe(int row) {
   const QColor& colour = row % 2 == 0 ? kEvenRow : kOddRow;
   if (grid_.CellBackground(row, 0) == colour && grid_.CellBackground(row, kTick) == colour) return;
   for (int column = 0; column <= kTick; ++column) grid_.SetCellBackground(row, column, colour);
-  Changed(row);
+  stale_ = stale_ || IsShown(row);
+}
+
+void PersonnelGridList::StripeRange(int first, int last) {
+  for (int row = std::max(first, 0); row <= last && row < RowCount(); ++row) Stripe(row);
+}
+
+void PersonnelGridList::StripeMovedRows() {
+  if (stripeFrom_ < 0) return;
+  StripeRange(stripeFrom_, RowCount() - 1);
+  stripeFrom_ = -1;
 }
 
 void PersonnelGridList::HoldPaints(bool held) {
   if (held_ == held) return;
   held_ = held;
-  stale_ = true;  // painted once at the first repaint point, whatever came before
-  if (!held) ShowScrolledRow();
+  stale_ = true;  // painted once at the first paint point, whatever came before
+  due_ = true;
+  if (held) {
+    refilled_ = false;
+  } else {
+    StripeMovedRows();
+    if (refilled_) followed_ = RowCount() > 0 ? 0 : -1;
+    refilled_ = false;
+    ShowFollowedRow();
+  }
   // Released, the rows are painted with the next paint of the window.
   grid_.viewport()->setUpdatesEnabled(!held);
 }
 
-void PersonnelGridList::RepaintList() {
-  // Pending work of the grid first (the layout after rows came or went, the
-  // scroll bar), so that the rows are painted once, where they now stand.
-  CommandGuard::Pump();
-  ShowScrolledRow();
+void PersonnelGridList::ShowChanges() {
+  if (!due_) return;
+  due_ = false;
+  ShowFollowedRow();
+  // Only the rows in sight get their colours now; the rest when the command ends.
+  if (stripeFrom_ >= 0) {
+    const int last = grid_.rowAt(grid_.viewport()->height() - 1);
+    StripeRange(std::max(stripeFrom_, grid_.rowAt(0)), last < 0 ? RowCount() - 1 : last);
+  }
   if (!stale_) return;
   stale_ = false;
   if (held_) grid_.viewport()->setUpdatesEnabled(true);
@@ -112,6 +180,14 @@ bool PersonnelGridList::IsShownWhole(int row) const {
          grid_.rowViewportPosition(row) + grid_.rowHeight(row) <= grid_.viewport()->height();
 }
 
+void PersonnelGridList::ShowFollowedRow() {
+  // Scrolled once the grid knows of all its rows (a scroll asked for before
+  // the grid laid out its new rows falls short).
+  if (followed_ < 0 || followed_ >= grid_.RowCount() || IsShownWhole(followed_)) return;
+  grid_.ScrollToRow(followed_);
+  stale_ = true;
+}
+
 ListPaintHold::ListPaintHold(PersonnelGridList& first, PersonnelGridList& second)
     : first_(first), second_(second) {
   first_.HoldPaints(true);
@@ -121,22 +197,6 @@ ListPaintHold::ListPaintHold(PersonnelGridList& first, PersonnelGridList& second
 ListPaintHold::~ListPaintHold() {
   first_.HoldPaints(false);
   second_.HoldPaints(false);
-}
-
-void PersonnelGridList::ScrollToRow(int row) {
-  if (row < 0 || row >= grid_.RowCount()) return;
-  scrolledTo_ = row;
-  // While paints are held the list moves when it is next painted: a scroll
-  // per row loaded would cost as much as the rest of the row.
-  if (!held_) ShowScrolledRow();
-}
-
-void PersonnelGridList::ShowScrolledRow() {
-  // Scrolled once the grid knows of all its rows (a scroll asked for before
-  // the grid laid out its new rows falls short).
-  if (scrolledTo_ < 0 || scrolledTo_ >= grid_.RowCount() || IsShownWhole(scrolledTo_)) return;
-  grid_.ScrollToRow(scrolledTo_);
-  stale_ = true;
 }
 
 }  // namespace miravel

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QMetaObject>
 
 #include "personnel/PersonnelList.h"
 
@@ -13,10 +14,15 @@ class ReportGrid;
 // 5 ("Parmak izi") and 6 ("Seç"); the terminal's list adds the hidden
 // "durum" column 7.
 //
-// The commands' hints become real paints: a command runs without returning
-// to the event loop, so "repaint the list" paints it before the call returns,
-// when what the user sees of it has changed (deleting a thousand rows below
-// the visible ones repaints nothing but the scroll bar).
+// The commands only change rows; the list decides what the user sees of it:
+// - rows alternate between two colours by position, also after rows are
+//   added, removed or sorted (by a command or a header click);
+// - the list follows the rows a command adds, and shows its top once a
+//   command filled it anew;
+// - while a command runs (paints held), the list is painted when the
+//   command's progress moves, and only when what the user sees of it changed;
+//   rows being added count at the first one and every tenth after it, so that
+//   loading thousands of rows does not cost thousands of paints.
 class PersonnelGridList : public PersonnelList {
  public:
   enum Column { kFingerprint = 5, kTick = 6, kLoadedMark = 7 };
@@ -30,15 +36,20 @@ class PersonnelGridList : public PersonnelList {
     kStore,     // "Parmak izi" is a picture: the fingerprint or the red cross
   };
 
-  PersonnelGridList(ReportGrid& grid, Side side) : grid_(grid), side_(side) {}
+  PersonnelGridList(ReportGrid& grid, Side side);
+  ~PersonnelGridList() override;
+  PersonnelGridList(const PersonnelGridList&) = delete;
+  PersonnelGridList& operator=(const PersonnelGridList&) = delete;
 
   ReportGrid& Grid() const { return grid_; }
 
-  // While held, the rows are painted only when a command says so
-  // (RepaintList): the changes in between (thousands of rows appended and
-  // scrolled to) are not painted by every other paint of the window, such as
-  // the progress bar's.
+  // While held, the rows are painted only by ShowChanges: the changes in
+  // between (thousands of rows appended) are not painted by every other
+  // paint of the window, such as the progress bar's. Released, every row
+  // has its colour again and the list is painted with the window.
   void HoldPaints(bool held);
+  // The command's progress moved: paints the list now, if it is due (see above).
+  void ShowChanges();
 
   int RowCount() const override;
   std::string Text(int row, int column) const override;
@@ -53,29 +64,42 @@ class PersonnelGridList : public PersonnelList {
   void RemoveAllRows() override;
   void SortByPerNo() override;
 
-  void StripeRow(int row) override;
-  void RepaintList() override;
-  void ScrollToRow(int row) override;
-
  private:
   // Whether the row lies, wholly or in part, where the user sees it.
   bool IsShown(int row) const;
   // Whether the row is shown whole.
   bool IsShownWhole(int row) const;
-  // Scrolls to the row last asked for, unless it is in sight.
-  void ShowScrolledRow();
-  // Notes a change of a row: it needs painting only where it is seen.
-  void Changed(int row) { stale_ = stale_ || IsShown(row); }
+  // Scrolls to the row the list follows, unless it is in sight.
+  void ShowFollowedRow();
+  // Notes a change of a row: it needs painting only where it is seen, and
+  // the row being filled right after its append waits for the tenth row.
+  void Changed(int row);
+  // The rows moved: nothing is being filled or followed any more.
+  void RowsMoved();
+  // Colours the row by its position.
+  void Stripe(int row);
+  void StripeRange(int first, int last);
+  // Colours the rows from stripeFrom_ down.
+  void StripeMovedRows();
 
   ReportGrid& grid_;
   Side side_;
+  QMetaObject::Connection sorted_;
   bool held_ = false;
   // Whether what is seen of the list changed since it was last painted.
   bool stale_ = true;
-  // The row last scrolled to, until rows move.
-  int scrolledTo_ = -1;
+  // Whether the next ShowChanges paints.
+  bool due_ = true;
+  // Rows appended since the rows last moved, and the last of them.
+  int appended_ = 0;
+  int lastAppended_ = -1;
+  // The row the list follows, until rows move.
+  int followed_ = -1;
+  // The first row whose colour may be wrong (rows above it moved up).
+  int stripeFrom_ = -1;
+  // Emptied by the command: shows its top when the command ends.
+  bool refilled_ = false;
 };
-
 // Holds the paints of both lists for the length of a command.
 class ListPaintHold {
  public:

@@ -27,7 +27,7 @@ constexpr int kGridTop = 32;
 constexpr int kGridHeight = 440;
 constexpr int kMiddleLeft = 10 + kGridWidth + 8;
 constexpr int kMiddleWidth = 120;
-constexpr int kPcGridLeft = kMiddleLeft + kMiddleWidth + 8;
+constexpr int kStoreGridLeft = kMiddleLeft + kMiddleWidth + 8;
 
 QStringList PrivilegeNames() {
   QStringList names;
@@ -35,24 +35,24 @@ QStringList PrivilegeNames() {
   return names;
 }
 
-// The columns both lists share; only the PC list's texts can be edited and
+// The columns both lists share; only the store list's texts can be edited and
 // only its "Parmak izi" is a picture.
-QList<GridColumn> PersonnelColumns(bool pcList) {
+QList<GridColumn> PersonnelColumns(bool storeList) {
   QList<GridColumn> columns = {
       {.caption = QStringLiteral("Per.No"), .width = 58},
-      {.caption = QStringLiteral("İsim"), .width = 98, .editable = pcList},
+      {.caption = QStringLiteral("İsim"), .width = 98, .editable = storeList},
       {.caption = QStringLiteral("Yetki"),
        .kind = ColumnKind::DropDown,
        .width = 72,
-       .editable = pcList,
+       .editable = storeList,
        .items = PrivilegeNames(),
-       .freeText = pcList},
-      {.caption = pcList ? QStringLiteral("Kart no") : QStringLiteral("Kart No"),
+       .freeText = storeList},
+      {.caption = storeList ? QStringLiteral("Kart no") : QStringLiteral("Kart No"),
        .width = 60,
-       .editable = pcList},
-      {.caption = QStringLiteral("Şifre"), .width = 46, .editable = pcList},
+       .editable = storeList},
+      {.caption = QStringLiteral("Şifre"), .width = 46, .editable = storeList},
       {.caption = QStringLiteral("Parmak izi"),
-       .kind = pcList ? ColumnKind::Image : ColumnKind::Text,
+       .kind = storeList ? ColumnKind::Image : ColumnKind::Text,
        .width = 70,
        .centred = true},
       {.caption = QStringLiteral("Seç"),
@@ -62,20 +62,20 @@ QList<GridColumn> PersonnelColumns(bool pcList) {
        .centred = true},
   };
   // The terminal's list marks the rows it loaded with "1".
-  if (!pcList) columns.append({.caption = QStringLiteral("durum"), .hidden = true});
+  if (!storeList) columns.append({.caption = QStringLiteral("durum"), .hidden = true});
   return columns;
 }
 
 ReportGrid* PersonnelGrid(QWidget* parent, const QString& name, const QString& caption, int left,
-                          bool pcList) {
+                          bool storeList) {
   auto* grid = new ReportGrid(parent);
   grid->setObjectName(name);
   grid->setAccessibleName(caption);
-  grid->SetColumns(PersonnelColumns(pcList));
+  grid->SetColumns(PersonnelColumns(storeList));
   grid->SetRowHeight(20);
   grid->SetSortable(true);
   grid->setGeometry(left, kGridTop, kGridWidth, kGridHeight);
-  if (pcList) grid->SetImageList(FingerprintImages());
+  if (storeList) grid->SetImageList(FingerprintImages());
 
   auto* heading = new QLabel(caption, parent);
   QFont bold = heading->font();
@@ -168,14 +168,14 @@ PersonnelWindow::~PersonnelWindow() {
 }
 
 void PersonnelWindow::BuildControls() {
-  // grid and griddisk
+  // The terminal's users on the left, the store on this computer on the right.
   terminalGrid_ = PersonnelGrid(this, QStringLiteral("terminalGrid"),
                                 QStringLiteral("Cihazdaki Kayıtlar"), 10, false);
-  pcGrid_ = PersonnelGrid(this, QStringLiteral("pcGrid"), QStringLiteral("Bilgisayardaki Kayıtlar"),
-                          kPcGridLeft, true);
+  storeGrid_ = PersonnelGrid(this, QStringLiteral("storeGrid"),
+                             QStringLiteral("Bilgisayardaki Kayıtlar"), kStoreGridLeft, true);
   terminalList_ =
       std::make_unique<PersonnelGridList>(*terminalGrid_, PersonnelGridList::Side::kTerminal);
-  pcList_ = std::make_unique<PersonnelGridList>(*pcGrid_, PersonnelGridList::Side::kStore);
+  storeList_ = std::make_unique<PersonnelGridList>(*storeGrid_, PersonnelGridList::Side::kStore);
 
   CopyPanel(this, QStringLiteral("Personel"), QStringLiteral("Bilgileri"),
             {QStringLiteral("(İsim, Kartno "), QStringLiteral("Yetki Durumu)")}, 70,
@@ -189,13 +189,13 @@ void PersonnelWindow::BuildControls() {
                   QRect(kMiddleLeft + 10, 428, kMiddleWidth - 20, 36));
 
   QPushButton* terminalButtons[3];
-  QPushButton* pcButtons[3];
+  QPushButton* storeButtons[3];
   SelectionButtons(this, 10, QStringLiteral("Cihazdaki Kayıtlar"), QStringLiteral("terminal"),
                    terminalButtons);
-  SelectionButtons(this, kPcGridLeft, QStringLiteral("Bilgisayardaki Kayıtlar"),
-                   QStringLiteral("pc"), pcButtons);
+  SelectionButtons(this, kStoreGridLeft, QStringLiteral("Bilgisayardaki Kayıtlar"),
+                   QStringLiteral("store"), storeButtons);
 
-  // GroupBox1 and ProgressBar1, shown only while a long command runs.
+  // The progress of a long command, shown only while one runs.
   progressGroup_ = Group(this, QStringLiteral("Cihazdaki personeller yükleniyor"),
                          QRect(10, 516, kClientWidth - 150, 56));
   progressGroup_->setObjectName("progressGroup");
@@ -210,11 +210,11 @@ void PersonnelWindow::BuildControls() {
 
   connect(sendPersonalButton_, &QPushButton::clicked, this,
           &PersonnelWindow::SendPersonalToTerminal);
-  connect(takePersonalButton_, &QPushButton::clicked, this, &PersonnelWindow::CopyPersonalToPc);
+  connect(takePersonalButton_, &QPushButton::clicked, this, &PersonnelWindow::CopyPersonalToStore);
   connect(sendFingerprintsButton_, &QPushButton::clicked, this,
           &PersonnelWindow::SendFingerprintsToTerminal);
   connect(takeFingerprintsButton_, &QPushButton::clicked, this,
-          &PersonnelWindow::CopyFingerprintsToPc);
+          &PersonnelWindow::CopyFingerprintsToStore);
   connect(deleteButton_, &QPushButton::clicked, this, &PersonnelWindow::DeleteTicked);
   connect(exitButton_, &QPushButton::clicked, this, &PersonnelWindow::reject);
 
@@ -226,36 +226,16 @@ void PersonnelWindow::BuildControls() {
             [this, &list] { ChangeTicks(list, InvertTicks); });
   };
   tickButtons(terminalButtons, *terminalList_);
-  tickButtons(pcButtons, *pcList_);
+  tickButtons(storeButtons, *storeList_);
 
-  connect(terminalGrid_, &ReportGrid::Sorted, this, [this] { RestripeAfterSort(*terminalList_); });
-  connect(pcGrid_, &ReportGrid::Sorted, this, [this] { RestripeAfterSort(*pcList_); });
-  connect(pcGrid_, &ReportGrid::CellEdited, this, &PersonnelWindow::SaveEditedPcCell);
-}
-
-template <class Body>
-bool PersonnelWindow::RunGuarded(Body&& body) {
-  if (CommandGuard::IsRunning()) return false;
-  bool ran = false;
-  {
-    CommandGuard guard;
-    ran = RunCommand(ui_, this, std::forward<Body>(body));
-  }
-  // A close the program asked for while the command ran (the user's are
-  // dropped) happens now that the command has let go of the store.
-  if (pendingClose_) {
-    const int result = *pendingClose_;
-    pendingClose_.reset();
-    done(result);
-  }
-  return ran;
+  connect(storeGrid_, &ReportGrid::CellEdited, this, &PersonnelWindow::SaveEditedStoreCell);
 }
 
 template <class Body>
 void PersonnelWindow::RunOnLists(Body&& body) {
   if (!commands_) return;
-  RunGuarded([this, &body] {
-    ListPaintHold hold(*terminalList_, *pcList_);
+  runner_.Run([this, &body] {
+    ListPaintHold hold(*terminalList_, *storeList_);
     body(*commands_);
   });
 }
@@ -269,12 +249,11 @@ void PersonnelWindow::showEvent(QShowEvent* event) {
 
 void PersonnelWindow::ConnectToTerminal() {
   loadStarted_ = false;
-  state_.activeMachineNumber = target_.machineNumber;
   store_ = std::make_unique<PersonnelStore>(state_.programFolder);
-  commands_ = std::make_unique<PersonnelCommands>(terminal_, *store_, *terminalList_, *pcList_,
+  commands_ = std::make_unique<PersonnelCommands>(terminal_, *store_, *terminalList_, *storeList_,
                                                   static_cast<PersonnelFeedback&>(*this));
   bool connected = false;
-  const bool ran = RunGuarded([&] { connected = commands_->Connect(target_); });
+  const bool ran = runner_.Run([&] { connected = commands_->Connect(target_); });
   HideProgress();
   if (connected) {
     // A window that was active already when shown gets no activation to load on.
@@ -301,7 +280,7 @@ bool PersonnelWindow::event(QEvent* event) {
 }
 
 void PersonnelWindow::LoadOnce() {
-  // FormActivate: the first activation of a showing loads the lists. Later
+  // The first activation of a showing loads the lists. Later
   // ones (a message box closing) leave the lists as the user sees them, and
   // a load that failed is not tried again behind its error box.
   if (loadStarted_ || !terminal_.connected || !isVisible()) return;
@@ -310,12 +289,11 @@ void PersonnelWindow::LoadOnce() {
 }
 
 void PersonnelWindow::done(int result) {
-  if (CommandGuard::IsRunning()) {
-    pendingClose_ = result;
-    return;
-  }
+  // A close the program asks for while a command runs (the user's are
+  // dropped) happens once the command has let go of the store.
+  if (runner_.DeferClose([this, result] { done(result); })) return;
   // A cell still being typed into is saved before the store is let go.
-  pcGrid_->FinishEditing();
+  storeGrid_->FinishEditing();
   Leave();
   QDialog::done(result);
 }
@@ -327,7 +305,7 @@ void PersonnelWindow::Leave() {
   loadStarted_ = false;
 }
 
-void PersonnelWindow::CopyPersonalToPc() {
+void PersonnelWindow::CopyPersonalToStore() {
   RunOnLists([](PersonnelCommands& commands) { commands.CopyPersonalToStore(); });
 }
 
@@ -335,7 +313,7 @@ void PersonnelWindow::SendPersonalToTerminal() {
   RunOnLists([](PersonnelCommands& commands) { commands.SendPersonalToTerminal(); });
 }
 
-void PersonnelWindow::CopyFingerprintsToPc() {
+void PersonnelWindow::CopyFingerprintsToStore() {
   RunOnLists([](PersonnelCommands& commands) { commands.CopyTemplatesToStore(); });
 }
 
@@ -347,43 +325,45 @@ void PersonnelWindow::DeleteTicked() {
   RunOnLists([](PersonnelCommands& commands) { commands.DeleteTicked(); });
 }
 
-void PersonnelWindow::SaveEditedPcCell(int row, int column) {
+void PersonnelWindow::SaveEditedStoreCell(int row, int column) {
   RunOnLists([row, column](PersonnelCommands& commands) { commands.SaveStoreEdit(row, column); });
-}
-
-void PersonnelWindow::RestripeAfterSort(PersonnelGridList& list) {
-  RunGuarded([&list] {
-    GridBulkUpdate bulk(list.Grid());
-    StripeAll(list);
-  });
 }
 
 template <class Change>
 void PersonnelWindow::ChangeTicks(PersonnelGridList& list, Change change) {
-  RunGuarded([&list, change] {
+  runner_.Run([&list, change] {
     GridBulkUpdate bulk(list.Grid());
     change(list);
   });
 }
 
-void PersonnelWindow::RepaintWindow() {
-  terminalList_->RepaintList();
-  pcList_->RepaintList();
-  repaint();
+void PersonnelWindow::ShowListChanges() {
+  // Pending work of the grids first (the layout after rows came or went, the
+  // scroll bars), so that the rows are painted once, where they now stand.
   CommandGuard::Pump();
+  terminalList_->ShowChanges();
+  storeList_->ShowChanges();
 }
 
 void PersonnelWindow::ShowProgress(const std::string& caption) {
+  const bool appearing = progressGroup_->isHidden();
   progressGroup_->setTitle(Q(caption));
   progressBar_->setValue(0);
   progressGroup_->show();
-  progressGroup_->repaint();
+  ShowListChanges();
+  // A command starting shows the whole window at once, before it waits for
+  // the terminal.
+  if (appearing) {
+    repaint();
+  } else {
+    progressGroup_->repaint();
+  }
 }
 
 void PersonnelWindow::SetProgress(int percent) {
   progressBar_->setValue(percent);
   progressBar_->repaint();
-  CommandGuard::Pump();
+  ShowListChanges();
 }
 
 void PersonnelWindow::HideProgress() {
@@ -393,7 +373,7 @@ void PersonnelWindow::HideProgress() {
 void PersonnelWindow::ShowMessage(const std::string& text) {
   // The lists behind the box are painted as they now stand.
   terminalList_->HoldPaints(false);
-  pcList_->HoldPaints(false);
+  storeList_->HoldPaints(false);
   ui_.ShowMessage(this, Q(text));
 }
 

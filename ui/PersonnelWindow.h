@@ -1,10 +1,10 @@
 #pragma once
 
 #include <memory>
-#include <optional>
 
 #include "personnel/PersonnelCommands.h"
 #include "terminal/DeviceConnection.h"
+#include "ui/CommandRunner.h"
 #include "ui/TerminalDialog.h"
 
 class QGroupBox;
@@ -30,15 +30,12 @@ class ReportGrid;
 // Every way of closing ("Çıkış", the title bar, Escape) leaves the same way:
 // the detail file released, the terminal disconnected, both lists emptied.
 //
-// Controls carry object names by which tests find them: terminalGrid (grid),
-// pcGrid (griddisk), sendPersonalButton (personelgonderbuton),
-// takePersonalButton (personelalbuton), sendFingerprintsButton
-// (parmakizigonderbuton), takeFingerprintsButton (parmakizialbuton),
-// deleteButton (silbuton), terminalTickAllButton (ctumsec),
-// terminalClearTicksButton (cseckaldir), terminalInvertTicksButton
-// (cdigersec), pcTickAllButton (dtumsec), pcClearTicksButton (dseckaldir),
-// pcInvertTicksButton (ddigersec), progressGroup (GroupBox1), progressBar
-// (ProgressBar1) and exitButton (cikisbuton).
+// Controls carry object names by which tests find them: terminalGrid,
+// storeGrid, sendPersonalButton, takePersonalButton, sendFingerprintsButton,
+// takeFingerprintsButton, deleteButton, terminalTickAllButton,
+// terminalClearTicksButton, terminalInvertTicksButton, storeTickAllButton,
+// storeClearTicksButton, storeInvertTicksButton, progressGroup and
+// progressBar (the progress of a long command) and exitButton.
 class PersonnelWindow : public TerminalDialog, private PersonnelFeedback {
   Q_OBJECT
 
@@ -47,7 +44,7 @@ class PersonnelWindow : public TerminalDialog, private PersonnelFeedback {
                   QWidget* parent = nullptr);
   ~PersonnelWindow() override;
 
-  // The terminal to work on (PersonnelWindowTarget), handed over by the
+  // The terminal to work on (PersonnelTargetOf the selected device), handed over by the
   // settings window before it shows this window; connect it with
   // kPersonnelConnection.
   void SetTarget(const ConnectionTarget& target) { target_ = target; }
@@ -67,45 +64,39 @@ class PersonnelWindow : public TerminalDialog, private PersonnelFeedback {
  private:
   void BuildControls();
 
-  // FormShow: connects; a terminal that does not answer closes the window.
+  // When the window is shown: connects; a terminal that does not answer
+  // closes the window.
   void ConnectToTerminal();
-  void ReportRefusalAndClose();
-  // FormActivate, once per showing.
+  // When the window first becomes active in a showing.
   void LoadOnce();
   // "Çıkış" and every other way out.
   void Leave();
 
-  // personelalbutonClick, personelgonderbutonClick, parmakizialbutonClick,
-  // parmakizigonderbutonClick, silbutonClick.
-  void CopyPersonalToPc();
+  // The two "Al", the two "Gönder" and "Sil".
+  void CopyPersonalToStore();
   void SendPersonalToTerminal();
-  void CopyFingerprintsToPc();
+  void CopyFingerprintsToStore();
   void SendFingerprintsToTerminal();
   void DeleteTicked();
-  // griddiskAfterEdit: an edited cell of the PC list is saved at once.
-  void SaveEditedPcCell(int row, int column);
-  // gridSortColumn, griddiskSortColumn: the stripes follow the new order.
-  void RestripeAfterSort(PersonnelGridList& list);
+  // An edited cell of the store list is saved at once.
+  void SaveEditedStoreCell(int row, int column);
   // The six selection buttons.
   template <class Change>
   void ChangeTicks(PersonnelGridList& list, Change change);
 
-  // Runs a command unless one is running: user input is dropped until it
-  // ends, errors are shown in a box.
-  // Returns whether the body ran to its end.
-  template <class Body>
-  bool RunGuarded(Body&& body);
   // A command on the lists of this showing; nothing before the window is shown.
   template <class Body>
   void RunOnLists(Body&& body);
 
   // PersonnelFeedback: the progress group and the commands' closing words.
-  void RepaintWindow() override;
+  // The lists are painted when the progress moves.
+  void ShowListChanges();
   void ShowProgress(const std::string& caption) override;
   void SetProgress(int percent) override;
   void HideProgress() override;
   void ShowMessage(const std::string& text) override;
 
+  CommandRunner runner_{ui_, *this};
   ConnectionTarget target_;
   PersonnelTerminal terminal_;
   // Made for each showing: the store opens its detail file while loading
@@ -114,13 +105,11 @@ class PersonnelWindow : public TerminalDialog, private PersonnelFeedback {
   std::unique_ptr<PersonnelCommands> commands_;
   // Whether this showing has loaded (or tried to load) the lists.
   bool loadStarted_ = false;
-  // A close asked for while a command ran, with its result.
-  std::optional<int> pendingClose_;
 
   ReportGrid* terminalGrid_ = nullptr;
-  ReportGrid* pcGrid_ = nullptr;
+  ReportGrid* storeGrid_ = nullptr;
   std::unique_ptr<PersonnelGridList> terminalList_;
-  std::unique_ptr<PersonnelGridList> pcList_;
+  std::unique_ptr<PersonnelGridList> storeList_;
   QPushButton* sendPersonalButton_ = nullptr;
   QPushButton* takePersonalButton_ = nullptr;
   QPushButton* sendFingerprintsButton_ = nullptr;

@@ -10,6 +10,8 @@
 
 #include "core/IniFile.h"
 #include "core/Utf8.h"
+#include "devices/ClockText.h"
+#include "devices/DeviceStatus.h"
 #include "terminal/DeviceConnection.h"
 #include "terminal/TerminalClient.h"
 #include "ui/CommandGuard.h"
@@ -53,7 +55,7 @@ SettingsWindow::SettingsWindow(AppState& state, TerminalClient& terminal, UiServ
     : TerminalDialog(state, terminal, ui, QStringLiteral("Ayarlar"),
                      QSize(kClientWidth, kClientHeight), parent),
       clock_(clock),
-      commands_(terminal, *this, state.activeMachineNumber) {
+      commands_(terminal, *this) {
   setObjectName("settingsWindow");
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -67,16 +69,15 @@ void SettingsWindow::BuildControls() {
   recordFileLabel_ = new QLabel(QStringLiteral("Kayıtların Kaydedileceği Dosya:"), this);
   recordFileLabel_->setObjectName("recordFileLabel");
   recordFileLabel_->setGeometry(12, 14, 190, 20);
-  // kayityeriedit
+  // The record file's path, written to cihazlar.ini as it is typed.
   recordFileEdit_ = new QLineEdit(QStringLiteral("tr500.txt"), this);
   recordFileEdit_->setObjectName("recordFileEdit");
   recordFileEdit_->setGeometry(204, 12, 420, 24);
   recordFileLabel_->setBuddy(recordFileEdit_);  // its name for screen readers
-  // BitBtn1
   chooseRecordFileButton_ = GlyphButton(this, QStringLiteral("Değiştir"), FileGlyph(),
                                         "chooseRecordFileButton", QRect(632, 9, 101, 30));
 
-  // cihazlist
+  // The devices, one row each, edited in place and saved by "Kaydet".
   deviceGrid_ = new ReportGrid(this);
   deviceGrid_->setObjectName("deviceGrid");
   deviceGrid_->SetColumns({
@@ -114,7 +115,7 @@ void SettingsWindow::BuildControls() {
   deviceGrid_->setGeometry(12, 46, 721, 200);
   connect(deviceGrid_, &ReportGrid::CellSelected, this,
           [this](int row, int) { SelectDevice(row); });
-  // cihazlistClick: the terminal clock shown belongs to the row it was read from.
+  // A click in the grid: the terminal clock shown belongs to the row it was read from.
   connect(deviceGrid_, &ReportGrid::clicked, this, [this] { terminalClockField_->clear(); });
 
   devicesGroup_ = Group(this, QStringLiteral("Cihazlar"), QRect(12, 256, 262, 78));
@@ -138,14 +139,14 @@ void SettingsWindow::BuildControls() {
                                  "readClockButton", QRect(10, 32, 117, 36));
   setClockButton_ = GlyphButton(clockGroup_, QStringLiteral("Tarihi Kaydet"), ClockGlyph(),
                                 "setClockButton", QRect(135, 32, 117, 36));
-  // tarihtext
+  // The terminal's clock as last read or set.
   terminalClockField_ = new QLineEdit(clockGroup_);
   terminalClockField_->setObjectName("terminalClockField");
   terminalClockField_->setReadOnly(true);
   terminalClockField_->setAlignment(Qt::AlignCenter);
   terminalClockField_->setGeometry(10, 96, 242, 28);
   terminalClockField_->setAccessibleName(QStringLiteral("Cihaz saati"));
-  // Label3
+  // The PC's clock, renewed by the clock timer.
   pcClockLabel_ = new QLabel(clockGroup_);
   pcClockLabel_->setObjectName("pcClockLabel");
   pcClockLabel_->setAlignment(Qt::AlignCenter);
@@ -156,7 +157,6 @@ void SettingsWindow::BuildControls() {
                                  PersonGlyph(), "personnelButton", QRect(10, 28, 157, 36));
 
   deviceCommandsGroup_ = Group(this, QStringLiteral("Cihaz İşlemleri"), QRect(556, 342, 177, 108));
-  // BitBtn4 and BitBtn2
   clearAdministratorsButton_ =
       GlyphButton(deviceCommandsGroup_, QStringLiteral("Yetkilileri Sil"), DeleteGlyph(),
                   "clearAdministratorsButton", QRect(10, 26, 157, 34));
@@ -166,7 +166,7 @@ void SettingsWindow::BuildControls() {
   exitButton_ = GlyphButton(this, QStringLiteral("Çıkış"), ExitGlyph(), "exitButton",
                             QRect(623, 458, 110, 36));
 
-  // Timer1: runs while the window exists, shown or not.
+  // The one-second clock timer: runs while the window exists, shown or not.
   clockTimer_ = new QTimer(this);
   clockTimer_->setObjectName("clockTimer");
   clockTimer_->setInterval(1000);
@@ -189,13 +189,6 @@ void SettingsWindow::BuildControls() {
           &SettingsWindow::ClearAdministrators);
   connect(resetDeviceButton_, &QPushButton::clicked, this, &SettingsWindow::ResetDevice);
   connect(exitButton_, &QPushButton::clicked, this, &SettingsWindow::close);
-}
-
-template <class Body>
-void SettingsWindow::RunGuarded(Body&& body) {
-  if (CommandGuard::IsRunning()) return;
-  CommandGuard guard;
-  RunCommand(ui_, this, std::forward<Body>(body));
 }
 
 void SettingsWindow::showEvent(QShowEvent* event) {
@@ -228,7 +221,7 @@ void SettingsWindow::FillWindow() {
 }
 
 void SettingsWindow::SelectFirstRow() {
-  // FormActivate, once per showing: a message box closing is no new start.
+  // Once per showing, not at every activation: a message box closing is no new start.
   if (deviceGrid_->RowCount() > 0) deviceGrid_->setCurrentCell(0, 0);
   KeepSelectionInList();
   deviceGrid_->setFocus();
@@ -266,7 +259,7 @@ DeviceList SettingsWindow::GridRows() const {
 }
 
 void SettingsWindow::AddDevice() {
-  RunGuarded([this] {
+  runner_.Run([this] {
     const int count = deviceGrid_->RowCount();
     if (count >= kMaxDevices) {
       // Sections above cihaz256 are never read back.
@@ -288,11 +281,11 @@ void SettingsWindow::AddDevice() {
 }
 
 void SettingsWindow::SaveDevices() {
-  RunGuarded([this] { SaveDeviceList(state_.SettingsFileToWrite(), GridRowTexts()); });
+  runner_.Run([this] { SaveDeviceList(state_.SettingsFileToWrite(), GridRowTexts()); });
 }
 
 void SettingsWindow::DeleteDevice() {
-  RunGuarded([this] {
+  runner_.Run([this] {
     // The last device cannot be deleted.
     const int count = deviceGrid_->RowCount();
     if (count <= 1) return;
@@ -335,7 +328,7 @@ void SettingsWindow::StoreRecordFilePath(const QString& text) {
 }
 
 void SettingsWindow::ChooseRecordFile() {
-  RunGuarded([this] {
+  runner_.Run([this] {
     const QString chosen = ui_.ChooseOpenFile(this, recordFileEdit_->text());
     // A cancelled dialog keeps the record file as it was.
     if (chosen.isEmpty()) return;
@@ -345,31 +338,31 @@ void SettingsWindow::ChooseRecordFile() {
 
 void SettingsWindow::ShowPcClockAndDisconnect() {
   // Never inside a command: its connection would be cut under it.
-  if (CommandGuard::IsRunning()) return;
+  if (CommandRunner::IsRunning()) return;
   pcClockLabel_->setText(Q(FormatClockText(clock_.Now())));
   // Closes any connection of this window left open.
   terminalClient_.Disconnect();
 }
 
 void SettingsWindow::TestSelectedConnection() {
-  RunGuarded([this] { commands_.TestConnection(GridRows(), SelectedRow()); });
+  runner_.Run([this] { commands_.TestConnection(GridRows(), SelectedDevice()); });
 }
 
 void SettingsWindow::TestAllConnections() {
-  RunGuarded([this] { commands_.TestAllConnections(GridRows()); });
+  runner_.Run([this] { commands_.TestAllConnections(GridRows()); });
 }
 
 void SettingsWindow::ReadTerminalClock() {
-  RunGuarded([this] {
-    if (const auto text = commands_.ReadClock(GridRows(), SelectedRow())) {
+  runner_.Run([this] {
+    if (const auto text = commands_.ReadClock(GridRows(), SelectedDevice())) {
       terminalClockField_->setText(Q(*text));
     }
   });
 }
 
 void SettingsWindow::SetTerminalClock() {
-  RunGuarded([this] {
-    if (const auto text = commands_.SetClock(GridRows(), SelectedRow(), clock_)) {
+  runner_.Run([this] {
+    if (const auto text = commands_.SetClock(GridRows(), SelectedDevice(), clock_)) {
       terminalClockField_->setText(Q(*text));
       pcClockLabel_->setText(Q(*text));  // until the next tick shows the PC's clock again
     }
@@ -377,17 +370,17 @@ void SettingsWindow::SetTerminalClock() {
 }
 
 void SettingsWindow::ClearAdministrators() {
-  RunGuarded([this] { commands_.ClearAdministrators(GridRows(), SelectedRow()); });
+  runner_.Run([this] { commands_.ClearAdministrators(GridRows(), SelectedDevice()); });
 }
 
 void SettingsWindow::ResetDevice() {
-  RunGuarded([this] { commands_.Reset(GridRows(), SelectedRow()); });
+  runner_.Run([this] { commands_.Reset(GridRows(), SelectedDevice()); });
 }
 
 void SettingsWindow::OpenPersonnelWindow() {
   std::optional<ConnectionTarget> target;
   bool refused = false;
-  RunGuarded([&] {
+  runner_.Run([&] {
     const DeviceList rows = GridRows();
     const int row = SelectedRow();
     if (row < 0 || row >= static_cast<int>(rows.size())) return;
@@ -414,7 +407,8 @@ void SettingsWindow::OpenPersonnelWindow() {
   personnelWindow_->exec();
 }
 
-void SettingsWindow::StatusChanged(int row, const std::string& text) {
+void SettingsWindow::StatusChanged(int device, const std::string& text) {
+  const int row = device - 1;
   if (row >= 0 && row < deviceGrid_->RowCount()) deviceGrid_->SetCellText(row, kStatus, Q(text));
 }
 
@@ -424,13 +418,12 @@ void SettingsWindow::Repaint() {
 }
 
 bool SettingsWindow::ConfirmReset() {
-  return confirmDialog_ != nullptr &&
-         confirmDialog_->Ask(ConfirmDialog::ResetQuestion()) == ConfirmDialog::kYes;
-}
-
-void SettingsWindow::RepaintWindow() {
+  const bool yes = confirmDialog_ != nullptr &&
+                   confirmDialog_->Ask(ConfirmDialog::ResetQuestion()) == ConfirmDialog::kYes;
+  // Where the question stood, the window is painted before the terminal is called.
   repaint();
   CommandGuard::Pump();
+  return yes;
 }
 
 }  // namespace miravel

@@ -5,6 +5,7 @@
 
 #include "core/Clock.h"
 #include "devices/DeviceCommands.h"
+#include "ui/CommandRunner.h"
 #include "ui/TerminalDialog.h"
 
 class QGroupBox;
@@ -27,12 +28,12 @@ class ReportGrid;
 // The grid is a working copy of the device list: the shared list takes the
 // rows (cut to their widths) only when the window closes.
 //
-// Controls carry object names by which tests find them: deviceGrid (cihazlist),
+// Controls carry object names by which tests find them: deviceGrid,
 // recordFileEdit, chooseRecordFileButton, newDeviceButton, saveDevicesButton,
-// deleteDeviceButton, readClockButton, setClockButton, terminalClockField
-// (tarihtext), pcClockLabel (Label3), personnelButton, testConnectionButton,
-// testAllConnectionsButton, clearAdministratorsButton, resetDeviceButton,
-// exitButton and clockTimer.
+// deleteDeviceButton, readClockButton, setClockButton, terminalClockField (the
+// terminal's clock as last read), pcClockLabel (the PC's clock, ticking),
+// personnelButton, testConnectionButton, testAllConnectionsButton,
+// clearAdministratorsButton, resetDeviceButton, exitButton and clockTimer.
 class SettingsWindow : public TerminalDialog, private DeviceCommandSink {
   Q_OBJECT
 
@@ -71,10 +72,11 @@ class SettingsWindow : public TerminalDialog, private DeviceCommandSink {
  private:
   void BuildControls();
 
-  // FormShow and FormActivate.
+  // When the window is shown: the fields and the grid from the shared state,
+  // and the first row selected.
   void FillWindow();
   void SelectFirstRow();
-  // cihazlistSelectCell: every per-device command works on this row.
+  // A cell of the device grid selected: every per-device command works on its row.
   void SelectDevice(int row);
   void StripeDeviceRows();
 
@@ -82,10 +84,10 @@ class SettingsWindow : public TerminalDialog, private DeviceCommandSink {
   void AddDevice();
   void SaveDevices();
   void DeleteDevice();
-  // kayityerieditChange and "Değiştir".
+  // The record file field changed, and "Değiştir".
   void StoreRecordFilePath(const QString& text);
   void ChooseRecordFile();
-  // Timer1Timer.
+  // Each tick of the one-second clock timer.
   void ShowPcClockAndDisconnect();
 
   // "Bağlantı Test", "Tüm  CihazlarıTest et", "Tarihi Oku", "Tarihi Kaydet",
@@ -98,25 +100,23 @@ class SettingsWindow : public TerminalDialog, private DeviceCommandSink {
   void ResetDevice();
   void OpenPersonnelWindow();
 
-  // Runs a command of this window unless one is running: user input waits
-  // (dropped) until it ends, and the clock timer leaves the terminal alone.
-  template <class Body>
-  void RunGuarded(Body&& body);
-
   // The grid's rows as texts (a line break typed into a cell becomes a blank).
   std::vector<DeviceRow> GridRowTexts() const;
   DeviceList GridRows() const;
   int SelectedRow() const { return state_.selectedDeviceIndex - 1; }
+  // The device the per-device commands work on, numbered from 1.
+  int SelectedDevice() const { return state_.selectedDeviceIndex; }
   void KeepSelectionInList();
 
   // DeviceCommandSink.
-  void StatusChanged(int row, const std::string& text) override;
+  void StatusChanged(int device, const std::string& text) override;
   void Repaint() override;
   void StripeRows() override { StripeDeviceRows(); }
   bool ConfirmReset() override;
-  void RepaintWindow() override;
 
   const Clock& clock_;
+  // While a command runs, the clock timer also leaves the terminal alone.
+  CommandRunner runner_{ui_, *this};
   DeviceCommands commands_;
   PersonnelWindow* personnelWindow_ = nullptr;
   ConfirmDialog* confirmDialog_ = nullptr;

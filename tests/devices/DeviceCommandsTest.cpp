@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/AppError.h"
+#include "devices/ClockText.h"
 #include "devices/DeviceCommands.h"
 #include "tests/support/FakeTerminal.h"
 #include "tests/support/TestClock.h"
@@ -15,10 +16,10 @@ namespace {
 
 using ::testing::ElementsAre;
 
-// Remembers the status of every row and what was on screen at each paint.
+// Remembers the status of every device and what was on screen at each paint.
 class RecordingSink : public DeviceCommandSink {
  public:
-  void StatusChanged(int row, const std::string& text) override { status[row] = text; }
+  void StatusChanged(int device, const std::string& text) override { status[device] = text; }
   void Repaint() override { painted.push_back(status); }
   void StripeRows() override { ++stripes; }
   bool ConfirmReset() override { return true; }
@@ -50,8 +51,7 @@ class DeviceCommandsTest : public ::testing::Test {
 
   test::FakeTerminal terminal;
   RecordingSink sink;
-  int activeMachine = 0;
-  DeviceCommands commands{terminal, sink, activeMachine};
+  DeviceCommands commands{terminal, sink};
 };
 
 TEST(FormatClockTextTest, PadsEachNumberAndKeepsTheLastDigitsOfALongOne) {
@@ -64,66 +64,53 @@ TEST_F(DeviceCommandsTest, TestAllPaintsCheckingBeforeEachConnectAndStopsAtABadN
   terminal.refusedPorts = {2};
   std::vector<std::string> shownAtConnect;
   terminal.onCall = [&](const std::string& operation) {
-    // What the last paint before the connect showed in the row being connected.
+    // What the last paint before the connect showed for the device being connected.
     if (operation != "ConnectNetwork") return;
-    const int row = static_cast<int>(shownAtConnect.size());
-    shownAtConnect.push_back(sink.painted.empty() ? "" : sink.painted.back()[row]);
+    const int device = static_cast<int>(shownAtConnect.size()) + 1;
+    shownAtConnect.push_back(sink.painted.empty() ? "" : sink.painted.back()[device]);
   };
   commands.TestAllConnections(rows);
   EXPECT_THAT(shownAtConnect,
               ElementsAre("Kontrol Ediliyor", "Kontrol Ediliyor", "Kontrol Ediliyor"));
-  EXPECT_EQ(sink.status[1], "Bağlantı Kurulamadı");
+  EXPECT_EQ(sink.status[2], "Bağlantı Kurulamadı");
   EXPECT_EQ(sink.stripes, 0);
-  EXPECT_EQ(activeMachine, 0);
 
   // Earlier rows keep their result, the current one "Kontrol Ediliyor", later rows stay empty.
   rows[1].ipPort = "43x";
   EXPECT_EQ(ErrorOf([&] { commands.TestAllConnections(rows); }),
             "'43x' is not a valid integer value");
-  EXPECT_EQ(sink.status[0], "Bağlantı Kuruldu");
-  EXPECT_EQ(sink.status[1], "Kontrol Ediliyor");
-  EXPECT_EQ(sink.status[2], "");
+  EXPECT_EQ(sink.status[1], "Bağlantı Kuruldu");
+  EXPECT_EQ(sink.status[2], "Kontrol Ediliyor");
+  EXPECT_EQ(sink.status[3], "");
 }
 
 TEST_F(DeviceCommandsTest, ARefusalShowsNoSuccessTextAndTheLinkAlwaysCloses) {
   const DeviceList rows = {Ethernet(1)};
   // Not zeros or the values of an earlier reading.
-  EXPECT_EQ(commands.ReadClock(rows, 0), "07/12/2026  09:00:00");
+  EXPECT_EQ(commands.ReadClock(rows, 1), "07/12/2026  09:00:00");
   terminal.refusedOperations = {"GetDeviceTime"};
-  EXPECT_EQ(commands.ReadClock(rows, 0), "");
-  EXPECT_EQ(sink.status[0], "Cihaz işlemi yapmadı");
-  EXPECT_EQ(commands.SetClock(rows, 0, test::TestClock()), "");
-  EXPECT_EQ(sink.status[0], "Tarih/Saat Kaydedildi");
+  EXPECT_EQ(commands.ReadClock(rows, 1), "");
+  EXPECT_EQ(sink.status[1], "Cihaz işlemi yapmadı");
+  EXPECT_EQ(commands.SetClock(rows, 1, test::TestClock()), "");
+  EXPECT_EQ(sink.status[1], "Tarih/Saat Kaydedildi");
 
   terminal.FailOnCall("ClearAdministrators", 1);
-  EXPECT_EQ(ErrorOf([&] { commands.ClearAdministrators(rows, 0); }), "Cihazla iletişim koptu");
+  EXPECT_EQ(ErrorOf([&] { commands.ClearAdministrators(rows, 1); }), "Cihazla iletişim koptu");
   EXPECT_FALSE(terminal.IsConnected());
   EXPECT_FALSE(commands.DeviceConnected());
   // A refused call never shows its success text.
   terminal.refusedOperations = {"SetDeviceTime", "ClearAdministrators", "ClearAllData"};
-  commands.SetClock(rows, 0, test::TestClock());
-  EXPECT_EQ(sink.status[0], "Cihaz işlemi yapmadı");
-  commands.ClearAdministrators(rows, 0);
-  EXPECT_EQ(sink.status[0], "Cihaz işlemi yapmadı");
-  commands.Reset(rows, 0);
-  EXPECT_EQ(sink.status[0], "Cihaz işlemi yapmadı");
+  commands.SetClock(rows, 1, test::TestClock());
+  EXPECT_EQ(sink.status[1], "Cihaz işlemi yapmadı");
+  commands.ClearAdministrators(rows, 1);
+  EXPECT_EQ(sink.status[1], "Cihaz işlemi yapmadı");
+  commands.Reset(rows, 1);
+  EXPECT_EQ(sink.status[1], "Cihaz işlemi yapmadı");
   terminal.refusedOperations = {};
   // No connection: nothing for the field, and the row says why.
   terminal.refuseNetwork = true;
-  EXPECT_EQ(commands.ReadClock(rows, 0), std::nullopt);
-  EXPECT_EQ(sink.status[0], "Bağlantı Kurulamadı");
-}
-
-TEST(PersonnelTargetTest, TakesTheMachineNumberForBothLinesAndCutsTheAddress) {
-  DeviceEntry entry = Ethernet(4370, "12");
-  entry.ipAddress = "192.168.100.200     yedek";
-  EXPECT_EQ(PersonnelTargetOf(entry),
-            (ConnectionTarget{ConnectionKind::kNetwork, "192.168.100.200     ", 4370, 0, 0, 12}));
-  entry.connectionType = "";
-  entry.comPort = "COM3";
-  entry.baudRate = "9600";
-  EXPECT_EQ(PersonnelTargetOf(entry),
-            (ConnectionTarget{ConnectionKind::kSerial, "", 0, 0, 9600, 12}));
+  EXPECT_EQ(commands.ReadClock(rows, 1), std::nullopt);
+  EXPECT_EQ(sink.status[1], "Bağlantı Kurulamadı");
 }
 
 }  // namespace

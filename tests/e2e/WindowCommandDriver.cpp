@@ -56,7 +56,7 @@ void RunInPersonnelWindow(PersonnelWindow& personnel, const char* button) {
     poll->deleteLater();
     Click(personnel, "terminalTickAllButton");
     if (std::string(button) == "deleteButton") {
-      FindControl<ReportGrid>(personnel, "pcGrid").SetChecked(0, PersonnelGridList::kTick, true);
+      FindControl<ReportGrid>(personnel, "storeGrid").SetChecked(0, PersonnelGridList::kTick, true);
     }
     Click(personnel, button);
     Click(personnel, "exitButton");

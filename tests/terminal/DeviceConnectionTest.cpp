@@ -95,5 +95,20 @@ TEST(DeviceConnectionTest, ConnectsAndRegistersForEventsOnlyWhenAsked) {
   EXPECT_THAT(terminal.calls, ElementsAre("ConnectNetwork(127.0.0.1,4370)"));
 }
 
+TEST(PersonnelTargetTest, TakesTheMachineNumberForBothLinesAndCutsTheAddress) {
+  DeviceEntry entry;
+  entry.connectionType = "Ethernet";
+  entry.ipAddress = "192.168.100.200     yedek";
+  entry.ipPort = "4370";
+  entry.machineNumber = "12";
+  EXPECT_EQ(PersonnelTargetOf(entry),
+            (ConnectionTarget{ConnectionKind::kNetwork, "192.168.100.200     ", 4370, 0, 0, 12}));
+  entry.connectionType = "";
+  entry.comPort = "COM3";
+  entry.baudRate = "9600";
+  EXPECT_EQ(PersonnelTargetOf(entry),
+            (ConnectionTarget{ConnectionKind::kSerial, "", 0, 0, 9600, 12}));
+}
+
 }  // namespace
 }  // namespace miravel

@@ -147,7 +147,7 @@ class HostileWindowsTest : public ::testing::TestWithParam<const char*> {
     OpenPersonnel(bad.Port());
     EXPECT_TRUE(QTest::qWaitFor([this] {
       return Grid(*personnel, "terminalGrid").RowCount() > 0 &&
-             Grid(*personnel, "pcGrid").RowCount() > 0;
+             Grid(*personnel, "storeGrid").RowCount() > 0;
     })) << "both lists loaded while the terminal behaved";
     Click(*personnel, tickButton);
     TurnBad(true);
@@ -232,12 +232,12 @@ TEST_P(HostileWindowsTest, EveryCommandEndsWithItsMessageAndTheWindowsStillWork)
        {kBroken, kBroken, kSilent, QString::fromStdString(TooManyUsersMessage())}},
       // Takes from the list loaded before the terminal turned bad.
       {"Personel Al", personnelCommand("terminalTickAllButton", "takePersonalButton"), always("")},
-      {"Personel Gönder", personnelCommand("pcTickAllButton", "sendPersonalButton"),
+      {"Personel Gönder", personnelCommand("storeTickAllButton", "sendPersonalButton"),
        ordinary("", "")},
       {"Parmak izi Al",
        personnelCommand("terminalTickAllButton", "takeFingerprintsButton"),
        {kBroken, kBroken, kSilent, ""}},
-      {"Parmak izi Gönder", personnelCommand("pcTickAllButton", "sendFingerprintsButton"),
+      {"Parmak izi Gönder", personnelCommand("storeTickAllButton", "sendFingerprintsButton"),
        ordinary("", "")},
       {"Sil", personnelCommand("terminalTickAllButton", "deleteButton"), ordinary("", "")},
       // Last: where the terminal answers, it erases its users.

@@ -81,7 +81,7 @@ class PersonnelWindowTest : public ::testing::Test {
     return IniFile(folder / "personel/parmakizi.ini").ReadString(section, key, "<yok>");
   }
   ReportGrid& TerminalGrid() { return FindControl<ReportGrid>(window, "terminalGrid"); }
-  ReportGrid& PcGrid() { return FindControl<ReportGrid>(window, "pcGrid"); }
+  ReportGrid& StoreGrid() { return FindControl<ReportGrid>(window, "storeGrid"); }
   void Click(const char* button) {
     QTest::mouseClick(&FindControl<QPushButton>(window, button), Qt::LeftButton);
   }
@@ -104,27 +104,26 @@ TEST_F(PersonnelWindowTest, LoadsOnceWhenShownSortsTheTerminalAndStripesAfterEac
 
   EXPECT_EQ(window.windowTitle(), "Personel");
   EXPECT_TRUE(window.IsConnected());
-  EXPECT_EQ(state.activeMachineNumber, 3);
   EXPECT_EQ(terminal.calls[1], "RegisterEvents(3,1)");
   EXPECT_EQ(Column(TerminalGrid(), 0), QStringList({"00001", "00005", "00042"}));
   EXPECT_EQ(Column(TerminalGrid(), 2), QStringList({"Normal", "Yetkili", ""}));
   EXPECT_EQ(Column(TerminalGrid(), 7), QStringList({"1", "1", "1"}));
   EXPECT_TRUE(TerminalGrid().isColumnHidden(7));
-  EXPECT_EQ(Column(PcGrid(), 0), QStringList({"00034", "00012", "00050"}));
+  EXPECT_EQ(Column(StoreGrid(), 0), QStringList({"00034", "00012", "00050"}));
   // The red cross, the fingerprint (from parmakizi9 alone), the red cross.
-  EXPECT_EQ(
-      QList<int>({PcGrid().CellValue(0, 5), PcGrid().CellValue(1, 5), PcGrid().CellValue(2, 5)}),
-      QList<int>({0, 1, 0}));
+  EXPECT_EQ(QList<int>({StoreGrid().CellValue(0, 5), StoreGrid().CellValue(1, 5),
+                        StoreGrid().CellValue(2, 5)}),
+            QList<int>({0, 1, 0}));
   EXPECT_TRUE(StripedFromTheTop(TerminalGrid()));
-  EXPECT_TRUE(StripedFromTheTop(PcGrid()));
+  EXPECT_TRUE(StripedFromTheTop(StoreGrid()));
   EXPECT_FALSE(FindControl<QWidget>(window, "progressGroup").isVisible());
 
   // A header click sorts; the colours follow the positions again.
-  QHeaderView* header = PcGrid().horizontalHeader();
+  QHeaderView* header = StoreGrid().horizontalHeader();
   QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
                     QPoint(header->sectionViewportPosition(0) + 5, header->height() / 2));
-  EXPECT_EQ(Column(PcGrid(), 0), QStringList({"00012", "00034", "00050"}));
-  EXPECT_TRUE(StripedFromTheTop(PcGrid()));
+  EXPECT_EQ(Column(StoreGrid(), 0), QStringList({"00012", "00034", "00050"}));
+  EXPECT_TRUE(StripedFromTheTop(StoreGrid()));
 
   // Activated again (a box of a command closing): nothing is loaded twice.
   const std::size_t callsAfterLoading = terminal.calls.size();
@@ -132,13 +131,13 @@ TEST_F(PersonnelWindowTest, LoadsOnceWhenShownSortsTheTerminalAndStripesAfterEac
   QApplication::setActiveWindow(&window);
   QTest::qWait(20);
   EXPECT_EQ(terminal.calls.size(), callsAfterLoading);
-  EXPECT_EQ(PcGrid().RowCount(), 3);
+  EXPECT_EQ(StoreGrid().RowCount(), 3);
 
   Click("exitButton");
   EXPECT_FALSE(window.isVisible());
   EXPECT_FALSE(terminal.IsConnected());
   EXPECT_EQ(TerminalGrid().RowCount(), 0);
-  EXPECT_EQ(PcGrid().RowCount(), 0);
+  EXPECT_EQ(StoreGrid().RowCount(), 0);
   // The next showing loads the file's order: the header shows no sort.
   EXPECT_EQ(header->sortIndicatorSection(), -1);
   EXPECT_TRUE(ui.messages.isEmpty() && ui.errors.isEmpty()) << ui.errors.join("\n").toStdString();
@@ -155,29 +154,36 @@ TEST_F(PersonnelWindowTest, EachButtonRunsItsOwnCommandOnItsOwnList) {
     for (int row = 0; row < grid.RowCount(); ++row) ticked << grid.IsChecked(row, 6);
     return ticked;
   };
-  Click("pcTickAllButton");
-  EXPECT_EQ(ticks(PcGrid()), QList<bool>({true, true}));
-  PcGrid().SetChecked(1, 6, false);
-  Click("pcInvertTicksButton");
-  EXPECT_EQ(ticks(PcGrid()), QList<bool>({false, true}));
+  Click("storeTickAllButton");
+  EXPECT_EQ(ticks(StoreGrid()), QList<bool>({true, true}));
+  StoreGrid().SetChecked(1, 6, false);
+  Click("storeInvertTicksButton");
+  EXPECT_EQ(ticks(StoreGrid()), QList<bool>({false, true}));
   EXPECT_EQ(ticks(TerminalGrid()), QList<bool>({false}));
-  Click("pcClearTicksButton");
-  EXPECT_EQ(ticks(PcGrid()), QList<bool>({false, false}));
+  Click("storeClearTicksButton");
+  EXPECT_EQ(ticks(StoreGrid()), QList<bool>({false, false}));
 
   // "Al" takes from the terminal on the left, "Gönder" sends to it.
   Click("terminalTickAllButton");
   Click("takePersonalButton");
-  EXPECT_EQ(Column(PcGrid(), 0), QStringList({"00012", "00013", "00007"}));
+  EXPECT_EQ(Column(StoreGrid(), 0), QStringList({"00012", "00013", "00007"}));
   Click("terminalInvertTicksButton");
   Click("takeFingerprintsButton");
   EXPECT_EQ(Stored("00007", "parmakizi0"), std::string(30, 'p'));
   Click("terminalClearTicksButton");
-  PcGrid().SetChecked(0, 6, true);
+  StoreGrid().SetChecked(0, 6, true);
   Click("sendPersonalButton");
   EXPECT_EQ(terminal.users.at(12).name, "Öykü");
-  PcGrid().SetChecked(0, 6, true);
+  StoreGrid().SetChecked(0, 6, true);
   Click("sendFingerprintsButton");
   EXPECT_EQ(terminal.templates.at({12, 0}), std::string(30, 'q'));
+  EXPECT_TRUE(StripedFromTheTop(StoreGrid()));  // 00007 came below 00013
+
+  // A deleted row's place is taken by the next one, in the next one's colour.
+  StoreGrid().SetChecked(0, 6, true);
+  Click("deleteButton");
+  EXPECT_EQ(Column(StoreGrid(), 0), QStringList({"00013", "00007"}));
+  EXPECT_TRUE(StripedFromTheTop(StoreGrid()));
   EXPECT_FALSE(FindControl<QWidget>(window, "progressGroup").isVisible());
   EXPECT_TRUE(ui.messages.isEmpty() && ui.errors.isEmpty()) << ui.errors.join("\n").toStdString();
 }
@@ -220,19 +226,19 @@ TEST_F(PersonnelWindowTest, ATerminalThatDoesNotAnswerIsToldOnceAndTheWindowClos
   EXPECT_THAT(ui.messages, ElementsAre("Bağlantı Kurulamadı"));
   EXPECT_TRUE(ui.errors.isEmpty());
   EXPECT_THAT(terminal.calls, ElementsAre("ConnectNetwork(127.0.0.1,4370)"));
-  EXPECT_EQ(PcGrid().RowCount(), 0);
+  EXPECT_EQ(StoreGrid().RowCount(), 0);
 
   // The next showing connects again and loads.
   terminal.refuseNetwork = false;
   Open(window);
-  EXPECT_EQ(PcGrid().RowCount(), 1);
+  EXPECT_EQ(StoreGrid().RowCount(), 1);
   EXPECT_EQ(ui.messages.size(), 1);
 }
 
-TEST_F(PersonnelWindowTest, AnEditedPcCellIsWrittenAtOnceEvenWhenTheWindowClosesMidEdit) {
+TEST_F(PersonnelWindowTest, AnEditedStoreCellIsWrittenAtOnceEvenWhenTheWindowClosesMidEdit) {
   WriteStore("00034\r\n00035\r\n", "[00034]\r\nisim=Ali\r\n[00035]\r\nisim=Zeki\r\n");
   Open(window);
-  ReportGrid& grid = PcGrid();
+  ReportGrid& grid = StoreGrid();
   grid.SortByColumn(1, Qt::DescendingOrder);  // rows moved: Zeki (00035) first
   const auto typeInto = [&grid](int row, int column, const QString& text) {
     grid.setCurrentCell(row, column);
@@ -307,7 +313,7 @@ TEST(PersonnelWindowEmulatorTest, OpensFromTheSettingsWindowAndLoadsBothLists) {
   settings.show();
 
   QStringList terminalPerNos;
-  QStringList pcNames;
+  QStringList storeNames;
   QTimer whenLoaded;
   QObject::connect(&whenLoaded, &QTimer::timeout, [&] {
     auto& terminalGrid = FindControl<ReportGrid>(personnel, "terminalGrid");
@@ -317,7 +323,7 @@ TEST(PersonnelWindowEmulatorTest, OpensFromTheSettingsWindowAndLoadsBothLists) {
     }
     whenLoaded.stop();
     terminalPerNos = Column(terminalGrid, 0);
-    pcNames = Column(FindControl<ReportGrid>(personnel, "pcGrid"), 1);
+    storeNames = Column(FindControl<ReportGrid>(personnel, "storeGrid"), 1);
     EXPECT_TRUE(personnelTerminal.IsConnected());
     QTest::mouseClick(&FindControl<QPushButton>(personnel, "exitButton"), Qt::LeftButton);
   });
@@ -327,9 +333,8 @@ TEST(PersonnelWindowEmulatorTest, OpensFromTheSettingsWindowAndLoadsBothLists) {
   ASSERT_EQ(terminalPerNos.size(), 30);
   EXPECT_EQ(terminalPerNos.front(), "00001");
   EXPECT_EQ(terminalPerNos.back(), "00030");
-  EXPECT_EQ(pcNames, QStringList({"", "Gökçe Ünlü"}));
+  EXPECT_EQ(storeNames, QStringList({"", "Gökçe Ünlü"}));
   EXPECT_FALSE(personnelTerminal.IsConnected());
-  EXPECT_EQ(state.activeMachineNumber, 2);
   EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join("\n").toStdString();
 }
 

@@ -242,7 +242,6 @@ TEST_F(SettingsWindowTest, ClockAndAdministratorCommandsWorkOnTheSelectedRowsLin
                           "ConnectSerial(3,6,9600)", "SetDeviceTime(6,2026,3,5,9,7,3)",
                           "GetDeviceTime(6)", "Disconnect()", "ConnectSerial(3,6,9600)",
                           "ClearAdministrators(6)", "Disconnect()"));
-  EXPECT_EQ(state.activeMachineNumber, 6);
 }
 
 TEST_F(SettingsWindowTest, ResetAsksWithTheRealDialogAndOnlyEvetErases) {

@@ -1,4 +1,4 @@
-#include "app/PersonelCommand.h"
+#include "app/PersonelProgram.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -16,27 +16,27 @@ namespace {
 
 constexpr int kHighestEnrollNumber = 99999;
 
-struct CommandName {
+struct VerbName {
   const char* name;
-  PersonelCommand command;
+  PersonelVerb verb;
 };
-constexpr CommandName kCommands[] = {
-    {"al", PersonelCommand::kCopyPersonal},
-    {"gonder", PersonelCommand::kSendPersonal},
-    {"parmakizi-al", PersonelCommand::kCopyTemplates},
-    {"parmakizi-gonder", PersonelCommand::kSendTemplates},
-    {"liste", PersonelCommand::kListTerminal},
-    {"pc-liste", PersonelCommand::kListStore},
+constexpr VerbName kVerbs[] = {
+    {"al", PersonelVerb::kCopyPersonal},
+    {"gonder", PersonelVerb::kSendPersonal},
+    {"parmakizi-al", PersonelVerb::kCopyTemplates},
+    {"parmakizi-gonder", PersonelVerb::kSendTemplates},
+    {"liste", PersonelVerb::kListTerminal},
+    {"pc-liste", PersonelVerb::kListStore},
 };
 
-bool TakesPersons(PersonelCommand command) {
-  return command != PersonelCommand::kListTerminal && command != PersonelCommand::kListStore;
+bool TakesPersons(PersonelVerb verb) {
+  return verb != PersonelVerb::kListTerminal && verb != PersonelVerb::kListStore;
 }
 
-// The two "al" commands choose among the terminal's users, the two "gonder"
-// commands among the persons of the store.
-bool ChoosesOnTerminal(PersonelCommand command) {
-  return command == PersonelCommand::kCopyPersonal || command == PersonelCommand::kCopyTemplates;
+// The two "al" verbs choose among the terminal's users, the two "gonder"
+// verbs among the persons of the store.
+bool ChoosesOnTerminal(PersonelVerb verb) {
+  return verb == PersonelVerb::kCopyPersonal || verb == PersonelVerb::kCopyTemplates;
 }
 
 std::vector<std::string> ParsePerNoList(const std::string& text) {
@@ -130,14 +130,14 @@ void Choose(PersonnelList& list, const std::vector<std::string>& perNos, const c
   if (!missing.empty()) throw AppError(std::string(where) + " olmayan Per.No: " + missing);
 }
 
-std::string Done(PersonelCommand command, const PersonnelOutcome& outcome) {
+std::string Done(PersonelVerb verb, const PersonnelOutcome& outcome) {
   const std::string persons = std::to_string(outcome.handled - outcome.refused) + " kişinin ";
-  switch (command) {
-    case PersonelCommand::kCopyPersonal:
+  switch (verb) {
+    case PersonelVerb::kCopyPersonal:
       return persons + "bilgileri bilgisayara alındı";
-    case PersonelCommand::kSendPersonal:
+    case PersonelVerb::kSendPersonal:
       return persons + "bilgileri cihaza gönderildi";
-    case PersonelCommand::kCopyTemplates:
+    case PersonelVerb::kCopyTemplates:
       return persons + "parmak izleri bilgisayara alındı";
     default:
       return persons + "parmak izleri cihaza gönderildi";
@@ -226,14 +226,14 @@ PersonelOptions ParsePersonelArguments(const std::vector<std::string>& arguments
   }
   if (options.help) return options;
   if (command.empty()) throw AppError("Komut verilmedi");
-  const auto known = std::find_if(std::begin(kCommands), std::end(kCommands),
-                                  [&](const CommandName& entry) { return command == entry.name; });
-  if (known == std::end(kCommands)) throw AppError("Bilinmeyen komut: " + command);
-  options.command = known->command;
-  if (options.deviceRow == 0 && options.command != PersonelCommand::kListStore) {
+  const auto known = std::find_if(std::begin(kVerbs), std::end(kVerbs),
+                                  [&](const VerbName& entry) { return command == entry.name; });
+  if (known == std::end(kVerbs)) throw AppError("Bilinmeyen komut: " + command);
+  options.verb = known->verb;
+  if (options.deviceRow == 0 && options.verb != PersonelVerb::kListStore) {
     throw AppError("--cihaz N verilmedi");
   }
-  if (perNosGiven && !TakesPersons(options.command)) {
+  if (perNosGiven && !TakesPersons(options.verb)) {
     throw AppError("--per-no yalnız al, gonder, parmakizi-al ve parmakizi-gonder ile kullanılır");
   }
   return options;
@@ -248,7 +248,7 @@ int RunPersonel(const PersonelOptions& options, TerminalClient& terminal, std::o
     PersonnelRows storeList;
     PersonnelTerminal session{terminal};
     PersonnelCommands commands(session, store, terminalList, storeList, feedback);
-    if (options.command == PersonelCommand::kListStore) {
+    if (options.verb == PersonelVerb::kListStore) {
       commands.LoadStoreList();
       PrintList(storeList, out);
       return kPersonelDone;
@@ -266,14 +266,12 @@ int RunPersonel(const PersonelOptions& options, TerminalClient& terminal, std::o
       return kPersonelStopped;
     }
     const DeviceEntry& device = devices[static_cast<std::size_t>(options.deviceRow - 1)];
-    ConnectionTarget target = TargetOf(device, kPersonnelConnection);
-    if (target.kind == ConnectionKind::kNetwork) target.machineNumber = MachineNumberOf(device);
-    if (!commands.Connect(target)) {
+    if (!commands.Connect(PersonnelTargetOf(device))) {
       err << "Bağlantı Kurulamadı: " << options.deviceRow << " " << device.name << "\n";
       return kPersonelUnreachable;
     }
     LeaveOnExit leave(commands);
-    if (options.command == PersonelCommand::kListTerminal) {
+    if (options.verb == PersonelVerb::kListTerminal) {
       commands.LoadTerminalList();
       commands.MarkTerminalFingerprints();
       PrintList(terminalList, out);
@@ -281,27 +279,27 @@ int RunPersonel(const PersonelOptions& options, TerminalClient& terminal, std::o
     }
 
     commands.LoadLists();
-    if (ChoosesOnTerminal(options.command)) {
+    if (ChoosesOnTerminal(options.verb)) {
       Choose(terminalList, options.perNos, "Cihazda");
     } else {
       Choose(storeList, options.perNos, "Bilgisayarda");
     }
     PersonnelOutcome outcome;
-    switch (options.command) {
-      case PersonelCommand::kCopyPersonal:
+    switch (options.verb) {
+      case PersonelVerb::kCopyPersonal:
         outcome = commands.CopyPersonalToStore();
         break;
-      case PersonelCommand::kSendPersonal:
+      case PersonelVerb::kSendPersonal:
         outcome = commands.SendPersonalToTerminal();
         break;
-      case PersonelCommand::kCopyTemplates:
+      case PersonelVerb::kCopyTemplates:
         outcome = commands.CopyTemplatesToStore();
         break;
       default:
         outcome = commands.SendTemplatesToTerminal();
         break;
     }
-    out << Done(options.command, outcome) << "\n";
+    out << Done(options.verb, outcome) << "\n";
     return outcome.refused > 0 ? kPersonelStopped : kPersonelDone;
   } catch (const std::exception& error) {
     feedback.ClearBar();

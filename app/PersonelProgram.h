@@ -8,10 +8,11 @@ namespace miravel {
 
 class TerminalClient;
 
-// miravel-personel: the personnel window's commands without a window, for an
-// office that backs up its terminals' users and fingerprints every night or
-// moves them onto a replacement terminal by script.
-enum class PersonelCommand {
+// miravel-personel, the program that runs the personnel window's commands
+// without a window, for an office that backs up its terminals' users and
+// fingerprints every night or moves them onto a replacement terminal by
+// script. Its verbs, as typed on its command line:
+enum class PersonelVerb {
   kCopyPersonal,   // al
   kSendPersonal,   // gonder
   kCopyTemplates,  // parmakizi-al
@@ -23,7 +24,7 @@ enum class PersonelCommand {
 struct PersonelOptions {
   std::string programFolder;  // the office folder; ends in '/' once known
   int deviceRow = 0;          // --cihaz, 1-based; 0 when not given
-  PersonelCommand command = PersonelCommand::kListStore;
+  PersonelVerb verb = PersonelVerb::kListStore;
   std::vector<std::string> perNos;  // --per-no as Per.No texts; empty: everyone
   bool help = false;
 };

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "app/PersonelCommand.h"
+#include "app/PersonelProgram.h"
 #include "tests/support/FakeTerminal.h"
 #include "tests/support/TempFolder.h"
 
@@ -16,7 +16,7 @@ namespace {
 using test::ReadFile;
 using test::WriteFile;
 
-class PersonelCommandTest : public ::testing::Test {
+class PersonelProgramTest : public ::testing::Test {
  protected:
   void SetUp() override {
     std::filesystem::create_directory(folder / "personel");
@@ -38,7 +38,7 @@ class PersonelCommandTest : public ::testing::Test {
   std::ostringstream err;
 };
 
-TEST_F(PersonelCommandTest, RefusedSendsAndAbsentPersonsEndWithStatusTwo) {
+TEST_F(PersonelProgramTest, RefusedSendsAndAbsentPersonsEndWithStatusTwo) {
   WriteFile(folder / "personel/personel.ini", "00005\r\n00006\r\n");
   WriteFile(folder / "personel/parmakizi.ini",
             "[00005]\r\nparmakizi0=" + std::string(20, 'a') +
