@@ -6,9 +6,9 @@
 # suite but the package check. That check builds the package once more from
 # nothing, which would make this command build twice; the full command,
 # scripts/test.sh, runs it, with the optimised build, fuzzing and the
-# sanitized suite. From a fresh clone on two cores shared with other builds
-# (load average 4.5) it took 6.7 minutes, 5.2 of CPU time: build 4.8, tests
-# 1.9 (their longest waits 41 s for terminals that never answer).
+# sanitized suite. From a fresh clone on two otherwise idle cores it took 3.5
+# minutes (4.5 of CPU time), of which the tests 2.0 (their longest waits 41 s
+# for terminals that never answer).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$root/build-quick"
