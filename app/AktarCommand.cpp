@@ -4,6 +4,7 @@
 
 #include <map>
 
+#include "app/ArgumentReader.h"
 #include "app/ConsoleBar.h"
 #include "core/AppError.h"
 #include "core/DeviceSettings.h"
@@ -160,20 +161,17 @@ AktarOptions ParseAktarArguments(const std::vector<std::string>& arguments,
                                  const std::string& defaultFolder) {
   AktarOptions options;
   options.programFolder = defaultFolder;
-  for (std::size_t i = 0; i < arguments.size(); ++i) {
-    const std::string& argument = arguments[i];
-    const auto value = [&]() -> const std::string& {
-      if (i + 1 >= arguments.size()) throw AppError(argument + " bir değer bekliyor");
-      return arguments[++i];
-    };
+  ArgumentReader reader(arguments);
+  while (const std::string* next = reader.Next()) {
+    const std::string& argument = *next;
     if (argument == "--help" || argument == "-h") {
       options.help = true;
     } else if (argument == "--folder") {
-      options.programFolder = value();
+      options.programFolder = reader.Value();
     } else if (argument == "--only") {
-      options.onlyRows = ParseRowList(value());
+      options.onlyRows = ParseRowList(reader.Value());
     } else if (argument == "--paralel") {
-      const std::string& text = value();
+      const std::string& text = reader.Value();
       options.parallel = ParseInteger(text);
       if (options.parallel < 1 || options.parallel > kMostParallelReads) {
         throw AppError("--paralel 1 ile " + std::to_string(kMostParallelReads) +
@@ -183,9 +181,7 @@ AktarOptions ParseAktarArguments(const std::vector<std::string>& arguments,
       throw AppError("Bilinmeyen seçenek: " + argument);
     }
   }
-  if (!options.programFolder.empty() && options.programFolder.back() != '/') {
-    options.programFolder += '/';
-  }
+  EndFolderWithSlash(options.programFolder);
   return options;
 }
 

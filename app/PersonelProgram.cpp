@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "app/ArgumentReader.h"
 #include "app/ConsoleBar.h"
 #include "core/AppError.h"
 #include "core/DeviceSettings.h"
@@ -191,18 +192,15 @@ PersonelOptions ParsePersonelArguments(const std::vector<std::string>& arguments
   PersonelOptions options;
   std::string command;
   bool perNosGiven = false;
-  for (std::size_t i = 0; i < arguments.size(); ++i) {
-    const std::string& argument = arguments[i];
-    const auto value = [&]() -> const std::string& {
-      if (i + 1 >= arguments.size()) throw AppError(argument + " bir değer bekliyor");
-      return arguments[++i];
-    };
+  ArgumentReader reader(arguments);
+  while (const std::string* next = reader.Next()) {
+    const std::string& argument = *next;
     if (argument == "--help" || argument == "-h") {
       options.help = true;
     } else if (argument == "--folder") {
-      options.programFolder = value();
+      options.programFolder = reader.Value();
     } else if (argument == "--cihaz") {
-      const std::string& text = value();
+      const std::string& text = reader.Value();
       int row = 0;
       try {
         row = ParseInteger(text);
@@ -211,7 +209,7 @@ PersonelOptions ParsePersonelArguments(const std::vector<std::string>& arguments
       if (row < 1) throw AppError("Geçersiz cihaz satırı: " + text);
       options.deviceRow = row;
     } else if (argument == "--per-no") {
-      options.perNos = ParsePerNoList(value());
+      options.perNos = ParsePerNoList(reader.Value());
       perNosGiven = true;
     } else if (argument.starts_with("-")) {
       throw AppError("Bilinmeyen seçenek: " + argument);
@@ -221,9 +219,7 @@ PersonelOptions ParsePersonelArguments(const std::vector<std::string>& arguments
       command = argument;
     }
   }
-  if (!options.programFolder.empty() && options.programFolder.back() != '/') {
-    options.programFolder += '/';
-  }
+  EndFolderWithSlash(options.programFolder);
   if (options.help) return options;
   if (command.empty()) throw AppError("Komut verilmedi");
   const auto known = std::find_if(std::begin(kVerbs), std::end(kVerbs),
