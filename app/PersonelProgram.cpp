@@ -76,12 +76,20 @@ class ConsoleFeedback : public PersonnelFeedback {
     bar_.Clear();
     err_ << text << "\n";
   }
+  void WaitingForStore() override {
+    // Said once, as a line of its own, so that a crontab's mail tells why the copy took long.
+    if (toldWaiting_) return;
+    toldWaiting_ = true;
+    bar_.Clear();
+    err_ << StoreBusyMessage() << "\n";
+  }
   void ClearBar() { bar_.Clear(); }
 
  private:
   std::ostream& err_;
   ConsoleBar bar_;
   std::string caption_;
+  bool toldWaiting_ = false;
 };
 
 // Lets go of the terminal and the detail file however the command ends.
@@ -244,6 +252,7 @@ int RunPersonel(const PersonelOptions& options, TerminalClient& terminal, std::o
     PersonnelRows storeList;
     PersonnelTerminal session{terminal};
     PersonnelCommands commands(session, store, terminalList, storeList, feedback);
+    commands.SetStoreWaitLimit(options.storeWaitLimit);
     if (options.verb == PersonelVerb::kListStore) {
       commands.LoadStoreList();
       PrintList(storeList, out);

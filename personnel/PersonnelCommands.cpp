@@ -303,6 +303,8 @@ void PersonnelCommands::RequireStoreListLoaded() const {
 
 PersonnelOutcome PersonnelCommands::CopyPersonalToStore() {
   RequireStoreListLoaded();
+  const auto lock = TakeStore();
+  FollowStoreOnDisk();
   Progress progress(feedback_, "Personel bilgileri bilgisayara kopyalanıyor");
   PersonnelOutcome outcome;
   const int selected = TickedCount(terminalList_);
@@ -315,7 +317,10 @@ PersonnelOutcome PersonnelCommands::CopyPersonalToStore() {
     const int storeRow = storeRows.Find(RowKey(terminalList_, row));
     if (storeRow >= 0) {
       Person person = PersonOfRow(terminalList_, row);
-      if (person.cardNumber.empty()) person.cardNumber = storeList_.Text(storeRow, kCardColumn);
+      if (person.cardNumber.empty()) {
+        person.cardNumber =
+            store_.ReadPersonalField(storeList_.Text(storeRow, kPerNoColumn), PersonalField::kCard);
+      }
       store_.WritePersonal(person);
       CopyTexts(terminalList_, row, storeList_, storeRow);
       storeList_.SetText(storeRow, kCardColumn, person.cardNumber);
@@ -372,12 +377,28 @@ void PersonnelCommands::SaveStoreEdit(int row, int column) {
   static constexpr PersonalField kFields[] = {PersonalField::kName, PersonalField::kPrivilege,
                                               PersonalField::kCard, PersonalField::kPassword};
   if (column < kNameColumn || column > kPasswordColumn) return;
-  store_.WritePersonalField(storeList_.Text(row, kPerNoColumn), kFields[column - kNameColumn],
-                            storeList_.Text(row, column));
+  // The row may stand elsewhere once the list is read again.
+  const std::string perNo = storeList_.Text(row, kPerNoColumn);
+  const std::string text = storeList_.Text(row, column);
+  const auto lock = TakeStore();
+  if (!FollowStoreOnDisk()) {
+    store_.WritePersonalField(perNo, kFields[column - kNameColumn], text);
+    return;
+  }
+  if (FindRow(storeList_, perNo) < 0) {
+    feedback_.ShowMessage(PersonGoneMessage(perNo));
+    return;
+  }
+  store_.WritePersonalField(perNo, kFields[column - kNameColumn], text);
+  for (int other = 0; other < storeList_.RowCount(); ++other) {
+    if (storeList_.Text(other, kPerNoColumn) == perNo) storeList_.SetText(other, column, text);
+  }
 }
 
 PersonnelOutcome PersonnelCommands::CopyTemplatesToStore() {
   RequireStoreListLoaded();
+  const auto lock = TakeStore();
+  FollowStoreOnDisk();
   Progress progress(feedback_, "Parmak izleri bilgisayara kopyalanıyor");
   PersonnelOutcome outcome;
   const int selected = TickedCount(terminalList_);
@@ -487,6 +508,8 @@ void PersonnelCommands::MarkTerminalFingerprints() {
 
 PersonnelOutcome PersonnelCommands::DeleteTicked() {
   RequireStoreListLoaded();
+  // Taken before the terminal is touched: a command that gives up does nothing.
+  const auto lock = TakeStore();
   PersonnelOutcome outcome;
   outcome.handled = TickedCount(terminalList_) + TickedCount(storeList_);
   outcome.refused = DeleteFromTerminal();

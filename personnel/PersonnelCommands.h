@@ -1,12 +1,15 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "personnel/PersonnelList.h"
 #include "personnel/PersonnelStore.h"
+#include "personnel/StoreLock.h"
 
 namespace miravel {
 
@@ -29,6 +32,9 @@ class PersonnelFeedback {
   // A command's closing word for the user (how many sends the terminal
   // refused); at most once per command, after the group is hidden.
   virtual void ShowMessage(const std::string& text) = 0;
+  // Called about every 100 ms while a command waits for another program to
+  // finish writing the store; shows StoreBusyMessage as the group's caption.
+  virtual void WaitingForStore() { ShowProgress(StoreBusyMessage()); }
 };
 
 // The window's hold on its terminal, from its showing until "Çıkış".
@@ -53,6 +59,12 @@ struct PersonnelOutcome {
 // and fingerprint templates either way, saving an edited cell, deleting.
 // The window and miravel-personel both run them; they work on the ticked
 // rows of the two lists and leave the lists as the window shows them.
+//
+// The commands that write the store ("Al" of either kind, a saved cell,
+// "Sil") each hold the store's lock while they run, waiting up to the store
+// wait limit for another program's command, and work on the store as that
+// command left it: when personel.ini changed since the store's list was
+// read, the list is read again first (see each command).
 //
 // Errors stop a command with AppError (a Per.No that is not a whole number,
 // a file that cannot be written, the link to the terminal lost): rows handled
@@ -87,14 +99,20 @@ class PersonnelCommands {
   // rewrite personel.ini from it and "Al" would add persons twice.
   bool StoreListLoaded() const { return storeLines_.has_value(); }
 
+  // How long a command that writes the store waits for another program's
+  // (kStoreLockWaitLimit until set).
+  void SetStoreWaitLimit(std::chrono::milliseconds limit) { storeWaitLimit_ = limit; }
+
   // "Al" of the personal data: the ticked terminal users into the store. The
   // terminal does not tell card numbers, so an empty "Kart No" on the
-  // terminal's list leaves the card number the store has.
+  // terminal's list leaves the card number the store has on disk.
   PersonnelOutcome CopyPersonalToStore();
   // "Gönder" of the personal data: the ticked store persons to the terminal.
   PersonnelOutcome SendPersonalToTerminal();
   // An edit of the store's list ended in this cell: columns 1..4 are written
   // to isim, yetki, kartno or sifre at once; other columns are not saved.
+  // A person another program deleted meanwhile is not written back
+  // (PersonGoneMessage).
   void SaveStoreEdit(int row, int column);
   // "Al" of the fingerprints: the ticked terminal users' templates into the store.
   PersonnelOutcome CopyTemplatesToStore();
@@ -138,6 +156,13 @@ class PersonnelCommands {
   int DeleteFromTerminal();
   // Returns whether personel.ini had changed on disk and was worked on as it stood.
   bool DeleteFromStore();
+  // Waits for the store's lock, telling the feedback while it waits.
+  std::unique_ptr<StoreLock> TakeStore();
+  // Under the lock: when personel.ini is no longer as this window last read
+  // or wrote it, the store's list is loaded again from the store, its ticks
+  // kept by Per.No, so that the command adds no person twice. Returns
+  // whether it was.
+  bool FollowStoreOnDisk();
 
   PersonnelTerminal& terminal_;
   PersonnelStore& store_;
@@ -148,6 +173,7 @@ class PersonnelCommands {
   // while the store's list is not loaded. "Sil" compares the file with them
   // to see another program's change.
   std::optional<std::vector<std::string>> storeLines_;
+  std::chrono::milliseconds storeWaitLimit_ = kStoreLockWaitLimit;
 };
 
 // The most users the terminal list shows: five-digit Per.No texts tell no
@@ -161,6 +187,8 @@ std::string TemplatesRefusedMessage(int persons);
 std::string DeleteRefusedMessage(int persons);
 // "Sil" found personel.ini changed by another program since it was read.
 std::string StoreListChangedMessage();
+// An edited cell of a person whom another program removed from the store.
+std::string PersonGoneMessage(const std::string& perNo);
 // A command that writes the store, asked while its list is not loaded.
 std::string StoreNotLoadedMessage();
 

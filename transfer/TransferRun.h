@@ -8,7 +8,7 @@
 
 #include "core/DeviceSettings.h"
 #include "transfer/DeliveryNote.h"
-#include "transfer/RecordFileLock.h"
+#include "core/RecordFileLock.h"
 #include "transfer/RecordFileMerger.h"
 
 namespace miravel {

@@ -252,6 +252,7 @@ void PersonnelWindow::ConnectToTerminal() {
   store_ = std::make_unique<PersonnelStore>(state_.programFolder);
   commands_ = std::make_unique<PersonnelCommands>(terminal_, *store_, *terminalList_, *storeList_,
                                                   static_cast<PersonnelFeedback&>(*this));
+  commands_->SetStoreWaitLimit(kWindowStoreLockWaitLimit);
   bool connected = false;
   const bool ran = runner_.Run([&] { connected = commands_->Connect(target_); });
   HideProgress();
