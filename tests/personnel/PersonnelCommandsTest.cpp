@@ -3,11 +3,13 @@
 #include <filesystem>
 #include <functional>
 #include <set>
+#include <utility>
 
 #include "core/AppError.h"
 #include "core/Cp1254.h"
 #include "core/IniFile.h"
 #include "personnel/PersonnelCommands.h"
+#include "personnel/StoreLock.h"
 #include "terminal/DeviceConnection.h"
 #include "tests/support/FakeTerminal.h"
 #include "tests/support/TempFolder.h"
@@ -27,11 +29,16 @@ class RecordingFeedback : public PersonnelFeedback {
   void SetProgress(int percent) override { percents.push_back(percent); }
   void HideProgress() override { shown = false; }
   void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  void WaitingForStore() override {
+    PersonnelFeedback::WaitingForStore();
+    if (onFirstWait) std::exchange(onFirstWait, nullptr)();
+  }
 
   std::vector<std::string> captions;
   std::vector<int> percents;
   std::vector<std::string> messages;
   bool shown = false;
+  std::function<void()> onFirstWait;
 };
 
 class PersonnelCommandsTest : public ::testing::Test {
@@ -387,6 +394,87 @@ TEST_F(PersonnelCommandsTest, AUserTheTerminalKeepsStaysListedTickedAndIsCounted
   EXPECT_EQ(fake.users.count(2), 1u);
   EXPECT_EQ(outcome.refused, 1);
   EXPECT_EQ(feedback.messages, (std::vector<std::string>{"1 kişi cihazdan silinemedi"}));
+}
+
+TEST_F(PersonnelCommandsTest, DeleteSeesALineAnotherProgramReplacedAndKeepsIt) {
+  WriteStore("00011\r\n00012\r\n", "[00011]\r\nisim=A\r\n");
+  commands.LoadLists();
+  WriteFile(store.ListPath(), "00011\r\n00077\r\n");  // as many lines as before
+  Tick(storeList, "00011");
+  commands.DeleteTicked();
+  EXPECT_EQ(ReadFile(store.ListPath()), "00077\r\n");
+  EXPECT_EQ(Column(storeList, kPerNoColumn), (std::vector<std::string>{"00077"}));
+}
+
+// The window's "Al" while a nightly copy holds the store: it waits, then
+// works on what the copy committed.
+TEST_F(PersonnelCommandsTest, AWriteWaitsForAnotherProgramAndBuildsOnWhatItCommitted) {
+  for (int enroll : {1, 2, 11}) fake.users[enroll] = {"Kişi", "", 0};
+  WriteStore("00011\r\n", "[00011]\r\nisim=A\r\nkartno=778899\r\n");
+  commands.LoadLists();
+  TickAll(terminalList);
+  Tick(storeList, "00011");
+
+  test::FakeTerminal otherFake;
+  otherFake.users[1] = {"Bir", "", 0};
+  PersonnelTerminal otherTerminal{otherFake};
+  PersonnelStore otherStore{folder.Path()};
+  PersonnelRows otherTerminalList;
+  PersonnelRows otherStoreList;
+  RecordingFeedback otherFeedback;
+  PersonnelCommands other{otherTerminal, otherStore, otherTerminalList, otherStoreList,
+                          otherFeedback};
+  ConnectionTarget target;
+  target.kind = ConnectionKind::kNetwork;
+  target.ipAddress = "127.0.0.1";  // the fake again
+  target.machineNumber = 1;
+  ASSERT_TRUE(other.Connect(target));
+  // The other program adds 00001 and gives 00011 a new card, then lets go.
+  auto held = std::make_unique<StoreLock>(store, std::chrono::seconds(1), nullptr);
+  feedback.onFirstWait = [&] {
+    held.reset();
+    other.LoadLists();
+    Tick(otherTerminalList, "00001");
+    other.CopyPersonalToStore();
+    otherStoreList.SetText(FindRow(otherStoreList, "00011"), kCardColumn, "5555");
+    other.SaveStoreEdit(FindRow(otherStoreList, "00011"), kCardColumn);
+  };
+  commands.CopyPersonalToStore();
+  EXPECT_EQ(std::count(feedback.captions.begin(), feedback.captions.end(), StoreBusyMessage()), 1);
+  EXPECT_EQ(ReadFile(store.ListPath()), "00011\r\n00001\r\n00002\r\n");
+  EXPECT_EQ(Stored("00011", "kartno"), "5555");
+  EXPECT_EQ(Column(storeList, kPerNoColumn), (std::vector<std::string>{"00011", "00001", "00002"}));
+  EXPECT_EQ(Ticks(storeList), (std::vector<bool>{true, false, false}));
+  // A card given elsewhere while the list stayed as it was.
+  otherStoreList.SetText(FindRow(otherStoreList, "00011"), kCardColumn, "6666");
+  other.SaveStoreEdit(FindRow(otherStoreList, "00011"), kCardColumn);
+  Tick(terminalList, "00011");
+  commands.CopyPersonalToStore();
+  EXPECT_EQ(Stored("00011", "kartno"), "6666");
+
+  // An edited cell of a person the other program deleted meanwhile.
+  other.LoadLists();
+  Tick(otherStoreList, "00002");
+  other.DeleteTicked();
+  storeList.SetText(2, kNameColumn, "Geç");
+  commands.SaveStoreEdit(2, kNameColumn);
+  EXPECT_EQ(Stored("00002", "isim"), "<yok>");
+  EXPECT_EQ(feedback.messages.back(), PersonGoneMessage("00002"));
+
+  // Held past the limit: told, and nothing written.
+  held = std::make_unique<StoreLock>(store, std::chrono::seconds(1), nullptr);
+  commands.SetStoreWaitLimit(std::chrono::milliseconds(300));
+  const std::string details = ReadFile(store.DetailPath());
+  TickAll(terminalList);
+  try {
+    commands.CopyTemplatesToStore();
+    ADD_FAILURE() << "wrote while another program held the store";
+  } catch (const AppError& error) {
+    EXPECT_EQ(error.what(), StoreGivenUpMessage(std::chrono::milliseconds(300)));
+  }
+  EXPECT_FALSE(feedback.shown);
+  EXPECT_EQ(ReadFile(store.DetailPath()), details);
+  EXPECT_EQ(fake.CallCount("ReadAllTemplates"), 0);
 }
 
 }  // namespace
