@@ -191,6 +191,9 @@ std::string PersonelUsage() {
          "Çıkış durumu: 0 tamam; 1 cihaza bağlanılamadı; 2 bir hatayla durdu ya da\n"
          "cihaz bazı kişileri veya parmak izlerini kabul etmedi (ileti standart\n"
          "hatada; seçenek hatası, olmayan cihaz satırı ya da Per.No da 2 verir).\n"
+         "Bilgisayardaki kayıtlara yazan başka bir komut sürerken bekler (en çok\n" +
+         WaitLimitText(kStoreLockWaitLimit) +
+         ", standart hataya yazarak); sıra gelmezse hiçbir şey yazmadan 2 verir.\n"
          "\n"
          "Örnek, her gece 02:30'da 1. cihazın yedeği (crontab -e):\n"
          "  30 2 * * * miravel-personel --cihaz 1 al && miravel-personel --cihaz 1 parmakizi-al\n";
