@@ -10,6 +10,10 @@ namespace {
 // Rows being added are painted after the first one and every tenth after it.
 constexpr int kPaintEveryAppended = 10;
 
+// Where the Per.No cell keeps the user's number on the terminal: with the
+// cell, it follows the row through every sort.
+constexpr int kEnrollNumberRole = Qt::UserRole + 2;
+
 }  // namespace
 
 const QColor PersonnelGridList::kEvenRow(255, 255, 225);
@@ -63,6 +67,21 @@ void PersonnelGridList::MarkLoadedFromTerminal(int row) {
   if (side_ == Side::kTerminal) grid_.SetCellText(row, kLoadedMark, QStringLiteral("1"));
 }
 
+QTableWidgetItem& PersonnelGridList::PerNoCell(int row) const {
+  grid_.CellText(row, kPerNoColumn);  // refuses a row that does not exist, makes its cell
+  return *grid_.item(row, kPerNoColumn);
+}
+
+std::optional<int> PersonnelGridList::EnrollNumber(int row) const {
+  const QVariant number = PerNoCell(row).data(kEnrollNumberRole);
+  if (!number.isValid()) return std::nullopt;
+  return number.toInt();
+}
+
+void PersonnelGridList::SetEnrollNumber(int row, int enrollNumber) {
+  PerNoCell(row).setData(kEnrollNumberRole, enrollNumber);
+}
+
 int PersonnelGridList::AppendRow() {
   const int row = grid_.AddRow();
   Stripe(row);
@@ -96,8 +115,9 @@ void PersonnelGridList::RemoveAllRows() {
 }
 
 void PersonnelGridList::SortByPerNo() {
-  // The grid's sort is stable, so rows of the same Per.No keep their order;
-  // the header shows the order the list now has.
+  // The Per.No column sorts by number and the grid's sort is stable, so rows
+  // of the same Per.No keep their order; the header shows the order the list
+  // now has.
   grid_.SortByColumn(kPerNoColumn, Qt::AscendingOrder);
   RowsMoved();
   stale_ = true;

@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QMetaObject>
+#include <QTableWidgetItem>
 
 #include "personnel/PersonnelList.h"
 
@@ -59,12 +60,15 @@ class PersonnelGridList : public PersonnelList {
   bool FingerprintMark(int row) const override;
   void SetFingerprintMark(int row, bool hasFingerprint) override;
   void MarkLoadedFromTerminal(int row) override;
+  std::optional<int> EnrollNumber(int row) const override;
+  void SetEnrollNumber(int row, int enrollNumber) override;
   int AppendRow() override;
   void RemoveRow(int row) override;
   void RemoveAllRows() override;
   void SortByPerNo() override;
 
  private:
+  QTableWidgetItem& PerNoCell(int row) const;
   // Whether the row lies, wholly or in part, where the user sees it.
   bool IsShown(int row) const;
   // Whether the row is shown whole.

@@ -94,9 +94,11 @@ class PersonnelWindowTest : public ::testing::Test {
 };
 
 TEST_F(PersonnelWindowTest, LoadsOnceWhenShownSortsTheTerminalAndStripesAfterEachSort) {
-  terminal.users[100001] = {"Ali", "", 0};  // shown as 00001, after 00005 in the terminal's order
+  terminal.users[100001] = {"Ali", "", 0};
+  terminal.users[20000] = {"Berk", "", 0};
   terminal.users[5] = {"Ayşe", "12", 2};
   terminal.users[42] = {"Can", "", 7};
+  terminal.listedOrder = {100001, 20000, 5, 42};
   WriteStore("00034\r\n00012\r\n00050\r\n",
              "[00012]\r\nisim=Öykü\r\nparmakizi9=" + std::string(11, 'x') +
                  "\r\n[00034]\r\nisim=Şule\r\nparmakizi0=0123456789\r\n");
@@ -105,9 +107,10 @@ TEST_F(PersonnelWindowTest, LoadsOnceWhenShownSortsTheTerminalAndStripesAfterEac
   EXPECT_EQ(window.windowTitle(), "Personel");
   EXPECT_TRUE(window.IsConnected());
   EXPECT_EQ(terminal.calls[1], "RegisterEvents(3,1)");
-  EXPECT_EQ(Column(TerminalGrid(), 0), QStringList({"00001", "00005", "00042"}));
-  EXPECT_EQ(Column(TerminalGrid(), 2), QStringList({"Normal", "Yetkili", ""}));
-  EXPECT_EQ(Column(TerminalGrid(), 7), QStringList({"1", "1", "1"}));
+  // By number: 100001 is shown whole, after 20000.
+  EXPECT_EQ(Column(TerminalGrid(), 0), QStringList({"00005", "00042", "20000", "100001"}));
+  EXPECT_EQ(Column(TerminalGrid(), 2), QStringList({"Yetkili", "", "Normal", "Normal"}));
+  EXPECT_EQ(Column(TerminalGrid(), 7), QStringList({"1", "1", "1", "1"}));
   EXPECT_TRUE(TerminalGrid().isColumnHidden(7));
   EXPECT_EQ(Column(StoreGrid(), 0), QStringList({"00034", "00012", "00050"}));
   // The red cross, the fingerprint (from parmakizi9 alone), the red cross.
