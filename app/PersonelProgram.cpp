@@ -274,7 +274,10 @@ int RunPersonel(const PersonelOptions& options, TerminalClient& terminal, std::o
       return kPersonelDone;
     }
 
-    commands.LoadLists();
+    // The terminal's list first: one it cannot give stops the command before
+    // the store is touched.
+    commands.LoadTerminalList();
+    commands.LoadStoreList();
     if (ChoosesOnTerminal(options.verb)) {
       Choose(terminalList, options.perNos, "Cihazda");
     } else {
