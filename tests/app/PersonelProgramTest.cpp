@@ -7,7 +7,6 @@
 #include <sstream>
 
 #include "app/PersonelProgram.h"
-#include "personnel/PersonnelCommands.h"
 #include "tests/support/FakeTerminal.h"
 #include "tests/support/TempFolder.h"
 
@@ -78,11 +77,6 @@ TEST_F(PersonelProgramTest, ATerminalThatCannotListEndsWithStatusTwoAndNothingWr
   EXPECT_EQ(
       ReadFile(folder / "personel/personel.ini") + ReadFile(folder / "personel/parmakizi.ini"),
       "00008\r\n[00008]\r\nisim=Eski\r\n");
-
-  terminal.refusedOperations.clear();
-  for (int enroll = 1; enroll <= 100'001; ++enroll) terminal.users[enroll] = {};
-  EXPECT_EQ(Run({"--cihaz", "1", "al"}), kPersonelStopped);
-  EXPECT_EQ(err.str(), TooManyUsersMessage() + "\n");
 }
 
 }  // namespace
