@@ -15,8 +15,6 @@
 namespace miravel {
 namespace {
 
-constexpr int kHighestEnrollNumber = 99999;
-
 struct VerbName {
   const char* name;
   PersonelVerb verb;
@@ -52,7 +50,7 @@ std::vector<std::string> ParsePerNoList(const std::string& text) {
       number = ParseInteger(item);
     } catch (const AppError&) {
     }
-    if (number < 0 || number > kHighestEnrollNumber) throw AppError("Geçersiz Per.No: " + item);
+    if (number < 0) throw AppError("Geçersiz Per.No: " + item);
     perNos.push_back(FormatPerNo(number));
     if (comma == std::string::npos) break;
     start = comma + 1;
@@ -188,9 +186,11 @@ std::string PersonelUsage() {
          "                    bütün kişiler için çalışır\n"
          "  --help            bu yardımı göster\n"
          "\n"
-         "Çıkış durumu: 0 tamam; 1 cihaza bağlanılamadı; 2 bir hatayla durdu ya da\n"
-         "cihaz bazı kişileri veya parmak izlerini kabul etmedi (ileti standart\n"
-         "hatada; seçenek hatası, olmayan cihaz satırı ya da Per.No da 2 verir).\n"
+         "Çıkış durumu: 0 tamam; 1 cihaza bağlanılamadı; 2 bir hatayla durdu, cihaz\n"
+         "kullanıcılarını ya da parmak izlerini listelemeyi reddetti, 100000 kişiden\n"
+         "fazla kayıt bildirdi ya da bazı kişileri veya parmak izlerini kabul etmedi\n"
+         "(ileti standart hatada; seçenek hatası, olmayan cihaz satırı ya da Per.No\n"
+         "da 2 verir).\n"
          "Bilgisayardaki kayıtlara yazan başka bir komut sürerken bekler (en çok\n" +
          WaitLimitText(kStoreLockWaitLimit) +
          ", standart hataya yazarak); sıra gelmezse hiçbir şey yazmadan 2 verir.\n"
@@ -286,7 +286,10 @@ int RunPersonel(const PersonelOptions& options, TerminalClient& terminal, std::o
       return kPersonelDone;
     }
 
-    commands.LoadLists();
+    // The terminal's list first: one it cannot give stops the command before
+    // the store is touched.
+    commands.LoadTerminalList();
+    commands.LoadStoreList();
     if (ChoosesOnTerminal(options.verb)) {
       Choose(terminalList, options.perNos, "Cihazda");
     } else {

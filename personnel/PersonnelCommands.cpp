@@ -36,6 +36,13 @@ std::string RowKey(const PersonnelList& list, int row) {
   return CutToChars(list.Text(row, kPerNoColumn), kKeyChars);
 }
 
+// The user a terminal-list row stands for: the number the terminal gave for
+// it, whatever its Per.No text shows.
+int TerminalEnrollNumber(const PersonnelList& list, int row) {
+  if (const std::optional<int> number = list.EnrollNumber(row)) return *number;
+  return ParseInteger(RowKey(list, row));
+}
+
 Person PersonOfRow(const PersonnelList& list, int row) {
   Person person;
   person.perNo = list.Text(row, kPerNoColumn);
@@ -140,6 +147,14 @@ class PersonnelCommands::StoreWrites {
   const int uncaughtAtStart_ = std::uncaught_exceptions();
 };
 
+std::string UsersRefusedMessage() {
+  return "Cihaz kullanıcılarını listelemeyi reddetti; hiçbir şey yazılmadı.";
+}
+
+std::string TemplatesRefusedToListMessage() {
+  return "Cihaz parmak izlerini listelemeyi reddetti; hiçbir şey yazılmadı.";
+}
+
 std::string TooManyUsersMessage() {
   return "Cihazda " + std::to_string(kMaxListedUsers) +
          " kişiden fazla kayıt var; cihazdaki kayıtlar listelenemedi";
@@ -202,14 +217,19 @@ void PersonnelCommands::LoadLists() {
   terminalList_.RemoveAllRows();
   storeList_.RemoveAllRows();
   Progress progress(feedback_, kTerminalLoadCaption);
-  LoadTerminalList(progress);
+  const std::optional<std::string> unlisted = LoadTerminalList(progress);
+  // The store is still shown, so that its persons can be sent to a terminal
+  // that cannot list its own.
   progress.Show(kStoreLoadCaption);
   LoadStoreList(progress);
+  if (unlisted) throw AppError(*unlisted);
 }
 
 void PersonnelCommands::LoadTerminalList() {
   Progress progress(feedback_, kTerminalLoadCaption);
-  LoadTerminalList(progress);
+  if (const std::optional<std::string> unlisted = LoadTerminalList(progress)) {
+    throw AppError(*unlisted);
+  }
 }
 
 void PersonnelCommands::LoadStoreList() {
@@ -217,12 +237,13 @@ void PersonnelCommands::LoadStoreList() {
   LoadStoreList(progress);
 }
 
-void PersonnelCommands::LoadTerminalList(Progress& progress) {
+std::optional<std::string> PersonnelCommands::LoadTerminalList(Progress& progress) {
   TerminalClient& client = terminal_.client;
-  // Neither answer is checked: the count only drives the bar, and a refused
-  // load shows as no users.
+  // The count only drives the bar and is not checked. A refused list is no
+  // empty terminal: copied from, it would leave the store as it was and
+  // look like a backup.
   client.GetDeviceStatus(Machine(), kUserCountStatus, terminal_.userCount);
-  client.ReadAllUsers(Machine());
+  if (!client.ReadAllUsers(Machine())) return UsersRefusedMessage();
   // The walk ends with the users the terminal has, not after the count it
   // gave: a terminal holding fewer would otherwise show the last user again.
   // The walk goes through the copy just loaded, with no call to the
@@ -239,13 +260,9 @@ void PersonnelCommands::LoadTerminalList(Progress& progress) {
                             enabled)) {
       break;
     }
-    // A Per.No of five digits tells at most this many people apart, and a
-    // row per user at a few thousand rows a second would hold the window for
-    // minutes and take gigabytes: such a list is not shown at all.
-    if (users.size() == kMaxListedUsers) {
-      feedback_.ShowMessage(TooManyUsersMessage());
-      return;
-    }
+    // A row per user at a few thousand rows a second would hold the window
+    // for minutes and take gigabytes: such a list is not shown at all.
+    if (users.size() == kMaxListedUsers) return TooManyUsersMessage();
     users.emplace_back(enrollNumber, privilege);
   }
   int loaded = 0;
@@ -258,6 +275,7 @@ void PersonnelCommands::LoadTerminalList(Progress& progress) {
     client.GetUserInfo(Machine(), enrollNumber, name, password, privilege, userEnabled);
     const int row = terminalList_.AppendRow();
     terminalList_.SetText(row, kPerNoColumn, FormatPerNo(enrollNumber));
+    terminalList_.SetEnrollNumber(row, enrollNumber);
     terminalList_.SetText(row, kNameColumn, name);
     terminalList_.SetText(row, kPasswordColumn, password);
     terminalList_.SetText(row, kPrivilegeColumn, PrivilegeName(privilege));
@@ -265,6 +283,7 @@ void PersonnelCommands::LoadTerminalList(Progress& progress) {
     progress.Set(loaded, terminal_.userCount);
   }
   terminalList_.SortByPerNo();
+  return std::nullopt;
 }
 
 void PersonnelCommands::LoadStoreList(Progress& progress) {
@@ -287,9 +306,11 @@ void PersonnelCommands::LoadStoreList(Progress& progress) {
   progress.Hide();
 }
 
-void PersonnelCommands::AddPersonnelToStore(int enrollNumber, int terminalRow, int templateIndex,
+void PersonnelCommands::AddPersonnelToStore(int terminalRow, int templateIndex,
                                             PerNoIndex& storeRows, StoreWrites& writes) {
-  writes.AddListLine(FormatPerNo(enrollNumber));
+  // The list line is the text the section is named by, also for a row that
+  // a send from the store wrote as the store has it.
+  writes.AddListLine(RowKey(terminalList_, terminalRow));
   store_.WritePersonal(PersonOfRow(terminalList_, terminalRow));
   const int row = storeList_.AppendRow();
   CopyTexts(terminalList_, terminalRow, storeList_, row);
@@ -313,7 +334,6 @@ PersonnelOutcome PersonnelCommands::CopyPersonalToStore() {
   for (int row = 0; row < terminalList_.RowCount(); ++row) {
     if (!terminalList_.Ticked(row)) continue;
     ++outcome.handled;
-    const int enrollNumber = ParseInteger(terminalList_.Text(row, kPerNoColumn));
     const int storeRow = storeRows.Find(RowKey(terminalList_, row));
     if (storeRow >= 0) {
       Person person = PersonOfRow(terminalList_, row);
@@ -325,7 +345,7 @@ PersonnelOutcome PersonnelCommands::CopyPersonalToStore() {
       CopyTexts(terminalList_, row, storeList_, storeRow);
       storeList_.SetText(storeRow, kCardColumn, person.cardNumber);
     } else {
-      AddPersonnelToStore(enrollNumber, row, -1, storeRows, writes);
+      AddPersonnelToStore(row, -1, storeRows, writes);
     }
     terminalList_.SetTicked(row, false);
     progress.Set(outcome.handled, selected);
@@ -354,6 +374,7 @@ PersonnelOutcome PersonnelCommands::SendPersonalToTerminal() {
         int terminalRow = terminalRows.Find(key);
         if (terminalRow < 0) {
           terminalRow = terminalList_.AppendRow();
+          terminalList_.SetEnrollNumber(terminalRow, enrollNumber);
           terminalRows.Add(key, terminalRow);
         }
         CopyTexts(storeList_, row, terminalList_, terminalRow);
@@ -403,7 +424,7 @@ PersonnelOutcome PersonnelCommands::CopyTemplatesToStore() {
   PersonnelOutcome outcome;
   const int selected = TickedCount(terminalList_);
   TerminalClient& client = terminal_.client;
-  client.ReadAllTemplates(Machine());
+  if (!client.ReadAllTemplates(Machine())) throw AppError(TemplatesRefusedToListMessage());
   PerNoIndex storeRows(storeList_);
   StoreWrites writes(store_, storeLines_);
   for (int row = 0; row < terminalList_.RowCount(); ++row) {
@@ -411,7 +432,7 @@ PersonnelOutcome PersonnelCommands::CopyTemplatesToStore() {
     ++outcome.handled;
     const std::string perNo = terminalList_.Text(row, kPerNoColumn);
     const std::string key = RowKey(terminalList_, row);
-    const int enrollNumber = ParseInteger(key);
+    const int enrollNumber = TerminalEnrollNumber(terminalList_, row);
     // Stored densely from parmakizi0 in the order received, whatever the
     // fingers; keys above the last one written keep what they held.
     int stored = -1;
@@ -428,7 +449,7 @@ PersonnelOutcome PersonnelCommands::CopyTemplatesToStore() {
       if (stored >= 0) storeList_.SetFingerprintMark(storeRow, true);
     } else if (storeList_.RowCount() > 0 || stored >= 0) {
       // An empty store takes only the users that have a template.
-      AddPersonnelToStore(enrollNumber, row, stored, storeRows, writes);
+      AddPersonnelToStore(row, stored, storeRows, writes);
     }
     progress.Set(outcome.handled, selected);
     terminalList_.SetTicked(row, false);
@@ -469,6 +490,7 @@ PersonnelOutcome PersonnelCommands::SendTemplatesToTerminal() {
                    PrivilegeToSend(storeList_.Text(row, kPrivilegeColumn)), true)) {
       refused = SendStoredTemplates(key, enrollNumber) > 0;
       const int terminalRow = terminalList_.AppendRow();
+      terminalList_.SetEnrollNumber(terminalRow, enrollNumber);
       CopyTexts(storeList_, row, terminalList_, terminalRow);
       terminalRows.Add(terminalList_.Text(terminalRow, kPerNoColumn), terminalRow);
     } else {
@@ -492,9 +514,10 @@ PersonnelOutcome PersonnelCommands::SendTemplatesToTerminal() {
 
 void PersonnelCommands::MarkTerminalFingerprints() {
   TerminalClient& client = terminal_.client;
-  client.ReadAllTemplates(Machine());
+  // Refused, every user would be listed without a fingerprint.
+  if (!client.ReadAllTemplates(Machine())) throw AppError(TemplatesRefusedToListMessage());
   for (int row = 0; row < terminalList_.RowCount(); ++row) {
-    const int enrollNumber = ParseInteger(RowKey(terminalList_, row));
+    const int enrollNumber = TerminalEnrollNumber(terminalList_, row);
     bool found = false;
     for (int finger = 0; finger < kTemplateSlots && !found; ++finger) {
       std::string text;
@@ -536,7 +559,7 @@ int PersonnelCommands::DeleteFromTerminal() {
       ++row;
       continue;
     }
-    const int enrollNumber = ParseInteger(RowKey(terminalList_, row));
+    const int enrollNumber = TerminalEnrollNumber(terminalList_, row);
     // A finger without a template is refused as a matter of course: not counted.
     for (int finger = 0; finger < kTemplateSlots; ++finger) {
       client.DeleteFingerTemplate(Machine(), enrollNumber, finger);

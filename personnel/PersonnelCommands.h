@@ -87,10 +87,13 @@ class PersonnelCommands {
 
   // Empties both lists and loads them, the terminal's first; nothing when
   // not connected. The terminal's list ends sorted by Per.No, the store's
-  // in the order of personel.ini.
+  // in the order of personel.ini. A terminal that refuses to list its users,
+  // or lists more than kMaxListedUsers, leaves its list empty: the store's
+  // is loaded all the same, then AppError (UsersRefusedMessage,
+  // TooManyUsersMessage) says so.
   void LoadLists();
   // One list alone (for miravel-personel's listings), appended to what the
-  // list holds.
+  // list holds; the terminal's throws those errors at once.
   void LoadTerminalList();
   void LoadStoreList();
 
@@ -114,7 +117,9 @@ class PersonnelCommands {
   // A person another program deleted meanwhile is not written back
   // (PersonGoneMessage).
   void SaveStoreEdit(int row, int column);
-  // "Al" of the fingerprints: the ticked terminal users' templates into the store.
+  // "Al" of the fingerprints: the ticked terminal users' templates into the
+  // store. A terminal that refuses to list its templates stops it with
+  // TemplatesRefusedToListMessage before anything is written.
   PersonnelOutcome CopyTemplatesToStore();
   // "Gönder" of the fingerprints: the ticked store persons' templates to the terminal.
   PersonnelOutcome SendTemplatesToTerminal();
@@ -132,7 +137,7 @@ class PersonnelCommands {
 
   // Sets the fingerprint mark of every terminal-list row whose user has a
   // template on the terminal (the window never shows it; miravel-personel
-  // lists it).
+  // lists it). A refused list of templates throws as "Al" does.
   void MarkTerminalFingerprints();
 
  private:
@@ -140,13 +145,14 @@ class PersonnelCommands {
   class StoreWrites;
   // The machine number every call to the terminal carries.
   int Machine() const { return terminal_.machineNumber; }
-  void LoadTerminalList(Progress& progress);
+  // Returns why the terminal's users could not be listed; none when they were.
+  std::optional<std::string> LoadTerminalList(Progress& progress);
   void LoadStoreList(Progress& progress);
   // A terminal-list row as a new person of the store: a list line, the
   // personal keys, a new row of the store's list. templateIndex is the last
   // template slot written for the person, -1 for none.
-  void AddPersonnelToStore(int enrollNumber, int terminalRow, int templateIndex,
-                           PerNoIndex& storeRows, StoreWrites& writes);
+  void AddPersonnelToStore(int terminalRow, int templateIndex, PerNoIndex& storeRows,
+                           StoreWrites& writes);
   // Sends the stored templates of perNo as fingers 0, 1, 2 … in key order;
   // returns how many the terminal refused.
   int SendStoredTemplates(const std::string& perNo, int enrollNumber);
@@ -176,10 +182,13 @@ class PersonnelCommands {
   std::chrono::milliseconds storeWaitLimit_ = kStoreLockWaitLimit;
 };
 
-// The most users the terminal list shows: five-digit Per.No texts tell no
-// more people apart. A terminal listing more gets TooManyUsersMessage.
+// The most users the terminal list shows. A terminal listing more gets
+// TooManyUsersMessage.
 inline constexpr std::size_t kMaxListedUsers = 100'000;
 std::string TooManyUsersMessage();
+// The terminal refused to list its users, or its fingerprint templates.
+std::string UsersRefusedMessage();
+std::string TemplatesRefusedToListMessage();
 
 // The closing messages of the two "Gönder" commands and of "Sil".
 std::string PersonalRefusedMessage(int persons);

@@ -1,7 +1,9 @@
 #include "ui/PersonnelGridList.h"
 
+#include <QStyle>
 #include <algorithm>
 
+#include "personnel/Person.h"
 #include "ui/grid/ReportGrid.h"
 
 namespace miravel {
@@ -9,6 +11,13 @@ namespace {
 
 // Rows being added are painted after the first one and every tenth after it.
 constexpr int kPaintEveryAppended = 10;
+
+// The name column narrows for a long Per.No down to this.
+constexpr int kNarrowestName = 60;
+
+// Where the Per.No cell keeps the user's number on the terminal: with the
+// cell, it follows the row through every sort.
+constexpr int kEnrollNumberRole = Qt::UserRole + 2;
 
 }  // namespace
 
@@ -37,7 +46,22 @@ std::string PersonnelGridList::Text(int row, int column) const {
 }
 
 void PersonnelGridList::SetText(int row, int column, const std::string& text) {
-  if (grid_.SetCellText(row, column, QString::fromStdString(text))) Changed(row);
+  const QString shown = QString::fromStdString(text);
+  if (grid_.SetCellText(row, column, shown)) Changed(row);
+  if (column == kPerNoColumn && text.size() > kPerNoDigits) FitPerNo(shown);
+}
+
+void PersonnelGridList::FitPerNo(const QString& perNo) {
+  // The text margins of the grid's cells, on both sides, and a little air.
+  const int margins = 2 * (grid_.style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1) + 4;
+  const int wanted = grid_.fontMetrics().horizontalAdvance(perNo) + margins;
+  const int widening = wanted - grid_.columnWidth(kPerNoColumn);
+  if (widening <= 0) return;
+  // The name gives up what it can, so that the tick stays in sight.
+  grid_.setColumnWidth(kPerNoColumn, wanted);
+  grid_.setColumnWidth(kNameColumn,
+                       std::max(grid_.columnWidth(kNameColumn) - widening, kNarrowestName));
+  stale_ = true;
 }
 
 bool PersonnelGridList::Ticked(int row) const {
@@ -61,6 +85,21 @@ void PersonnelGridList::SetFingerprintMark(int row, bool hasFingerprint) {
 
 void PersonnelGridList::MarkLoadedFromTerminal(int row) {
   if (side_ == Side::kTerminal) grid_.SetCellText(row, kLoadedMark, QStringLiteral("1"));
+}
+
+QTableWidgetItem& PersonnelGridList::PerNoCell(int row) const {
+  grid_.CellText(row, kPerNoColumn);  // refuses a row that does not exist, makes its cell
+  return *grid_.item(row, kPerNoColumn);
+}
+
+std::optional<int> PersonnelGridList::EnrollNumber(int row) const {
+  const QVariant number = PerNoCell(row).data(kEnrollNumberRole);
+  if (!number.isValid()) return std::nullopt;
+  return number.toInt();
+}
+
+void PersonnelGridList::SetEnrollNumber(int row, int enrollNumber) {
+  PerNoCell(row).setData(kEnrollNumberRole, enrollNumber);
 }
 
 int PersonnelGridList::AppendRow() {
@@ -88,6 +127,9 @@ void PersonnelGridList::RemoveRow(int row) {
 
 void PersonnelGridList::RemoveAllRows() {
   grid_.ClearRows();
+  for (int column : {kPerNoColumn, kNameColumn}) {
+    grid_.setColumnWidth(column, grid_.Column(column).width);
+  }
   RowsMoved();
   stale_ = true;
   due_ = true;
@@ -96,8 +138,9 @@ void PersonnelGridList::RemoveAllRows() {
 }
 
 void PersonnelGridList::SortByPerNo() {
-  // The grid's sort is stable, so rows of the same Per.No keep their order;
-  // the header shows the order the list now has.
+  // The Per.No column sorts by number and the grid's sort is stable, so rows
+  // of the same Per.No keep their order; the header shows the order the list
+  // now has.
   grid_.SortByColumn(kPerNoColumn, Qt::AscendingOrder);
   RowsMoved();
   stale_ = true;

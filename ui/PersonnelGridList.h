@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QMetaObject>
+#include <QTableWidgetItem>
 
 #include "personnel/PersonnelList.h"
 
@@ -15,6 +16,8 @@ class ReportGrid;
 // "durum" column 7.
 //
 // The commands only change rows; the list decides what the user sees of it:
+// - a Per.No too long for its column widens the column (the name's narrows),
+//   until the list is emptied;
 // - rows alternate between two colours by position, also after rows are
 //   added, removed or sorted (by a command or a header click);
 // - the list follows the rows a command adds, and shows its top once a
@@ -59,12 +62,18 @@ class PersonnelGridList : public PersonnelList {
   bool FingerprintMark(int row) const override;
   void SetFingerprintMark(int row, bool hasFingerprint) override;
   void MarkLoadedFromTerminal(int row) override;
+  std::optional<int> EnrollNumber(int row) const override;
+  void SetEnrollNumber(int row, int enrollNumber) override;
   int AppendRow() override;
   void RemoveRow(int row) override;
   void RemoveAllRows() override;
   void SortByPerNo() override;
 
  private:
+  QTableWidgetItem& PerNoCell(int row) const;
+  // Widens the Per.No column for a number longer than five digits, so that it
+  // is shown whole, narrowing the name column for it.
+  void FitPerNo(const QString& perNo);
   // Whether the row lies, wholly or in part, where the user sees it.
   bool IsShown(int row) const;
   // Whether the row is shown whole.

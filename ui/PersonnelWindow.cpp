@@ -39,7 +39,7 @@ QStringList PrivilegeNames() {
 // only its "Parmak izi" is a picture.
 QList<GridColumn> PersonnelColumns(bool storeList) {
   QList<GridColumn> columns = {
-      {.caption = QStringLiteral("Per.No"), .width = 58},
+      {.caption = QStringLiteral("Per.No"), .width = 58, .numericSort = true},
       {.caption = QStringLiteral("İsim"), .width = 98, .editable = storeList},
       {.caption = QStringLiteral("Yetki"),
        .kind = ColumnKind::DropDown,

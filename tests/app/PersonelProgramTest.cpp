@@ -76,5 +76,23 @@ TEST_F(PersonelProgramTest, AStoreHeldByAnotherProgramPastTheLimitEndsWithStatus
   EXPECT_EQ(ReadFile(folder / "personel/personel.ini"), "");
 }
 
+// The nightly backup must not "succeed" with nothing copied.
+TEST_F(PersonelProgramTest, ATerminalThatCannotListEndsWithStatusTwoAndNothingWritten) {
+  terminal.users = {{8, {"Sekiz", "", 0}}, {9, {"Dokuz", "", 0}}};
+  terminal.templates[{9, 0}] = std::string(20, 'a');
+  WriteFile(folder / "personel/personel.ini", "00008\r\n");
+  WriteFile(folder / "personel/parmakizi.ini", "[00008]\r\nisim=Eski\r\n");
+  terminal.refusedOperations = {"ReadAllUsers"};
+  EXPECT_EQ(Run({"--cihaz", "1", "al"}), kPersonelStopped);
+  EXPECT_EQ(err.str(), "Cihaz kullanıcılarını listelemeyi reddetti; hiçbir şey yazılmadı.\n");
+  terminal.refusedOperations = {"ReadAllTemplates"};
+  EXPECT_EQ(Run({"--cihaz", "1", "parmakizi-al"}), kPersonelStopped);
+  EXPECT_EQ(err.str(), "Cihaz parmak izlerini listelemeyi reddetti; hiçbir şey yazılmadı.\n");
+  EXPECT_EQ(Run({"--cihaz", "1", "liste"}), kPersonelStopped);
+  EXPECT_EQ(
+      ReadFile(folder / "personel/personel.ini") + ReadFile(folder / "personel/parmakizi.ini"),
+      "00008\r\n[00008]\r\nisim=Eski\r\n");
+}
+
 }  // namespace
 }  // namespace miravel

@@ -92,6 +92,8 @@ TEST_F(PersonnelCommandsTest, LoadingShowsTheUsersTheTerminalHasSortedAndTheStor
   fake.users[100001] = {"Ali", "", 0};
   for (int enroll = 1000; enroll < 1022; ++enroll) fake.users[enroll] = {"Kişi", "", 0};
   fake.reportedUserCount = 30;  // more than it holds: no row twice
+  for (const auto& [enroll, user] : fake.users)
+    fake.listedOrder.insert(fake.listedOrder.begin(), enroll);
   WriteStore("00012\r\n\r\n00034\r\n12\r\n",
              "[00034]\r\nparmakizi9=" + std::string(11, 'x') + "\r\n[00012]\r\nisim=Öykü\r\n" +
                  "kartno=55\r\nyetki=\r\nparmakizi0=0123456789\r\n");
@@ -99,12 +101,12 @@ TEST_F(PersonnelCommandsTest, LoadingShowsTheUsersTheTerminalHasSortedAndTheStor
 
   commands.LoadLists();
   ASSERT_EQ(terminalList.RowCount(), 25);
-  EXPECT_EQ(Column(terminalList, kPerNoColumn)[0], "00001");
-  EXPECT_EQ(Column(terminalList, kPerNoColumn)[1], "00007");
-  EXPECT_EQ(Column(terminalList, kPerNoColumn)[2], "00042");
-  EXPECT_EQ(terminalList.Rows()[2].texts,
+  EXPECT_EQ(Column(terminalList, kPerNoColumn)[0], "00007");
+  EXPECT_EQ(Column(terminalList, kPerNoColumn)[1], "00042");
+  EXPECT_EQ(Column(terminalList, kPerNoColumn)[24], "100001");  // whole, never 00001
+  EXPECT_EQ(terminalList.Rows()[1].texts,
             (std::array<std::string, 5>{"00042", "Ayşe Yılmaz", "Yetkili", "", "123"}));
-  EXPECT_EQ(terminalList.Rows()[1].texts[kPrivilegeColumn], "");  // privilege 7 has no name
+  EXPECT_EQ(terminalList.Rows()[0].texts[kPrivilegeColumn], "");  // privilege 7 has no name
   EXPECT_TRUE(terminalList.Rows()[24].loadedFromTerminal);
 
   ASSERT_EQ(storeList.RowCount(), 25);
@@ -133,7 +135,7 @@ TEST_F(PersonnelCommandsTest, LoadingShowsTheUsersTheTerminalHasSortedAndTheStor
   EXPECT_FALSE(feedback.shown);
 }
 
-TEST_F(PersonnelCommandsTest, AListLongerThanPerNoTellsApartIsToldAndNotShownButTheStoreIs) {
+TEST_F(PersonnelCommandsTest, AListTooLongToShowStopsTheLoadButTheStoreIsShown) {
   for (int enroll = 1; enroll <= 100'000; ++enroll) fake.users[enroll] = {"", "", 0};
   WriteStore("00012\r\n", "");
   commands.LoadLists();
@@ -141,10 +143,14 @@ TEST_F(PersonnelCommandsTest, AListLongerThanPerNoTellsApartIsToldAndNotShownBut
   EXPECT_TRUE(feedback.messages.empty());
 
   fake.users[100'001] = {"", "", 0};
-  commands.LoadLists();
+  try {
+    commands.LoadLists();
+    ADD_FAILURE() << "loaded";
+  } catch (const AppError& error) {
+    EXPECT_EQ(error.what(), TooManyUsersMessage());
+  }
   EXPECT_EQ(terminalList.RowCount(), 0);
   EXPECT_EQ(storeList.RowCount(), 1);
-  EXPECT_EQ(feedback.messages, std::vector<std::string>{TooManyUsersMessage()});
   EXPECT_EQ(fake.CallCount("GetUserInfo"), 100'000);  // none asked for the second time
 }
 
@@ -354,6 +360,17 @@ TEST_F(PersonnelCommandsTest, StoreWritesWaitForAWholeListAndDeleteKeepsLinesAdd
   EXPECT_EQ(ReadFile(store.ListPath()), "00011\r\n00012\r\n");
   EXPECT_EQ(Stored("00011", "kartno"), "778899");
   EXPECT_EQ(fake.CallCount("DeleteUser"), 0);
+  // The same when the store's own rows stop coming after the first.
+  struct RowsFailingAfterOne : PersonnelRows {
+    int AppendRow() override {
+      if (RowCount() == 1) throw AppError("Liste dolu");
+      return PersonnelRows::AppendRow();
+    }
+  } halfLoaded;
+  PersonnelCommands onHalfList{terminal, store, terminalList, halfLoaded, feedback};
+  EXPECT_THROW(onHalfList.LoadLists(), AppError);
+  EXPECT_THROW(onHalfList.DeleteTicked(), AppError);
+  EXPECT_EQ(ReadFile(store.ListPath()), "00011\r\n00012\r\n");
 
   // Loaded, then another program appends a person while the window is open:
   // "Sil" removes its own person and keeps the newcomer, on disk and on screen.
