@@ -5,11 +5,12 @@
 #include <vector>
 
 #include "core/AppError.h"
+#include "core/Numbers.h"
 
 namespace miravel {
 
-// Walks the arguments of a headless program: miravel-aktar and
-// miravel-personel read their options the same way and say the same when an
+// Walks the arguments of a headless program: miravel-aktar,
+// miravel-personel and miravel-cihaz read their options the same way and say the same when an
 // option lacks its value.
 class ArgumentReader {
  public:
@@ -27,6 +28,23 @@ class ArgumentReader {
   const std::vector<std::string>& arguments_;
   std::size_t next_ = 0;
 };
+
+// A list of device rows, "1,3,4", numbered from 1 (--only, --cihaz).
+inline std::vector<int> ParseRowList(const std::string& text) {
+  std::vector<int> rows;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    const std::size_t comma = text.find(',', start);
+    const std::string item =
+        text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+    const int row = ParseInteger(item);
+    if (row < 1) throw AppError("Geçersiz satır numarası: " + item);
+    rows.push_back(row);
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  return rows;
+}
 
 // A --folder value as the programs join file names to it: ending in '/'
 // (an empty value, the current folder, stays empty).

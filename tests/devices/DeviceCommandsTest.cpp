@@ -50,6 +50,7 @@ class DeviceCommandsTest : public ::testing::Test {
   }
 
   test::FakeTerminal terminal;
+  test::TestClock pc;
   RecordingSink sink;
   DeviceCommands commands{terminal, sink};
 };
@@ -87,11 +88,11 @@ TEST_F(DeviceCommandsTest, TestAllPaintsCheckingBeforeEachConnectAndStopsAtABadN
 TEST_F(DeviceCommandsTest, ARefusalShowsNoSuccessTextAndTheLinkAlwaysCloses) {
   const DeviceList rows = {Ethernet(1)};
   // Not zeros or the values of an earlier reading.
-  EXPECT_EQ(commands.ReadClock(rows, 1), "07/12/2026  09:00:00");
+  EXPECT_EQ(commands.ReadClock(rows, 1, pc)->Text(), "07/12/2026  09:00:00");
   terminal.refusedOperations = {"GetDeviceTime"};
-  EXPECT_EQ(commands.ReadClock(rows, 1), "");
+  EXPECT_EQ(commands.ReadClock(rows, 1, pc)->Text(), "");
   EXPECT_EQ(sink.status[1], "Cihaz işlemi yapmadı");
-  EXPECT_EQ(commands.SetClock(rows, 1, test::TestClock()), "");
+  EXPECT_EQ(commands.SetClock(rows, 1, pc)->after.Text(), "");
   EXPECT_EQ(sink.status[1], "Tarih/Saat Kaydedildi");
 
   terminal.FailOnCall("ClearAdministrators", 1);
@@ -100,7 +101,7 @@ TEST_F(DeviceCommandsTest, ARefusalShowsNoSuccessTextAndTheLinkAlwaysCloses) {
   EXPECT_FALSE(commands.DeviceConnected());
   // A refused call never shows its success text.
   terminal.refusedOperations = {"SetDeviceTime", "ClearAdministrators", "ClearAllData"};
-  commands.SetClock(rows, 1, test::TestClock());
+  commands.SetClock(rows, 1, pc);
   EXPECT_EQ(sink.status[1], "Cihaz işlemi yapmadı");
   commands.ClearAdministrators(rows, 1);
   EXPECT_EQ(sink.status[1], "Cihaz işlemi yapmadı");
@@ -109,7 +110,7 @@ TEST_F(DeviceCommandsTest, ARefusalShowsNoSuccessTextAndTheLinkAlwaysCloses) {
   terminal.refusedOperations = {};
   // No connection: nothing for the field, and the row says why.
   terminal.refuseNetwork = true;
-  EXPECT_EQ(commands.ReadClock(rows, 1), std::nullopt);
+  EXPECT_FALSE(commands.ReadClock(rows, 1, pc).has_value());
   EXPECT_EQ(sink.status[1], "Bağlantı Kurulamadı");
 }
 
