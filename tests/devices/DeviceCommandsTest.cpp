@@ -2,7 +2,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "core/AppError.h"
@@ -112,6 +116,67 @@ TEST_F(DeviceCommandsTest, ARefusalShowsNoSuccessTextAndTheLinkAlwaysCloses) {
   terminal.refuseNetwork = true;
   EXPECT_FALSE(commands.ReadClock(rows, 1, pc).has_value());
   EXPECT_EQ(sink.status[1], "Bağlantı Kurulamadı");
+}
+
+// With a client per link: four rows, two of them on one link and one
+// refused. The links are tested at once, the rows of one link one after the
+// other, every status reaches the sink on the thread that started the test,
+// and a bad number still stops the run where a run row after row would.
+TEST(TestAllConnectionsByLinkTest, TestsTheLinksAtOnceAndTheRowsOfOneLinkInTurn) {
+  std::mutex mutex;
+  std::map<std::string, int> connecting;  // per connect call with its arguments
+  int atOnce = 0, mostAtOnce = 0, mostOnOneLink = 0;
+  const TerminalClientMaker maker = [&]() -> std::shared_ptr<TerminalClient> {
+    auto terminal = std::make_shared<test::FakeTerminal>();
+    terminal->refusedPorts = {3};
+    test::FakeTerminal* self = terminal.get();
+    terminal->onCall = [&, self](const std::string& operation) {
+      if (operation != "ConnectNetwork") return;
+      const std::string link = self->calls.back();
+      {
+        const std::lock_guard<std::mutex> hold(mutex);
+        mostAtOnce = std::max(mostAtOnce, ++atOnce);
+        mostOnOneLink = std::max(mostOnOneLink, ++connecting[link]);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      const std::lock_guard<std::mutex> hold(mutex);
+      --atOnce;
+      --connecting[link];
+    };
+    return terminal;
+  };
+  class CallerThreadSink : public RecordingSink {
+   public:
+    void StatusChanged(int device, const std::string& text) override {
+      onCaller = onCaller && std::this_thread::get_id() == caller;
+      RecordingSink::StatusChanged(device, text);
+    }
+    std::thread::id caller = std::this_thread::get_id();
+    bool onCaller = true;
+  } sink;
+  test::FakeTerminal unused;
+  DeviceCommands commands(unused, sink, maker);
+  DeviceList rows = {Ethernet(1), Ethernet(2), Ethernet(1), Ethernet(3)};
+  commands.TestAllConnections(rows);
+  EXPECT_EQ(sink.status, (std::map<int, std::string>{{1, "Bağlantı Kuruldu"},
+                                                     {2, "Bağlantı Kuruldu"},
+                                                     {3, "Bağlantı Kuruldu"},
+                                                     {4, "Bağlantı Kurulamadı"}}));
+  EXPECT_GE(mostAtOnce, 2);
+  EXPECT_EQ(mostOnOneLink, 1);
+  EXPECT_TRUE(sink.onCaller);
+  EXPECT_TRUE(unused.calls.empty());
+
+  rows[2].ipPort = "43x";
+  try {
+    commands.TestAllConnections(rows);
+    ADD_FAILURE() << "no error";
+  } catch (const AppError& error) {
+    EXPECT_STREQ(error.what(), "'43x' is not a valid integer value");
+  }
+  EXPECT_EQ(sink.status[2], "Bağlantı Kuruldu");
+  EXPECT_EQ(sink.status[3], "Kontrol Ediliyor");
+  EXPECT_EQ(sink.status[4], "");  // another link, but after the stop: not contacted
 }
 
 }  // namespace
