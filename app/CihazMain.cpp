@@ -32,11 +32,17 @@ int main(int argc, char** argv) {
     std::cerr << error.what() << "\n";
     return kCihazStopped;
   }
-  const std::string settingsPath = options.programFolder + "cihazlar.ini";
-  // Called before the rows' threads start: each client takes the serial
-  // ports' devices as cihazlar.ini names them then.
-  const auto makeClient = [settingsPath]() -> std::shared_ptr<TerminalClient> {
-    return std::make_shared<WireTerminalClient>(SerialDevicePathsNow(IniFile(settingsPath)));
+  // The serial ports' devices as cihazlar.ini names them at the start, read
+  // once for every client: the rows' threads must not read the file.
+  WireTerminalClient::SerialDevicePathFor serialDevicePaths;
+  try {
+    serialDevicePaths = SerialDevicePathsNow(IniFile(options.programFolder + "cihazlar.ini"));
+  } catch (const AppError& error) {
+    std::cerr << error.what() << "\n";
+    return kCihazStopped;
+  }
+  const auto makeClient = [&serialDevicePaths]() -> std::shared_ptr<TerminalClient> {
+    return std::make_shared<WireTerminalClient>(serialDevicePaths);
   };
   return RunCihaz(options, makeClient, SystemClock(), std::cout, std::cerr);
 }
