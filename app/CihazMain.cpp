@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "app/CihazProgram.h"
-#include "app/ProgramLocation.h"
+#include "app/HeadlessStart.h"
 #include "core/AppError.h"
 #include "core/Clock.h"
 #include "core/DeviceSettings.h"
@@ -13,24 +13,9 @@
 int main(int argc, char** argv) {
   using namespace miravel;
   CihazOptions options;
-  try {
-    options = ParseCihazArguments(std::vector<std::string>(argv + 1, argv + argc));
-  } catch (const AppError& error) {
-    std::cerr << error.what() << "\n\n" << CihazUsage();
-    return kCihazStopped;
-  }
-  if (options.help) {
-    std::cout << CihazUsage();
-    return kCihazAllDone;
-  }
-  try {
-    const OfficeFolder office = OfficeFolderOfThisProgram(
-        options.programFolder.empty() ? std::nullopt : std::optional(options.programFolder));
-    RequireOfficeFolder(office);
-    options.programFolder = office.path;
-  } catch (const AppError& error) {
-    std::cerr << error.what() << "\n";
-    return kCihazStopped;
+  if (const auto status =
+          StartHeadless(argc, argv, ParseCihazArguments, CihazUsage(), kCihazStopped, options)) {
+    return *status;
   }
   // The serial ports' devices as cihazlar.ini names them at the start, read
   // once for every client: the rows' threads must not read the file.

@@ -1,8 +1,7 @@
 #include "app/CihazProgram.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
+#include <filesystem>
 #include <map>
 
 #include "app/ArgumentReader.h"
@@ -20,11 +19,7 @@
 namespace miravel {
 namespace {
 
-struct VerbName {
-  const char* name;
-  CihazVerb verb;
-};
-constexpr VerbName kVerbs[] = {
+constexpr NamedVerb<CihazVerb> kVerbs[] = {
     {"test", CihazVerb::kTest},
     {"saat", CihazVerb::kClock},
     {"saat-ayarla", CihazVerb::kSetClock},
@@ -96,16 +91,6 @@ std::string Seconds(long long seconds) {
 std::string ClockWithDifference(const ClockReading& reading) {
   if (!reading.terminal) return "cihaz saatini bildirmedi";
   return reading.Text() + " (fark " + Seconds(*reading.Difference()) + ")";
-}
-
-bool IsFolder(const std::string& path) {
-  struct stat info {};
-  return ::stat(path.empty() ? "." : path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-bool FileExists(const std::string& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0;
 }
 
 class CihazRun {
@@ -276,11 +261,8 @@ CihazOptions ParseCihazArguments(const std::vector<std::string>& arguments) {
   ArgumentReader reader(arguments);
   while (const std::string* next = reader.Next()) {
     const std::string& argument = *next;
-    if (argument == "--help" || argument == "-h") {
-      options.help = true;
-    } else if (argument == "--folder") {
-      options.programFolder = reader.Value();
-    } else if (argument == "--cihaz") {
+    if (reader.TakeCommonOption(argument, options.help, options.programFolder)) continue;
+    if (argument == "--cihaz") {
       options.deviceRows = ParseRowList(reader.Value());
     } else if (argument == "--hepsi") {
       options.allDevices = true;
@@ -290,21 +272,13 @@ CihazOptions ParseCihazArguments(const std::vector<std::string>& arguments) {
       if (*options.leastDifference < 0) throw AppError("--fark-en-az eksi olamaz: " + text);
     } else if (argument == "--evet") {
       options.yes = true;
-    } else if (argument.starts_with("-")) {
-      throw AppError("Bilinmeyen seçenek: " + argument);
-    } else if (!command.empty()) {
-      throw AppError("Tek komut verilebilir: " + command + ", " + argument);
     } else {
-      command = argument;
+      TakeCommandWord(argument, command);
     }
   }
   EndFolderWithSlash(options.programFolder);
   if (options.help) return options;
-  if (command.empty()) throw AppError("Komut verilmedi");
-  const auto known = std::find_if(std::begin(kVerbs), std::end(kVerbs),
-                                  [&](const VerbName& entry) { return command == entry.name; });
-  if (known == std::end(kVerbs)) throw AppError("Bilinmeyen komut: " + command);
-  options.verb = known->verb;
+  options.verb = VerbNamed(command, kVerbs);
   if (options.allDevices == !options.deviceRows.empty()) {
     throw AppError("--cihaz N,N... ya da --hepsi verilmeli (ikisi birden değil)");
   }
@@ -320,11 +294,11 @@ CihazOptions ParseCihazArguments(const std::vector<std::string>& arguments) {
 int RunCihaz(const CihazOptions& options, const TerminalClientMaker& makeClient,
              const Clock& pcClock, std::ostream& out, std::ostream& err) {
   try {
+    // A schedule with a mistyped folder must fail, not report success for ever.
     const std::string settingsPath = options.programFolder + "cihazlar.ini";
-    if (!IsFolder(options.programFolder)) {
-      throw AppError("Program klasörü bulunamadı: " + options.programFolder);
+    if (!std::filesystem::exists(settingsPath)) {
+      throw AppError("cihazlar.ini bulunamadı: " + settingsPath);
     }
-    if (!FileExists(settingsPath)) throw AppError("cihazlar.ini bulunamadı: " + settingsPath);
     const DeviceList devices = LoadDeviceList(IniFile(settingsPath));
     const std::vector<int> rows = ChosenRows(options, devices);
     CheckNumbers(options, devices, rows);
