@@ -97,6 +97,17 @@ TEST(CihazProgramTest, ErasingNeedsEvetAndOnlyThenClearsTheTerminal) {
   WriteSettings(folder.Path(), folder / "tr500.txt", false,
                 {EthernetRow("Merkez", terminal.Port())});
 
+  // A row whose port is no number stops the command before any terminal is
+  // touched, though the rows before it could be reached.
+  const std::string settings = test::ReadFile(folder / "cihazlar.ini");
+  test::WriteFile(folder / "cihazlar.ini",
+                  settings + "[cihaz2]\r\nadi=Bozuk\r\nbaglantitipi=Ethernet\r\nipport=43x\r\n");
+  ProgramResult result = Cihaz(folder.Path(), {"--hepsi", "sifirla", "--evet"});
+  EXPECT_EQ(result.exitCode, 2);
+  EXPECT_EQ(result.err, "2 Bozuk: '43x' is not a valid integer value\n");
+  EXPECT_EQ(StateOf(terminal, folder / "cihaz.txt"), held);
+  test::WriteFile(folder / "cihazlar.ini", settings);
+
   for (const char* verb : {"yetkilileri-sil", "sifirla"}) {
     const ProgramResult result = Cihaz(folder.Path(), {"--hepsi", verb});
     EXPECT_EQ(result.exitCode, 2) << verb;
@@ -106,7 +117,7 @@ TEST(CihazProgramTest, ErasingNeedsEvetAndOnlyThenClearsTheTerminal) {
     EXPECT_EQ(StateOf(terminal, folder / "cihaz.txt"), held) << verb;
   }
 
-  ProgramResult result = Cihaz(folder.Path(), {"--hepsi", "yetkilileri-sil", "--evet"});
+  result = Cihaz(folder.Path(), {"--hepsi", "yetkilileri-sil", "--evet"});
   EXPECT_EQ(result.exitCode, 0) << result.err;
   EXPECT_EQ(result.out, "1 Merkez: Yetkililer silindi\n");
   emulator::TerminalState state = StateOf(terminal, folder / "cihaz.txt");
