@@ -119,22 +119,6 @@ bool FileExists(const std::string& path) {
   return ::stat(path.c_str(), &info) == 0;
 }
 
-std::vector<int> ParseRowList(const std::string& text) {
-  std::vector<int> rows;
-  std::size_t start = 0;
-  while (start <= text.size()) {
-    const std::size_t comma = text.find(',', start);
-    const std::string item =
-        text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-    const int row = ParseInteger(item);
-    if (row < 1) throw AppError("Geçersiz satır numarası: " + item);
-    rows.push_back(row);
-    if (comma == std::string::npos) break;
-    start = comma + 1;
-  }
-  return rows;
-}
-
 }  // namespace
 
 std::string AktarUsage() {
