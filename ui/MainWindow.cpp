@@ -8,7 +8,7 @@
 
 #include "core/OfficeFolder.h"
 #include "terminal/TerminalClient.h"
-#include "transfer/TransferRun.h"
+#include "transfer/ParallelTransfer.h"
 #include "ui/CommandGuard.h"
 #include "ui/Pictures.h"
 #include "ui/UiServices.h"
@@ -44,6 +44,14 @@ class GridTransferSink : public TransferSink {
   void LogClearRefused(int row) override {
     problems_ << Q(devices_[row - 1].name) +
                      ": kayıtlar aktarıldı, ama cihaz onları silmedi; kayıtlar cihazda duruyor.";
+  }
+  void RecordsSetAside(int row, int records, const std::string& file) override {
+    problems_ << Q(devices_[row - 1].name) + ": " + QString::number(records) +
+                     " kaydın tarihi ya da saati geçersiz; aktarılmadı, şuraya ayrıldı: " + Q(file);
+  }
+  void LedgerUnreadable(const std::string& problem, int maybeTwice) override {
+    problems_ << Q(problem) + " Bu aktarımda alınan " + QString::number(maybeTwice) +
+                     " kayıttan bazıları kayıt dosyasında ikinci kez yer alıyor olabilir.";
   }
   void WaitingForOtherTransfer(bool waiting) override {
     note_.setText(waiting ? QStringLiteral("Başka bir aktarım sürüyor, bekleniyor…") : QString());
@@ -207,8 +215,15 @@ void MainWindow::TransferRecords() {
     }
     job.recordFilePath = RecordFileLocation(state_.recordFileBase, state_.settings.recordFilePath);
     job.programFolder = state_.programFolder;
+    job.serialDeviceOf = [this](int comPort) {
+      return state_.settingsFile ? SerialDevicePath(*state_.settingsFile, comPort) : std::string();
+    };
     GridTransferSink sink(*deviceGrid_, *deleteAfterTransferBox_, *transferNote_, job.devices);
-    RunTransfer(job, terminalClient_, sink);
+    // The window's one client serves every row in turn.
+    const std::shared_ptr<TerminalClient> client(std::shared_ptr<TerminalClient>(),
+                                                 &terminalClient_);
+    RunParallelTransfer(
+        job, [client] { return client; }, sink, 1);
     if (!sink.Problems().isEmpty()) ui_.ShowMessage(this, sink.Problems().join("\n"));
   });
 }

@@ -222,34 +222,52 @@ TEST_F(AktarProgramTest, UnchosenAndUnreachableRowsAreReportedAndTheOthersTransf
   EXPECT_EQ(ReadFile(folder / "yedekler/" + backups[0]), JoinLines(firstLines));
 }
 
-// A record with an impossible date on the second terminal stops the run
-// there: the first terminal's transfer (and the clearing of its log) stays
-// done, the second one's log is kept and the record file holds no line of it.
-TEST_F(AktarProgramTest, ImpossibleRecordDateStopsAtItsTerminalAndKeepsWhatWasDoneBefore) {
+// A record with an impossible date on the middle one of three terminals is
+// set aside, named with its terminal; that terminal's other records and the
+// other terminals transfer, and every log is cleared.
+TEST_F(AktarProgramTest, AnImpossibleRecordIsSetAsideAndBlocksNoTerminal) {
   const std::vector<std::string> oldLines = MakeRecordLines(1000, 51);
   WriteFile(recordPath, JoinLines(oldLines));
-  const std::vector<wire::LogRecord> firstLog = MakeLog(700, 52);
-  std::vector<wire::LogRecord> secondLog = MakeLog(700, 53);
-  secondLog[400].month = 13;
-  WriteStateFile(statePath, firstLog);
-  WriteStateFile(folder / "second.txt", secondLog);
-  EmulatorProcess first({"--listen", "127.0.0.1:0", "--state", statePath});
-  EmulatorProcess second({"--listen", "127.0.0.1:0", "--state", folder / "second.txt"});
-  WriteSettings(folder.Path(), recordPath, true,
-                {EthernetRow("Giriş", first.Port()), EthernetRow("Çıkış", second.Port())});
+  std::vector<std::vector<wire::LogRecord>> logs = {MakeLog(700, 52), MakeLog(700, 53),
+                                                    MakeLog(700, 54)};
+  logs[1][400].month = 13;
+  std::vector<std::unique_ptr<EmulatorProcess>> terminals;
+  std::vector<TerminalRow> rows;
+  for (std::size_t i = 0; i < logs.size(); ++i) {
+    const std::string state = folder / ("terminal" + std::to_string(i) + ".txt");
+    WriteStateFile(state, logs[i]);
+    terminals.push_back(std::make_unique<EmulatorProcess>(
+        std::vector<std::string>{"--listen", "127.0.0.1:0", "--state", state}));
+    rows.push_back(
+        EthernetRow(i == 1 ? "Orta" : "Kapı" + std::to_string(i + 1), terminals.back()->Port()));
+  }
+  WriteSettings(folder.Path(), recordPath, true, rows);
 
   const AktarResult result = RunAktar(folder.Path());
-  EXPECT_EQ(result.exitCode, 2);
-  EXPECT_EQ(result.out, "1 Giriş: aktarıldı, 700 kayıt\n");
-  EXPECT_NE(result.err.find("is not a valid date"), std::string::npos) << result.err;
+  const std::string aside = folder / "ayrilan-kayitlar.txt";
+  EXPECT_EQ(result.exitCode, 1) << result.err;
+  EXPECT_EQ(result.out,
+            "1 Kapı1: aktarıldı, 700 kayıt\n"
+            "2 Orta: aktarıldı, 699 kayıt; 1 kaydın tarihi ya da saati geçersiz, "
+            "aktarılmadı, şuraya ayrıldı: " +
+                aside +
+                "\n"
+                "3 Kapı3: aktarıldı, 700 kayıt\n");
   std::vector<std::string> expected = oldLines;
-  for (const wire::LogRecord& record : firstLog) expected.push_back(ExpectedLine(record));
+  for (const auto& log : logs) {
+    for (const wire::LogRecord& record : log) {
+      if (record.month != 13) expected.push_back(ExpectedLine(record));
+    }
+  }
   EXPECT_EQ(Sorted(Lines(ReadFile(recordPath))), Sorted(expected));
-  EXPECT_FALSE(test::MergeFileLeft(recordPath));
-  first.Stop();
-  second.Stop();
-  EXPECT_TRUE(ReadStateLog(statePath).empty());
-  EXPECT_EQ(ReadStateLog(folder / "second.txt"), secondLog);
+  const std::string held = ReadFile(aside);
+  EXPECT_EQ(std::count(held.begin(), held.end(), '\n'), 1);
+  EXPECT_NE(held.find("\t2\tOrta\t"), std::string::npos) << held;
+  EXPECT_NE(held.find("\t13\t"), std::string::npos) << held;
+  for (std::size_t i = 0; i < logs.size(); ++i) {
+    terminals[i]->Stop();
+    EXPECT_TRUE(ReadStateLog(folder / ("terminal" + std::to_string(i) + ".txt")).empty());
+  }
 }
 
 // A terminal on a serial line (a pseudo terminal mapped through seriportlar)
