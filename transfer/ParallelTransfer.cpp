@@ -414,6 +414,17 @@ Row* ParallelRun::ClearLogs(const std::vector<Row*>& transferred) {
                                       });
     if (clearLogs_ && !laterRowOfSameTerminal) clearing.push_back(&row);
   }
+  // A maker that hands out one client for every row cannot let a row keep
+  // its connection: the clear of another row would take that client.
+  if (clearing.size() > 1) {
+    const std::shared_ptr<TerminalClient> probe = makeClient_();
+    for (Row* row : transferred) {
+      if (row->client == probe) {
+        row->client->Disconnect();
+        row->client.reset();
+      }
+    }
+  }
   // Different links are cleared at the same time, like they were read.
   std::map<Row*, bool> done;
   for (Row* row : clearing) done[row] = false;

@@ -139,9 +139,9 @@ TEST_P(TransferKillTest, EveryRecordLandsExactlyOnceWhereverARunIsKilled) {
     startWithFreshLogs();
     const std::string before = ReadFile(recordPath);
     const std::vector<std::vector<wire::LogRecord>> logs = readLogs();
-    // A third of the kills aim at the end of the run: a moment after the
-    // delivery note's scratch copy appears, around the replacement of the
-    // record file and the clearing of the logs.
+    // A third of the kills aim at the writes of the delivery ledger: a
+    // moment after one of its scratch copies appears, around the backups,
+    // the replacement of the record file and the clearing of the logs.
     KillMoment moment;
     const bool aimed = attempt > 1 && random() % 3 == 0;
     if (aimed) {
