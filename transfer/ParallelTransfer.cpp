@@ -273,6 +273,8 @@ void ParallelRun::Decide(const std::vector<Row*>& transferred) {
     LedgerEntry now = EntryOfLog(row->identity, row->records.size(), at);
     row->walked = now.count;
     row->checksum = now.checksum;
+    // An empty log tells nothing a later run could use.
+    if (row->records.empty()) continue;
     if (earlier == known.end()) entries_.push_back(now);
     known[row->identity] = std::move(now);
     for (const auto& bad : row->impossible) row->setAside += bad.first >= row->start ? 1 : 0;

@@ -13,6 +13,7 @@
 #include "tests/e2e/E2eSupport.h"
 #include "tests/support/EmulatorProcess.h"
 #include "tests/support/TempFolder.h"
+#include "transfer/TransferRun.h"
 
 namespace miravel::e2e {
 namespace {
@@ -181,15 +182,17 @@ TEST_P(TransferKillTest, EveryRecordLandsExactlyOnceWhereverARunIsKilled) {
     if (clearLogs) {
       for (const auto& log : readLogs()) ASSERT_TRUE(log.empty()) << "attempt " << attempt;
     }
+    // Each backup holds the earlier attempts' records (checked then) and
+    // behind them this attempt's, each once.
     for (int i = 0; i < kTerminals; ++i) {
-      for (const auto& entry : std::filesystem::directory_iterator(folder / "yedekler")) {
-        if (!entry.path().string().ends_with("." + std::string(i < 9 ? "00" : "0") +
-                                             std::to_string(i + 1))) {
-          continue;
-        }
-        ASSERT_EQ(Sorted(SplitRecordFile(ReadFile(entry.path()), wellFormed)), Sorted(backedUp[i]))
-            << "backup of terminal " << i + 1 << ", attempt " << attempt;
-      }
+      const std::string backup =
+          folder / ("yedekler/" + RecordFileMerger::BackupName(TodayOnThisComputer(), i + 1));
+      const std::vector<std::string> held = SplitRecordFile(ReadFile(backup), wellFormed);
+      ASSERT_EQ(held.size(), backedUp[i].size()) << "backup " << i + 1 << ", attempt " << attempt;
+      const auto thisAttempt = static_cast<std::ptrdiff_t>(kLogRecords);
+      ASSERT_EQ(Sorted({held.end() - thisAttempt, held.end()}),
+                Sorted({backedUp[i].end() - thisAttempt, backedUp[i].end()}))
+          << "backup " << i + 1 << ", attempt " << attempt;
     }
     EXPECT_FALSE(test::MergeFileLeft(recordPath));
   }
