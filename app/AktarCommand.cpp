@@ -44,6 +44,16 @@ class ConsoleSink : public TransferSink {
   void UserNumbersCut(int row, int records) override { cut_[row] = records; }
   void LogReadRefused(int row) override { readRefused_[row] = true; }
   void LogClearRefused(int row) override { clearRefused_[row] = true; }
+  void RecordsSetAside(int row, int records, const std::string& file) override {
+    setAside_[row] = {records, file};
+  }
+  void LedgerUnreadable(const std::string& problem, int maybeTwice) override {
+    ClearBar();
+    err_ << problem << " Bu aktarımda alınan " << maybeTwice
+         << " kayıttan bazıları kayıt dosyasında ikinci kez yer alıyor olabilir.\n"
+         << std::flush;
+    ledgerUnreadable_ = true;
+  }
   void WaitingForOtherTransfer(bool waiting) override {
     if (waiting) err_ << "Başka bir aktarım sürüyor, bekleniyor…\n" << std::flush;
   }
@@ -65,6 +75,12 @@ class ConsoleSink : public TransferSink {
       }
       if (cut_.count(row) != 0) out_ << "; " << CutUserNumbersNote(cut_[row]);
       ++tried_;
+      if (const auto aside = setAside_.find(row); aside != setAside_.end()) {
+        out_ << "; " << aside->second.first
+             << " kaydın tarihi ya da saati geçersiz, aktarılmadı, şuraya ayrıldı: "
+             << aside->second.second;
+        ++notDone_;
+      }
       if (clearRefused_.count(row) != 0) {
         out_ << "; cihaz kayıtları silmedi, kayıtlar cihazda duruyor";
         ++notDone_;
@@ -87,8 +103,9 @@ class ConsoleSink : public TransferSink {
   void ClearBar() { bar_.Clear(); }
 
   // Rows not transferred whole: unreachable, of an unknown connection type,
-  // log refused, or log not cleared.
-  int NotDone() const { return notDone_; }
+  // log refused, records set aside, or log not cleared; or a ledger that
+  // could not be read.
+  int NotDone() const { return notDone_ + (ledgerUnreadable_ ? 1 : 0); }
   // Rows the run tried to reach.
   int Tried() const { return tried_; }
 
@@ -105,6 +122,8 @@ class ConsoleSink : public TransferSink {
   std::map<int, int> cut_;
   std::map<int, bool> readRefused_;
   std::map<int, bool> clearRefused_;
+  std::map<int, std::pair<int, std::string>> setAside_;
+  bool ledgerUnreadable_ = false;
   int notDone_ = 0;
   int tried_ = 0;
 };
@@ -123,6 +142,7 @@ bool FileExists(const std::string& path) {
 
 std::string AktarUsage() {
   return "Kullanım: miravel-aktar [--folder KLASÖR] [--only N,N...] [--paralel N]\n"
+         "                     [--yeniden-al]\n"
          "\n"
          "Ana penceredeki \"Bilgileri Aktar\" komutunu pencere açmadan çalıştırır:\n"
          "seçili cihazlardaki kayıtları kayıt dosyasına ve günlük yedeğe aktarır.\n"
@@ -139,17 +159,21 @@ std::string AktarUsage() {
          ");\n"
          "                   aynı hattaki satırlar sırayla okunur. Kayıt dosyası\n"
          "                   bir kez yenilenir, sonra cihazların kayıtları silinir.\n"
-         "                   1: ana penceredeki gibi cihazlar tek tek aktarılır\n"
+         "                   1: cihazlar birer birer okunur\n"
+         "  --yeniden-al     cihazlarda duran bütün kayıtları, daha önce aktarılmış\n"
+         "                   olsalar da yeniden aktarır (kayıt dosyası kaybolduysa;\n"
+         "                   kayıt dosyasında duran kayıtlar ikinci kez eklenir)\n"
          "  --help           bu yardımı göster\n"
          "\n"
          "Aynı kayıt dosyasına başka bir aktarım sürüyorsa onun bitmesi en çok\n"
          "10 dakika beklenir.\n"
          "\n"
          "Çıkış durumu: 0 seçili bütün cihazlar aktarıldı; 1 bazı cihazlara\n"
-         "bağlanılamadı, bir cihazın bağlantı türü tanınmadı ya da bir cihaz\n"
-         "kayıtlarını vermedi veya silmedi (ötekiler aktarıldı); 2 aktarım bir\n"
-         "hatayla durdu (program klasörü ya da cihazlar.ini bulunamadı, başka\n"
-         "aktarım bitmedi, dosya hatası...).\n";
+         "bağlanılamadı, bir cihazın bağlantı türü tanınmadı, bir cihaz\n"
+         "kayıtlarını vermedi veya silmedi, tarihi geçersiz kayıtlar ayrıldı ya da\n"
+         "teslim defteri okunamadı (ötekiler aktarıldı); 2 aktarım bir hatayla\n"
+         "durdu (program klasörü ya da cihazlar.ini bulunamadı, başka aktarım\n"
+         "bitmedi, dosya hatası...).\n";
 }
 
 AktarOptions ParseAktarArguments(const std::vector<std::string>& arguments,
@@ -165,6 +189,8 @@ AktarOptions ParseAktarArguments(const std::vector<std::string>& arguments,
       options.programFolder = reader.Value();
     } else if (argument == "--only") {
       options.onlyRows = ParseRowList(reader.Value());
+    } else if (argument == "--yeniden-al") {
+      options.deliverAgain = true;
     } else if (argument == "--paralel") {
       const std::string& text = reader.Value();
       options.parallel = ParseInteger(text);
@@ -195,6 +221,10 @@ int RunAktar(const AktarOptions& options, const TerminalClientMaker& makeClient,
     job.devices = LoadDeviceList(settingsFile);
     job.recordFilePath = RecordFileLocation(options.recordFileBase, settings.recordFilePath);
     job.programFolder = options.programFolder;
+    job.deliverAgain = options.deliverAgain;
+    job.serialDeviceOf = [&settingsFile](int comPort) {
+      return SerialDevicePath(settingsFile, comPort);
+    };
     job.ticked.assign(job.devices.size(), options.onlyRows.empty());
     for (int row : options.onlyRows) {
       if (row > static_cast<int>(job.devices.size())) {
@@ -205,11 +235,7 @@ int RunAktar(const AktarOptions& options, const TerminalClientMaker& makeClient,
     }
     ConsoleSink sink(job.devices, job.ticked, settings.deleteAfterTransfer, out, err, progressBar);
     try {
-      if (options.parallel == 1) {
-        RunTransfer(job, *makeClient(), sink);
-      } else {
-        RunParallelTransfer(job, makeClient, sink, options.parallel);
-      }
+      RunParallelTransfer(job, makeClient, sink, options.parallel);
     } catch (...) {
       sink.ClearBar();
       throw;

@@ -13,9 +13,10 @@ namespace miravel {
 struct AktarOptions {
   std::string programFolder;  // holds cihazlar.ini and yedekler/; ends in '/'
   std::vector<int> onlyRows;  // 1-based rows to tick; empty = every row
-  // Terminals read at once; 1 reads them one after another and replaces the
-  // record file after each, as the main window does.
+  // Terminals read at once; 1 reads them one after another.
   int parallel = kDefaultParallelReads;
+  // Every record the terminals hold again, whatever the ledger says.
+  bool deliverAgain = false;
   bool help = false;
   // Where a relative record-file path is taken (OfficeFolder::RecordFileBase).
   std::string recordFileBase;

@@ -1,4 +1,4 @@
-// miravel-aktar [--folder DIR] [--only N,N...] [--paralel N]
+// miravel-aktar [--folder DIR] [--only N,N...] [--paralel N] [--yeniden-al]
 #include <unistd.h>
 
 #include <iostream>

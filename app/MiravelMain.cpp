@@ -135,6 +135,9 @@ int main(int argc, char** argv) {
   PersonnelWindow personnelWindow(state, personnelTerminal, ui, &settingsWindow);
   ConfirmDialog confirmDialog(&settingsWindow);
   mainWindow.SetSettingsWindow(&settingsWindow);
+  mainWindow.SetTransferClients([](const std::function<std::string(int)>& serialDeviceOf) {
+    return std::make_shared<WireTerminalClient>(serialDeviceOf);
+  });
   settingsWindow.SetPersonnelWindow(&personnelWindow);
   settingsWindow.SetConfirmDialog(&confirmDialog);
 

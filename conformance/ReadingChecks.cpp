@@ -105,10 +105,10 @@ void Checker::CheckHello() {
 }
 
 void Checker::CheckOtherVersion() {
-  Sent("Hello: sürüm 3");
+  Sent("Hello: sürüm 4");
   if (!Connected()) return;
   PayloadWriter version;
-  version.U8(wire::kProtocolVersion + 1);
+  version.U8(wire::kIdentityProtocolVersion + 1);
   const Answer answer =
       link_.SendRaw(RequestFrame(Op::kHello, HelloMachine(), version.Bytes()),
                     static_cast<std::uint8_t>(Op::kHello), 0, options_.times.silence);

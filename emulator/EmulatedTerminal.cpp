@@ -94,6 +94,7 @@ bool EmulatedTerminal::Punch(std::time_t now, std::uint64_t pick, wire::LogRecor
     std::tie(record.year, record.month, record.day, record.hour, record.minute) = when(log.back());
   }
   log.push_back(record);
+  DropOldestBeyondCapacity(state_);
   Changed();
   return true;
 }

@@ -48,6 +48,7 @@ class EmulatedTerminal {
 
   const TerminalState& State() const { return state_; }
   int MachineNumber() const { return state_.machineNumber; }
+  const std::string& Identity() const { return state_.identity; }
 
   // 1 administrators, 2 users, 3 fingerprint templates, 4 passwords,
   // 6 attendance records; other indexes are refused.

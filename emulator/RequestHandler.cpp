@@ -60,14 +60,17 @@ Response RequestHandler::Handle(std::string_view requestPayload, bool serialLine
 
   switch (op) {
     case Op::kHello: {
-      // A program of another version would send requests laid out differently.
-      const bool sameVersion = request.U8() == wire::kProtocolVersion;
+      // A program of another version would send requests laid out
+      // differently; one of the version before gets that version's reply.
+      const std::uint8_t version = request.U8();
+      const bool known =
+          version == wire::kProtocolVersion || version == wire::kIdentityProtocolVersion;
       request.ExpectEnd();
       PayloadWriter outputs;
       // Another machine than the one asked for (one bit off never overflows).
-      outputs.U8(wire::kProtocolVersion)
-          .I32(otherMachine ? machine ^ 1 : terminal_.MachineNumber());
-      AppendReply(out, op, sameVersion, outputs);
+      outputs.U8(version).I32(otherMachine ? machine ^ 1 : terminal_.MachineNumber());
+      if (version == wire::kIdentityProtocolVersion) outputs.Text(terminal_.Identity());
+      AppendReply(out, op, known, outputs);
       break;
     }
     case Op::kRegisterEvents:

@@ -117,7 +117,7 @@ TerminalState ParseState(std::string_view text, const std::string& fileName) {
         const std::string_view value = line.substr(equals + 1);
         // A key we do not know, or one given twice, would be dropped or
         // overwritten when the state is saved again: refused instead.
-        if (key != "machine" && key != "clockoffset") {
+        if (key != "machine" && key != "clockoffset" && key != "identity" && key != "capacity") {
           parse.Fail("bilinmeyen anahtar " + std::string(key));
         }
         if (!terminalKeys.insert(std::string(key)).second) {
@@ -125,6 +125,10 @@ TerminalState ParseState(std::string_view text, const std::string& fileName) {
         }
         if (key == "machine") {
           state.machineNumber = static_cast<int>(parse.Number(value, 0, kIntMax));
+        } else if (key == "identity") {
+          state.identity = std::string(value);
+        } else if (key == "capacity") {
+          state.capacity = static_cast<std::size_t>(parse.Number(value, 0, kIntMax));
         } else {
           // About a hundred years either way is plenty for a clock.
           state.clockOffset = parse.Number(value, -4'000'000'000LL, 4'000'000'000LL);
@@ -179,6 +183,12 @@ TerminalState ParseState(std::string_view text, const std::string& fileName) {
   return state;
 }
 
+void DropOldestBeyondCapacity(TerminalState& state) {
+  if (state.capacity == 0 || state.log.size() <= state.capacity) return;
+  state.log.erase(state.log.begin(), state.log.begin() + static_cast<std::ptrdiff_t>(
+                                                             state.log.size() - state.capacity));
+}
+
 std::string FormatState(const TerminalState& state) {
   std::string out;
   out.reserve(64 + state.users.size() * 48 + state.log.size() * 28);
@@ -186,6 +196,11 @@ std::string FormatState(const TerminalState& state) {
   AppendNumber(out, state.machineNumber);
   out += "\nclockoffset=";
   AppendNumber(out, state.clockOffset);
+  if (!state.identity.empty()) out += "\nidentity=" + CleanField(state.identity);
+  if (state.capacity > 0) {
+    out += "\ncapacity=";
+    AppendNumber(out, static_cast<std::int64_t>(state.capacity));
+  }
   out += "\n[users]\n";
   for (const auto& [enroll, user] : state.users) {
     AppendNumber(out, enroll);

@@ -28,6 +28,10 @@ struct User {
 // enroll-number order; the log in the order of the state file.
 struct TerminalState {
   int machineNumber = 1;
+  // What the terminal says it is in its hello; made once and kept.
+  std::string identity;
+  // The most records the log holds; a full log drops its oldest. 0: no limit.
+  std::size_t capacity = 0;
   std::int64_t clockOffset = 0;  // seconds added to the computer's clock
   std::map<int, User> users;
   std::map<std::pair<int, int>, std::string> templates;  // (enroll, finger) -> text
@@ -35,6 +39,9 @@ struct TerminalState {
 
   bool operator==(const TerminalState&) const = default;
 };
+
+// A full log drops its oldest records, as a terminal does.
+void DropOldestBeyondCapacity(TerminalState& state);
 
 // The state file: UTF-8 text, sections [terminal], [users], [templates] and
 // [log], tab-separated fields. Throws AppError naming the line on a bad line.

@@ -6,6 +6,7 @@
 #include <ctime>
 #include <iostream>
 #include <optional>
+#include <random>
 #include <string>
 #include <string_view>
 
@@ -52,7 +53,10 @@ Durum:
                        Ctrl+C ile kapanırken güvenle yeniden yazılır.
                        Verilmezse her şey bellekte kalır. Biçim (UTF-8,
                        alanlar sekmeyle):
-                         [terminal]  machine=N, clockoffset=saniye
+                         [terminal]  machine=N, clockoffset=saniye,
+                                     identity=kimlik (selamlaşmada gönderilir;
+                                     yoksa bir kez üretilip dosyaya yazılır),
+                                     capacity=N (kayıt sınırı; 0 sınırsız)
                          [users]     sicil  ad  şifre  yetki(0-3)  etkin(0/1)
                          [templates] sicil  parmak(0-9)  şablon
                          [log]       sicil  durum  yıl  ay  gün  saat  dakika
@@ -68,6 +72,8 @@ Tanıtım verisi (durum dosyasına eklenir, dinlemeden önce yazılır):
   --seed S                 aynı S aynı veriyi üretir (varsayılan 1)
 
 Canlı cihaz:
+  --capacity N             kayıt belleği N kayıt: dolunca en eski kayıtlar düşer
+                           (durum dosyasına yazılır)
   --punch-every-ms N       çalıştığı sürece (aktarım sürerken de) her N milisaniyede
                            bir parmak basılmış gibi kayıt ekler: cihazdaki kişilerden
                            biri, cihazın o anki saatiyle (son kayıttan önce olmamak
@@ -120,6 +126,7 @@ void OnStopSignal(int) {
 struct Options {
   std::string statePath;
   std::optional<int> machine;
+  std::optional<std::size_t> capacity;
   GenerateOptions generate;
   std::optional<std::size_t> dropAfterRecords;
   std::optional<std::chrono::milliseconds> punchEvery;
@@ -157,6 +164,7 @@ Options ParseArguments(int argc, char** argv) {
                                                       "--listen",
                                                       "--pty",
                                                       "--machine",
+                                                      "--capacity",
                                                       "--generate-users",
                                                       "--generate-templates",
                                                       "--generate-log",
@@ -189,6 +197,8 @@ Options ParseArguments(int argc, char** argv) {
       options.generate.logRecords = NonNegative(name, value);
     } else if (name == "--seed") {
       options.generate.seed = static_cast<std::uint64_t>(NonNegative(name, value));
+    } else if (name == "--capacity") {
+      options.capacity = static_cast<std::size_t>(NonNegative(name, value));
     } else if (name == "--drop-after-records") {
       options.dropAfterRecords = static_cast<std::size_t>(NonNegative(name, value));
     } else if (name == "--hostile") {
@@ -223,10 +233,22 @@ void InstallSignals() {
   std::signal(SIGPIPE, SIG_IGN);
 }
 
+// A terminal's identity, made once: it must differ from every other
+// terminal's, wherever and whenever it was made.
+std::string NewIdentity() {
+  std::random_device random;
+  char text[40];
+  std::snprintf(text, sizeof text, "emu-%08x%08x%08x", random(), random(), random());
+  return text;
+}
+
 int Run(const Options& options) {
   TerminalState state;
   if (!options.statePath.empty()) LoadStateFile(options.statePath, state);
   if (options.machine) state.machineNumber = *options.machine;
+  if (options.capacity) state.capacity = *options.capacity;
+  if (state.identity.empty()) state.identity = NewIdentity();
+  DropOldestBeyondCapacity(state);
   Generate(state, options.generate, std::time(nullptr));
   if (!options.statePath.empty()) SaveStateFile(options.statePath, state);
 

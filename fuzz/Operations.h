@@ -23,7 +23,8 @@ inline bool CallOperation(WireSession& session, unsigned which) {
   bool done = false;
   switch (which % 16) {
     case 0:
-      return session.Hello(1, number);
+      std::string identity;
+      return session.Hello(1, wire::kIdentityProtocolVersion, number, identity);
     case 1:
       return session.RegisterEvents(1, 0xFFFF);
     case 2:

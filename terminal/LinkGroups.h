@@ -15,11 +15,14 @@ struct ConnectionTarget;
 // rows are used at the same time, each by one thread.
 using TerminalClientMaker = std::function<std::shared_ptr<TerminalClient>()>;
 
-// The link a row reaches its terminal through: "ag ADDRESS:PORT" or
-// "seri comN". Rows with the same link cannot be served at the same time: a
-// terminal answers one connection at a time, and a serial line carries one
-// exchange.
-std::string LinkOf(const ConnectionTarget& target);
+// The link a row reaches its terminal through, compared by what it reaches:
+// "ag ADDRESS:PORT" with the address in its numeric form (127.000.000.001 is
+// 127.0.0.1), "seri DEVICE" for a COM port mapped to a serial device (links
+// followed), "seri comN" for one that is not. Rows with the same link cannot
+// be served at the same time: a terminal answers one connection at a time,
+// and a serial line carries one exchange.
+std::string LinkOf(const ConnectionTarget& target,
+                   const std::function<std::string(int comPort)>& serialDeviceOf = {});
 
 // Runs work(i) for every i below links.size(): items of different links at
 // the same time (at most atOnce at once, the calling thread one of them),

@@ -21,6 +21,9 @@ class TerminalClient {
   virtual bool ConnectSerial(int comPort, int machineNumber, int baudRate) = 0;
   // Always safe to call, connected or not.
   virtual void Disconnect() = 0;
+  // What the connected terminal says it is in its hello (the same text on
+  // every connection, whatever link reaches it); empty when it says nothing.
+  virtual std::string Identity() const { return {}; }
   virtual bool RegisterEvents(int machineNumber, int eventMask) = 0;
 
   // Status index 2 is the number of users, 6 the number of attendance records.

@@ -15,8 +15,14 @@ inline constexpr const char* kBadReplyMessage = "Cihazdan bozuk yanıt geldi";
 inline constexpr const char* kNoAnswerMessage = "Cihaz yanıt vermedi (zaman aşımı)";
 
 // Version 2: ClearAttendanceLog carries the number of records to remove.
-// Both sides speak this version only.
+// Version 3: the hello's reply also carries the terminal's identity. Both
+// sides speak both: the program says hello in version 3 first and in
+// version 2 to a terminal (or bridge) that refuses it, which then gives no
+// identity; every other request is the same in both.
 inline constexpr std::uint8_t kProtocolVersion = 2;
+inline constexpr std::uint8_t kIdentityProtocolVersion = 3;
+// The longest identity a terminal may give.
+inline constexpr std::size_t kMaxIdentityBytes = 256;
 
 // Frame: 'M' 'V' kind length(u32) payload crc32(u32), integers little-endian.
 inline constexpr std::size_t kHeaderSize = 7;

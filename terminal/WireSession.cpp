@@ -71,12 +71,15 @@ bool WireSession::Exchange(Op op, int machineNumber, const PayloadWriter& args,
   }
 }
 
-bool WireSession::Hello(int machineNumber, int& terminalMachine) {
+bool WireSession::Hello(int machineNumber, std::uint8_t version, int& terminalMachine,
+                        std::string& identity) {
   PayloadWriter args;
-  args.U8(wire::kProtocolVersion);
+  args.U8(version);
+  identity.clear();
   return Exchange(Op::kHello, machineNumber, args, [&](PayloadReader& reply) {
-    if (reply.U8() != wire::kProtocolVersion) Malformed();
+    if (reply.U8() != version) Malformed();
     terminalMachine = reply.I32();
+    if (version >= wire::kIdentityProtocolVersion) identity = reply.Text(wire::kMaxIdentityBytes);
   });
 }
 

@@ -29,8 +29,9 @@ class WireSession {
                        std::chrono::milliseconds progressLimit = WireTimeouts{}.progress)
       : stream_(stream), progressLimit_(progressLimit) {}
 
-  // The terminal answers with its machine number and protocol version.
-  bool Hello(int machineNumber, int& terminalMachine);
+  // The terminal answers with its machine number and protocol version, and
+  // from version 3 on its identity (empty in version 2).
+  bool Hello(int machineNumber, std::uint8_t version, int& terminalMachine, std::string& identity);
   bool RegisterEvents(int machineNumber, int eventMask);
   bool GetDeviceStatus(int machineNumber, int statusIndex, int& value);
   bool ReadAttendanceLog(int machineNumber, std::vector<wire::LogRecord>& records);

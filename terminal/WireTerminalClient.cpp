@@ -38,7 +38,13 @@ bool WireTerminalClient::Open(int fd, bool serial, int machineNumber) {
   int answeredMachine = 0;
   bool answered = false;
   try {
-    answered = session_->Hello(machineNumber, answeredMachine);
+    answered =
+        session_->Hello(machineNumber, wire::kIdentityProtocolVersion, answeredMachine, identity_);
+    // A terminal (or bridge) of the version before refuses it; one that does
+    // not answer at all is not asked twice.
+    if (!answered) {
+      answered = session_->Hello(machineNumber, wire::kProtocolVersion, answeredMachine, identity_);
+    }
   } catch (const AppError&) {
     answered = false;  // a link that closes or mumbles at once is a refused connection
   }

@@ -38,6 +38,7 @@ class WireTerminalClient : public TerminalClient {
   bool ConnectNetwork(const std::string& ipAddress, int port) override;
   bool ConnectSerial(int comPort, int machineNumber, int baudRate) override;
   void Disconnect() override;
+  std::string Identity() const override { return session_ ? identity_ : std::string(); }
   bool RegisterEvents(int machineNumber, int eventMask) override;
   bool GetDeviceStatus(int machineNumber, int statusIndex, int& value) override;
   bool ReadAttendanceLog(int machineNumber) override;
@@ -79,6 +80,7 @@ class WireTerminalClient : public TerminalClient {
   std::unique_ptr<FdStream> stream_;
   std::unique_ptr<WireSession> session_;
   int terminalMachine_ = 0;
+  std::string identity_;  // from the hello
 
   std::vector<wire::LogRecord> log_;
   std::size_t nextRecord_ = 0;  // records of log_ delivered so far

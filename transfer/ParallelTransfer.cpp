@@ -1,19 +1,24 @@
 #include "transfer/ParallelTransfer.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <atomic>
 #include <climits>
 #include <cstdint>
+#include <cstdio>
+#include <ctime>
 #include <exception>
 #include <map>
 #include <mutex>
 #include <vector>
 
 #include "core/AppError.h"
+#include "core/BufferedFile.h"
 #include "core/Numbers.h"
+#include "core/SafeFile.h"
 #include "terminal/DeviceConnection.h"
 #include "terminal/TerminalClient.h"
-#include "transfer/FrontFilter.h"
 #include "transfer/RecordLine.h"
 
 namespace miravel {
@@ -27,6 +32,14 @@ struct KeptRecord {
   std::uint8_t month = 0, day = 0, hour = 0, minute = 0;
 };
 
+// A text as one field of a tab-separated line.
+std::string OneField(std::string text) {
+  for (char& c : text) {
+    if (c == '\t' || c == '\r' || c == '\n') c = ' ';
+  }
+  return text;
+}
+
 enum class Outcome { kNotTried, kFailed, kReadRefused, kRead, kStopped };
 
 struct Row {
@@ -39,20 +52,30 @@ struct Row {
 
   Outcome outcome = Outcome::kNotTried;
   std::exception_ptr error;  // kStopped
-  bool mergeOpened = false;  // a run one terminal at a time would have opened its merge
   int machine = 0;
-  std::string identity;  // TerminalIdentity, once a record came
-  std::vector<KeptRecord> records;
-  std::uint64_t walked = 0, skipped = 0, checksum = 0;
-  int cutUserNumbers = 0;  // of the records kept (FitsUserColumn)
-  bool skippedByNote = false;
+  std::string identity;             // TerminalIdentity
+  std::vector<KeptRecord> records;  // the whole log as read
+  // Records with an impossible date or time: their place in the log and
+  // their values as the terminal gave them.
+  std::vector<std::pair<std::size_t, TerminalRecord>> impossible;
+  std::size_t start = 0;  // the first record not delivered before
+  std::uint64_t walked = 0, checksum = 0;
+  bool skippedByLedger = false;
+  int merged = 0, setAside = 0;
+  int cutUserNumbers = 0;  // of the records merged (FitsUserColumn)
   std::shared_ptr<TerminalClient> client;
   bool clearRefused = false;
-};
 
-// What the rows of one link have taken so far: a later row for the same
-// terminal takes only what is behind it, as if it had been cleared.
-using TakenByTerminal = std::map<std::string, DeliveredFront>;
+  TerminalRecord At(std::size_t i) const {
+    const KeptRecord& r = records[i];
+    return {r.enrollNumber, r.inOutState, r.year, r.month, r.day, r.hour, r.minute};
+  }
+  bool Impossible(std::size_t i) const {
+    return std::binary_search(impossible.begin(), impossible.end(),
+                              std::pair<std::size_t, TerminalRecord>{i, {}},
+                              [](const auto& a, const auto& b) { return a.first < b.first; });
+  }
+};
 
 class ParallelRun {
  public:
@@ -68,14 +91,17 @@ class ParallelRun {
   // most parallel_ at once), rows of one link one after another in row order.
   void ForEachLink(const std::vector<Row*>& rows, const std::function<void(Row&)>& work);
   void ReadStage(const std::vector<Row*>& stage) {
-    ForEachLink(stage, [&](Row& row) { ReadRow(row, takenOnLink_.at(row.link)); });
+    ForEachLink(stage, [&](Row& row) { ReadRow(row); });
   }
-  void ReadRow(Row& row, TakenByTerminal& taken);
-  void Walk(Row& row, TerminalClient& terminal, TakenByTerminal& taken);
+  void ReadRow(Row& row);
+  void Walk(Row& row, TerminalClient& terminal);
   void Stop(Row& row);
   void Report(const std::function<void()>& call);
-  void TouchMerges(const std::vector<Row*>& rows);
+  // In row order: what of each log is new, against the ledger and the rows
+  // of the same terminal before it.
+  void Decide(const std::vector<Row*>& transferred);
   void MergeAndReplace(const std::vector<Row*>& transferred);
+  void SetAside(const std::vector<Row*>& transferred, const std::string& path);
   // Returns the row whose clear failed on the link, or nullptr.
   Row* ClearLogs(const std::vector<Row*>& transferred);
   bool ClearThroughNewConnection(Row& row);
@@ -86,15 +112,13 @@ class ParallelRun {
   const TerminalClientMaker& makeClient_;
   TransferSink& sink_;
   const int parallel_;
-  DeliveryNote note_{job_.recordFilePath};
-  std::optional<RecordFileVersion> startVersion_;
+  DeliveryLedger ledger_{job_.recordFilePath};
+  std::vector<LedgerEntry> entries_;  // of the terminals read, in the order first read
   bool clearLogs_ = false;
   std::vector<Row> rows_;  // every row of the list
   int planStop_ = INT_MAX;
   std::exception_ptr planError_;
   std::atomic<int> stop_{INT_MAX};  // the first row that stopped the run
-  // Filled before the reading threads start, each link then used by one.
-  std::map<std::string, TakenByTerminal> takenOnLink_;
   std::mutex sinkMutex_;
   std::mutex stopMutex_;
 };
@@ -114,7 +138,7 @@ void ParallelRun::Plan() {
       continue;
     }
     if (row.target.kind == ConnectionKind::kNone) continue;
-    row.link = LinkOf(row.target);
+    row.link = LinkOf(row.target, job_.serialDeviceOf);
     ++rowsOnLink[row.link];
     if (row.target.kind == ConnectionKind::kNetwork) {
       try {
@@ -142,35 +166,27 @@ void ParallelRun::Stop(Row& row) {
   stop_ = std::min(stop_.load(), row.number);
 }
 
-void ParallelRun::Walk(Row& row, TerminalClient& terminal, TakenByTerminal& taken) {
+void ParallelRun::Walk(Row& row, TerminalClient& terminal) {
   int total = 0;
   if (!terminal.GetDeviceStatus(row.machine, kRecordCountStatus, total)) total = 0;
-  FrontFilter filter([&](const TerminalRecord& r) {
-    if (!FitsUserColumn(r.enrollNumber)) ++row.cutUserNumbers;
-    row.records.push_back({r.enrollNumber, r.inOutState, static_cast<std::uint16_t>(r.year),
-                           static_cast<std::uint8_t>(r.month), static_cast<std::uint8_t>(r.day),
-                           static_cast<std::uint8_t>(r.hour), static_cast<std::uint8_t>(r.minute)});
-  });
   int shownPercent = 0;
   int terminalNumber = 0, unused2 = 0, unused3 = 0;
   TerminalRecord r;
   while (terminal.GetNextAttendanceRecord(row.machine, terminalNumber, r.enrollNumber, unused2,
                                           unused3, r.inOutState, r.year, r.month, r.day, r.hour,
                                           r.minute)) {
-    if (filter.Walked() == 0) {
-      row.identity = TerminalIdentity(row.link, terminalNumber);
-      const auto earlier = taken.find(row.identity);
-      if (earlier != taken.end()) {
-        filter.Expect(earlier->second);
-      } else {
-        const auto front = note_.FrontIn(startVersion_, row.identity);
-        row.skippedByNote = front.has_value();
-        filter.Expect(front);
-      }
+    if (row.records.empty()) {
+      row.identity = TerminalIdentity(terminal.Identity(), row.link, terminalNumber);
     }
-    CheckRecordDateTime(r.year, r.month, r.day, r.hour, r.minute);
-    filter.Take(r);
-    const int percent = ProgressPercent(static_cast<std::int64_t>(filter.Walked()), total);
+    try {
+      CheckRecordDateTime(r.year, r.month, r.day, r.hour, r.minute);
+    } catch (const AppError&) {
+      row.impossible.emplace_back(row.records.size(), r);
+    }
+    row.records.push_back({r.enrollNumber, r.inOutState, static_cast<std::uint16_t>(r.year),
+                           static_cast<std::uint8_t>(r.month), static_cast<std::uint8_t>(r.day),
+                           static_cast<std::uint8_t>(r.hour), static_cast<std::uint8_t>(r.minute)});
+    const int percent = ProgressPercent(static_cast<std::int64_t>(row.records.size()), total);
     if (percent != shownPercent) {
       shownPercent = percent;
       Report([&] {
@@ -179,20 +195,21 @@ void ParallelRun::Walk(Row& row, TerminalClient& terminal, TakenByTerminal& take
       });
     }
   }
-  filter.End();
-  row.walked = filter.Walked();
-  row.skipped = filter.Skipped();
-  row.checksum = filter.Checksum();
-  row.skippedByNote = row.skippedByNote && row.skipped > 0;
-  if (clearLogs_ && row.walked > 0) taken[row.identity] = {row.identity, row.walked, row.checksum};
+  if (row.records.empty()) {
+    row.identity = TerminalIdentity(terminal.Identity(), row.link, row.machine);
+  }
 }
 
-void ParallelRun::ReadRow(Row& row, TakenByTerminal& taken) {
+void ParallelRun::ReadRow(Row& row) {
   // After a stop, as in a run one terminal at a time, no later row is contacted.
   if (row.number > stop_) return;
   std::shared_ptr<TerminalClient> terminal;
   try {
     terminal = makeClient_();
+    // A client handed out again cannot keep an earlier row's connection.
+    for (Row& other : rows_) {
+      if (other.client == terminal) other.client.reset();
+    }
     if (!ConnectTo(*terminal, row.target, kTransferConnection)) {
       row.outcome = Outcome::kFailed;
       Report([&] { sink_.StatusChanged(row.number, RowStatus::kFailed); });
@@ -202,12 +219,11 @@ void ParallelRun::ReadRow(Row& row, TakenByTerminal& taken) {
     // A network terminal's machine number is read once it is connected.
     row.machine = row.target.kind == ConnectionKind::kNetwork ? MachineNumberOf(*row.device)
                                                               : row.target.machineNumber;
-    row.mergeOpened = true;
     if (!terminal->ReadAttendanceLog(row.machine)) {
       row.outcome = Outcome::kReadRefused;
       Report([&] { sink_.StatusChanged(row.number, RowStatus::kFailed); });
     } else {
-      Walk(row, *terminal, taken);
+      Walk(row, *terminal);
       row.outcome = Outcome::kRead;
     }
   } catch (...) {
@@ -227,58 +243,132 @@ void ParallelRun::ForEachLink(const std::vector<Row*>& rows,
   ForEachByLink(links, parallel_, [&](std::size_t i) { work(*rows[i]); });
 }
 
-void ParallelRun::TouchMerges(const std::vector<Row*>& rows) {
-  // A run one terminal at a time opens a terminal's merge before asking for
-  // its log: a terminal that refused its log, or stopped the run while
-  // giving it, still leaves its (empty) backup and a record file, as here.
-  for (Row* row : rows) {
-    if (row->mergeOpened && row->outcome != Outcome::kRead) {
-      RecordFileMerger abandoned;
-      abandoned.Open(job_.recordFilePath, job_.programFolder, row->number, Today());
+void ParallelRun::Decide(const std::vector<Row*>& transferred) {
+  std::map<std::string, LedgerEntry> known;  // as this run leaves them
+  for (Row* row : transferred) {
+    const LogView at = [row](std::size_t i) { return row->At(i); };
+    const auto earlier = known.find(row->identity);
+    const LedgerEntry* entry = earlier != known.end() ? &earlier->second
+                               : job_.deliverAgain    ? nullptr
+                                                      : ledger_.EntryOf(row->identity);
+    row->start = entry ? NewRecordsStart(*entry, row->records.size(), at) : 0;
+    row->skippedByLedger = earlier == known.end() && row->start > 0;
+    LedgerEntry now = EntryOfLog(row->identity, row->records.size(), at);
+    row->walked = now.count;
+    row->checksum = now.checksum;
+    // An empty log tells nothing a later run could use.
+    if (row->records.empty()) continue;
+    if (earlier == known.end()) entries_.push_back(now);
+    known[row->identity] = std::move(now);
+    for (const auto& bad : row->impossible) row->setAside += bad.first >= row->start ? 1 : 0;
+    row->merged = static_cast<int>(row->records.size() - row->start) - row->setAside;
+    for (std::size_t i = row->start; i < row->records.size(); ++i) {
+      if (!FitsUserColumn(row->records[i].enrollNumber) && !row->Impossible(i)) {
+        ++row->cutUserNumbers;
+      }
     }
   }
+  for (LedgerEntry& entry : entries_) entry = known.at(entry.terminal);
+}
+
+void ParallelRun::SetAside(const std::vector<Row*>& transferred, const std::string& path) {
+  std::string text = MissingLineEnd(path);
+  char when[32] = {};
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S", &local);
+  for (Row* row : transferred) {
+    for (const auto& [index, r] : row->impossible) {
+      if (index < row->start) continue;
+      char values[128];
+      std::snprintf(values, sizeof values, "%d\t%d\t%d\t%d\t%d\t%d\t%d", r.enrollNumber,
+                    r.inOutState, r.year, r.month, r.day, r.hour, r.minute);
+      text += std::string(when) + "\t" + std::to_string(row->number) + "\t" +
+              OneField(row->device->name) + "\t" + OneField(row->identity) + "\t" + values + "\n";
+    }
+  }
+  FileWriter file;
+  if (!file.Open(path, FileWriter::Mode::kAppend, "Ayrılan kayıtlar dosyası")) {
+    throw FileError("Ayrılan kayıtlar dosyası açılamadı", path, errno);
+  }
+  file.Write(text);
+  file.Close(true);
+}
+
+std::uint64_t SizeOf(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
 }
 
 void ParallelRun::MergeAndReplace(const std::vector<Row*>& transferred) {
+  int newRecords = 0;
+  int setAside = 0;
+  for (const Row* row : transferred) {
+    newRecords += row->merged;
+    setAside += row->setAside;
+  }
+  if (newRecords + setAside == 0) {
+    // Nothing new: the record file and the backups stay as they are.
+    ledger_.Update(entries_);
+    return;
+  }
   std::vector<int> rowNumbers;
   std::vector<RecordFileMerger::LineSource> sources;
+  std::vector<std::string> probes;
   for (Row* row : transferred) {
     rowNumbers.push_back(row->number);
-    sources.push_back([row, next = std::size_t{0}](std::string& line) mutable {
-      if (next == row->records.size()) return false;
-      const KeptRecord& r = row->records[next++];
-      line = FormatRecordLine(r.enrollNumber, InOutValue(row->device->inOutMode, r.inOutState),
+    const auto lineAt = [row](std::size_t i) {
+      const KeptRecord& r = row->records[i];
+      return FormatRecordLine(r.enrollNumber, InOutValue(row->device->inOutMode, r.inOutState),
                               r.year, r.month, r.day, r.hour, r.minute);
+    };
+    // The last new lines of each terminal are what shows, after a stop,
+    // that the record file was replaced.
+    std::size_t probesLeft = kLedgerTailRecords;
+    for (std::size_t i = row->records.size(); i > row->start && probesLeft > 0; --i) {
+      if (row->Impossible(i - 1)) continue;
+      probes.push_back(lineAt(i - 1));
+      --probesLeft;
+    }
+    sources.push_back([row, lineAt, next = row->start](std::string& line) mutable {
+      while (next < row->records.size() && row->Impossible(next)) ++next;
+      if (next == row->records.size()) return false;
+      line = lineAt(next++);
       return true;
     });
   }
+  const std::string setAsidePath = SetAsideFileOf(job_.programFolder);
+  std::vector<AppendedFile> appended;
+  std::string folder = job_.programFolder;
+  if (!folder.empty() && folder.back() != '/') folder += '/';
+  for (const int number : rowNumbers) {
+    const std::string path = folder + "yedekler/" + RecordFileMerger::BackupName(Today(), number);
+    appended.push_back({path, SizeOf(path)});
+  }
+  if (setAside > 0) appended.push_back({setAsidePath, SizeOf(setAsidePath)});
   RecordFileMerger merger;
   merger.Open(job_.recordFilePath, job_.programFolder, rowNumbers, Today());
-  const bool noteUsed = std::any_of(transferred.begin(), transferred.end(),
-                                    [](const Row* row) { return row->skippedByNote; });
-  if (noteUsed && !(merger.ReadVersion() == startVersion_)) {
-    // The records left out were judged against the file as it was at the
-    // start; another program has changed it since.
-    throw AppError(
-        "Kayıt dosyası aktarım sırasında başka bir programca değiştirildi; kayıt dosyasına "
-        "yazılmadı, hiçbir cihazın kayıtları silinmedi: " +
-        job_.recordFilePath);
+  ledger_.BeginReplacement(merger.MergePath(), appended, probes, entries_);
+  bool replaced = false;
+  try {
+    merger.MergeGathered(std::move(sources));
+    if (setAside > 0) SetAside(transferred, setAsidePath);
+    merger.FinishMergeFile();
+    merger.ReplaceRecordFile();
+    replaced = true;
+    ledger_.Commit();
+  } catch (...) {
+    // Not replaced: what the run appended goes now, so the records come
+    // again once (if this fails too, the next run settles it).
+    if (!replaced) {
+      try {
+        ledger_.Abandon();
+      } catch (const AppError&) {
+      }
+    }
+    throw;
   }
-  merger.MergeGathered(std::move(sources));
-  const RecordFileVersion next = merger.FinishMergeFile();
-  std::map<std::string, DeliveredFront> fronts;  // the last row of each terminal holds it all
-  for (Row* row : transferred) {
-    if (row->walked > 0) fronts[row->identity] = {row->identity, row->walked, row->checksum};
-  }
-  std::vector<std::string> terminals;
-  std::vector<DeliveredFront> delivered;
-  for (const auto& [identity, front] : fronts) {
-    terminals.push_back(identity);
-    delivered.push_back(front);
-  }
-  note_.BeforeReplacement(merger.ReadVersion(), next, terminals, delivered);
-  merger.ReplaceRecordFile();
-  note_.Replaced(next);
   for (Row* row : transferred) row->records = {};
 }
 
@@ -297,13 +387,12 @@ bool ParallelRun::ClearThroughNewConnection(Row& row) {
     checksum.Add(r);
     ++walked;
   }
-  // Only a log that still starts with what was merged loses exactly that.
+  // Only a log that still starts with what was read loses exactly that.
   if (walked != row.walked || checksum.Value() != row.checksum) return false;
   return terminal->ClearAttendanceLog(row.machine);
 }
 
 Row* ParallelRun::ClearLogs(const std::vector<Row*>& transferred) {
-  std::vector<std::string> cleared;
   std::vector<Row*> clearing;
   for (std::size_t i = 0; i < transferred.size(); ++i) {
     Row& row = *transferred[i];
@@ -313,10 +402,17 @@ Row* ParallelRun::ClearLogs(const std::vector<Row*>& transferred) {
                                       transferred.end(), [&](const Row* later) {
                                         return later->walked > 0 && later->identity == row.identity;
                                       });
-    if (!clearLogs_) {
-      cleared.push_back(row.identity);  // the logs stay and bring every record again
-    } else if (!laterRowOfSameTerminal) {
-      clearing.push_back(&row);
+    if (clearLogs_ && !laterRowOfSameTerminal) clearing.push_back(&row);
+  }
+  // A maker that hands out one client for every row cannot let a row keep
+  // its connection: the clear of another row would take that client.
+  if (clearing.size() > 1) {
+    const std::shared_ptr<TerminalClient> probe = makeClient_();
+    for (Row* row : transferred) {
+      if (row->client == probe) {
+        row->client->Disconnect();
+        row->client.reset();
+      }
     }
   }
   // Different links are cleared at the same time, like they were read.
@@ -336,9 +432,7 @@ Row* ParallelRun::ClearLogs(const std::vector<Row*>& transferred) {
   for (Row* row : clearing) {
     if (row->error) {
       if (failed == nullptr) failed = row;
-    } else if (done.at(row)) {
-      cleared.push_back(row->identity);
-    } else {
+    } else if (!done.at(row)) {
       for (Row* same : transferred) {
         same->clearRefused |= same == row || (row->walked > 0 && same->identity == row->identity);
       }
@@ -348,7 +442,6 @@ Row* ParallelRun::ClearLogs(const std::vector<Row*>& transferred) {
     if (row->client) row->client->Disconnect();
     row->client.reset();
   }
-  note_.Forget(cleared);
   return failed;
 }
 
@@ -360,26 +453,25 @@ void ParallelRun::Finish(Row& row) {
   if (row.outcome == Outcome::kRead) {
     if (row.clearRefused) sink_.LogClearRefused(row.number);
     // What an earlier row of this run took is no news to the user.
-    if (row.skippedByNote) sink_.AlreadyDelivered(row.number, static_cast<int>(row.skipped));
+    if (row.skippedByLedger) sink_.AlreadyDelivered(row.number, static_cast<int>(row.start));
+    if (row.setAside > 0) {
+      sink_.RecordsSetAside(row.number, row.setAside, SetAsideFileOf(job_.programFolder));
+    }
     if (row.cutUserNumbers > 0) sink_.UserNumbersCut(row.number, row.cutUserNumbers);
-    sink_.TerminalTransferred(row.number, static_cast<int>(row.walked - row.skipped));
+    sink_.TerminalTransferred(row.number, row.merged);
   }
   sink_.RowFinished(row.number);
   sink_.Repaint();
 }
 
 void ParallelRun::Run() {
-  const std::unique_ptr<RecordFileLock> lock = StartTransferRun(job_, sink_, note_);
+  const std::unique_ptr<RecordFileLock> lock = StartTransferRun(job_, sink_, ledger_);
   Plan();
   if (!lock) {
     for (Row& row : rows_) Finish(row);
     return;
   }
-  startVersion_ = RecordFileVersion::Of(job_.recordFilePath);
   clearLogs_ = sink_.ShouldClearLog();
-  for (const Row& row : rows_) {
-    if (!row.link.empty()) takenOnLink_[row.link];
-  }
   // Stages end at rows whose machine number does not convert: what comes
   // after one is contacted only when it could not be reached.
   std::vector<Row*> stage;
@@ -408,11 +500,14 @@ void ParallelRun::Run() {
   }
   Row* failed = nullptr;
   try {
-    std::vector<Row*> touched = before;
-    if (stop != INT_MAX && stop != planStop_) touched.push_back(&rows_[stop - 1]);
-    TouchMerges(touched);
     if (!transferred.empty()) {
+      Decide(transferred);
       MergeAndReplace(transferred);
+      if (!ledger_.Problem().empty()) {
+        int merged = 0;
+        for (const Row* row : transferred) merged += row->merged;
+        sink_.LedgerUnreadable(ledger_.Problem(), merged);
+      }
       failed = ClearLogs(transferred);
     }
   } catch (...) {

@@ -11,29 +11,36 @@ namespace miravel {
 // How many terminals miravel-aktar reads at once unless told otherwise.
 inline constexpr int kDefaultParallelReads = 8;
 
-// RunTransfer for miravel-aktar, with the same results (the record file byte
-// for byte, the day's backups, each row's outcome, the stop and its error) in
-// about the time of the slowest terminal rather than the sum of all:
-// - terminals on different links (LinkOf) are read at the same time, at most
-//   `parallel` at once; rows that share a link one after another, in row
-//   order;
+// The transfer over every ticked row, for the window and miravel-aktar: its
+// record file and backups are byte for byte what merging the terminals one
+// after another in row order gives, in about the time of the slowest
+// terminal rather than the sum of all:
+// - terminals on different links (LinkOf: compared by what they reach) are
+//   read at the same time, at most `parallel` at once; rows that share a
+//   link one after another, in row order;
 // - every row's numbers are checked before any terminal is contacted, so a
 //   row whose numbers stop the run has no row after it contacted (a network
 //   row whose machine number does not convert stops the run only when it
 //   connects: the rows after it wait for its connection);
-// - the record file is replaced once, holding the records of every terminal
-//   read before the stop, if any; only then are their logs cleared.
-// A terminal alone on its link keeps its connection until its log is cleared.
-// On a shared link each connection is closed before the next row's opens, and
-// the log is cleared through a new connection that reads it again and clears
-// it only when it still starts with the records merged (otherwise the row
-// counts as a refused clear, and the delivery note keeps its records from
-// being merged twice).
+// - in row order, each terminal's log gives only the records its entry in
+//   the delivery ledger (or an earlier row of the same terminal) does not
+//   hold; records with an impossible date or time are set aside
+//   (SetAsideFileOf) rather than merged;
+// - the record file is replaced once, holding the new records of every
+//   terminal read before the stop, if any (not at all when there are none);
+//   only then are their logs cleared.
+// A terminal alone on its link keeps its connection until its log is cleared
+// (unless makeClient hands its client out again for a later row). On a
+// shared link each connection is closed before the next row's opens, and the
+// log is cleared through a new connection that reads it again and clears it
+// only when it still starts with the records read (otherwise the row counts
+// as a refused clear; the ledger keeps its records from being merged twice).
 //
 // ShouldClearLog is asked once, before the first terminal. StatusChanged,
-// ProgressChanged and Repaint come from the reading threads, one call at a
-// time; the other calls come from the calling thread once the record file is
-// replaced, row after row in row order.
+// ProgressChanged and Repaint come from the reading threads (the calling
+// thread alone when parallel is 1), one call at a time; the other calls come
+// from the calling thread once the record file is replaced, row after row in
+// row order.
 void RunParallelTransfer(const TransferJob& job, const TerminalClientMaker& makeClient,
                          TransferSink& sink, int parallel);
 

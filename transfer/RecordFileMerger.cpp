@@ -85,7 +85,6 @@ void RecordFileMerger::Open(const std::string& recordFilePath, const std::string
     }
     backup.Write(MissingLineEnd(path));
   }
-  readVersion_ = RecordFileVersion::Of(recordPath_);
   if (!record_.Open(recordPath_, "Kayıt dosyası")) {
     if (errno != ENOENT) throw FileError("Kayıt dosyası açılamadı", recordPath_, errno);
     FileWriter create;
@@ -192,7 +191,7 @@ void RecordFileMerger::Finish() {
   ReplaceRecordFile();
 }
 
-RecordFileVersion RecordFileMerger::FinishMergeFile() {
+void RecordFileMerger::FinishMergeFile() {
   std::string_view line;
   if (hasPending_) {
     merge_.WriteLine(pendingLine_);
@@ -202,9 +201,6 @@ RecordFileVersion RecordFileMerger::FinishMergeFile() {
   for (auto& backup : backups_) backup->Close(true);
   record_.Close();
   merge_.Close(true);
-  const std::optional<RecordFileVersion> merged = RecordFileVersion::Of(mergePath_);
-  if (!merged) throw FileError("Birleştirme dosyası okunamadı", mergePath_, errno);
-  return *merged;
 }
 
 void RecordFileMerger::ReplaceRecordFile() {

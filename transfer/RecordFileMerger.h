@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "core/BufferedFile.h"
-#include "transfer/DeliveryNote.h"
 #include "transfer/RecordLine.h"
 
 namespace miravel {
@@ -68,15 +67,13 @@ class RecordFileMerger {
   // and renames the merge file over the record file. When the rename fails the
   // merged text stays in the merge file and AppError names both files.
   void Finish();
-  // Finish in its two steps, for a caller that writes its delivery note
-  // between them: the merge file complete on disk (its version returned),
-  // then the rename.
-  RecordFileVersion FinishMergeFile();
+  // Finish in its two steps, for a caller that writes more files before the
+  // rename: the merge file and backups complete on disk, then the rename.
+  void FinishMergeFile();
   void ReplaceRecordFile();
 
-  // The version of the record file this merge reads (none when Open found no
-  // file and made an empty one).
-  const std::optional<RecordFileVersion>& ReadVersion() const { return readVersion_; }
+  // The backup files Open opened, in the order of its rows.
+  const std::vector<std::string>& BackupPaths() const { return backupPaths_; }
 
   const std::string& MergePath() const { return mergePath_; }
 
@@ -97,7 +94,6 @@ class RecordFileMerger {
   std::string recordPath_;
   std::string mergePath_;
   std::vector<std::string> backupPaths_;
-  std::optional<RecordFileVersion> readVersion_;
   LineReader record_;
   FileWriter merge_;
   std::vector<std::unique_ptr<FileWriter>> backups_;

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/DeviceSettings.h"
-#include "transfer/DeliveryNote.h"
+#include "transfer/DeliveryLedger.h"
 #include "core/RecordFileLock.h"
 #include "transfer/RecordFileMerger.h"
 
@@ -29,9 +29,8 @@ class TransferSink {
   virtual void ProgressChanged(int row, int percent) = 0;
   // The points where the window repaints its grid.
   virtual void Repaint() {}
-  // Asked once per terminal, after its records are in the record file: clear
-  // the terminal's log now? (The user may change the option during a run.)
-  // RunParallelTransfer asks once, before the first terminal.
+  // Asked once, before the first terminal: clear the logs once their
+  // records are in the record file?
   virtual bool ShouldClearLog() = 0;
   // A terminal's transfer ran to its end; records is how many went into the
   // record file.
@@ -44,6 +43,18 @@ class TransferSink {
   // too long for the record line's user column (FitsUserColumn). Called
   // before TerminalTransferred, only when there were any.
   virtual void UserNumbersCut(int row, int records) { (void)row, (void)records; }
+  // Records of the terminal with an impossible date or time were not merged
+  // but set aside in setAsideFile (SetAsideFileOf). Called before
+  // TerminalTransferred.
+  virtual void RecordsSetAside(int row, int records, const std::string& setAsideFile) {
+    (void)row, (void)records, (void)setAsideFile;
+  }
+  // The delivery ledger could not be read (problem says which file and what
+  // was used instead): up to maybeTwice of the records merged in this run may
+  // have been in the record file already. Called once, after the merge.
+  virtual void LedgerUnreadable(const std::string& problem, int maybeTwice) {
+    (void)problem, (void)maybeTwice;
+  }
   // The terminal refused to hand over its log: nothing of it was merged and
   // its log was not cleared. The row's status is the failed one.
   virtual void LogReadRefused(int row) { (void)row; }
@@ -65,34 +76,29 @@ struct TransferJob {
   std::string programFolder;
   std::function<CalendarDate()> today;  // the computer's date when not set
   std::chrono::milliseconds lockWaitLimit = kTransferLockWaitLimit;
+  // The device a COM port maps to, so that two rows on one line are known as
+  // one link; none (or an empty result) compares the port numbers.
+  std::function<std::string(int comPort)> serialDeviceOf;
+  // Every record the terminals hold is delivered again, whatever the ledger
+  // says (for an office that lost its record file).
+  bool deliverAgain = false;
 };
-
-// Runs the transfer over every ticked device in list order: connect, take the
-// whole log into the record file and the day's backup, clear the log when the
-// option says so, disconnect. The record file is locked against other
-// transfers for the whole run (waiting for one that is running). An unreachable terminal only gets
-// the failed status. A conversion error, a file error, an impossible record date or a link error
-// stops the whole run with AppError; the terminal being transferred is then disconnected, its files
-// are closed, the record file stays as it was before that terminal and its log is not cleared.
-void RunTransfer(const TransferJob& job, TerminalClient& terminal, TransferSink& sink);
-
-// The transfer of one connected terminal reached through link (LinkOf);
-// returns the number of records merged (0 when the terminal refused to hand
-// over its log). The records at the front of the log that the note says the
-// record file already holds are not merged again; the note is written before
-// the record file is replaced and loses the terminal once its log is cleared.
-int TransferTerminal(TerminalClient& terminal, TransferSink& sink, const TransferJob& job, int row,
-                     int machineNumber, const std::string& inOutMode, const std::string& link,
-                     DeliveryNote& note);
 
 CalendarDate TodayOnThisComputer();
 
-// The start every transfer run shares: every row's status and progress reset;
-// then, when any row is ticked, the record file's lock (waiting for another
-// run as the sink is told), the leftovers of killed runs removed and the
-// delivery note read. Returns the lock, or none when nothing is ticked.
+// The start of a transfer run: every row's status and progress reset; then,
+// when any row is ticked, the record file's lock (waiting for another run as
+// the sink is told), the delivery ledger read (settling a stopped run) and
+// the leftovers of killed runs removed. Returns the lock, or none when
+// nothing is ticked.
 std::unique_ptr<RecordFileLock> StartTransferRun(const TransferJob& job, TransferSink& sink,
-                                                 DeliveryNote& note);
+                                                 DeliveryLedger& ledger);
+
+// The file of the office folder where records with an impossible date or
+// time are set aside: "ayrilan-kayitlar.txt", one tab-separated line per
+// record (when, row, terminal name, terminal, enroll number, in/out state,
+// year, month, day, hour, minute as the terminal gave them).
+std::string SetAsideFileOf(const std::string& programFolder);
 
 // Status index 6: the number of attendance records the terminal holds.
 inline constexpr int kRecordCountStatus = 6;

@@ -5,11 +5,16 @@
 #include <QMouseEvent>
 #include <QShowEvent>
 #include <QUrl>
+#include <atomic>
+#include <chrono>
+#include <exception>
+#include <map>
+#include <thread>
 
 #include "core/OfficeFolder.h"
 #include "terminal/TerminalClient.h"
+#include "transfer/ParallelTransfer.h"
 #include "transfer/RecordLine.h"
-#include "transfer/TransferRun.h"
 #include "ui/CommandGuard.h"
 #include "ui/Pictures.h"
 #include "ui/UiServices.h"
@@ -49,12 +54,22 @@ class GridTransferSink : public TransferSink {
     problems_ << Q(devices_[row - 1].name) +
                      ": kayıtlar aktarıldı, ama cihaz onları silmedi; kayıtlar cihazda duruyor.";
   }
+  void RecordsSetAside(int row, int records, const std::string& file) override {
+    problems_ << Q(devices_[row - 1].name) + ": " + QString::number(records) +
+                     " kaydın tarihi ya da saati geçersiz; aktarılmadı, şuraya ayrıldı: " + Q(file);
+  }
+  void LedgerUnreadable(const std::string& problem, int maybeTwice) override {
+    ledgerProblem_ = Q(problem) + " Bu aktarımda alınan " + QString::number(maybeTwice) +
+                     " kayıttan bazıları kayıt dosyasında ikinci kez yer alıyor olabilir.";
+  }
   void WaitingForOtherTransfer(bool waiting) override {
     note_.setText(waiting ? QStringLiteral("Başka bir aktarım sürüyor, bekleniyor…") : QString());
   }
 
   // What the user must hear about although the run went on.
   const QStringList& Problems() const { return problems_; }
+  // The delivery ledger could not be read: an error, although the run went on.
+  const QString& LedgerProblem() const { return ledgerProblem_; }
 
  private:
   ReportGrid& grid_;
@@ -62,6 +77,59 @@ class GridTransferSink : public TransferSink {
   QLabel& note_;
   const DeviceList& devices_;
   QStringList problems_;
+  QString ledgerProblem_;
+};
+
+// Hands what the transfer reports from its threads to the grid's sink on the
+// window's thread, in the order it was reported.
+class QueuedSink : public TransferSink {
+ public:
+  QueuedSink(QObject& receiver, TransferSink& grid, bool clearLog)
+      : receiver_(receiver), grid_(grid), clearLog_(clearLog) {}
+
+  void StatusChanged(int row, RowStatus status) override {
+    Post([=, this] { grid_.StatusChanged(row, status); });
+  }
+  void ProgressChanged(int row, int percent) override {
+    Post([=, this] { grid_.ProgressChanged(row, percent); });
+  }
+  bool ShouldClearLog() override { return clearLog_; }
+  void TerminalTransferred(int row, int records) override {
+    Post([=, this] { grid_.TerminalTransferred(row, records); });
+  }
+  void AlreadyDelivered(int row, int records) override {
+    Post([=, this] { grid_.AlreadyDelivered(row, records); });
+  }
+  void UserNumbersCut(int row, int records) override {
+    Post([=, this] { grid_.UserNumbersCut(row, records); });
+  }
+  void RecordsSetAside(int row, int records, const std::string& file) override {
+    Post([=, this] { grid_.RecordsSetAside(row, records, file); });
+  }
+  void LedgerUnreadable(const std::string& problem, int maybeTwice) override {
+    Post([=, this] { grid_.LedgerUnreadable(problem, maybeTwice); });
+  }
+  void LogReadRefused(int row) override {
+    Post([=, this] { grid_.LogReadRefused(row); });
+  }
+  void LogClearRefused(int row) override {
+    Post([=, this] { grid_.LogClearRefused(row); });
+  }
+  void WaitingForOtherTransfer(bool waiting) override {
+    Post([=, this] { grid_.WaitingForOtherTransfer(waiting); });
+  }
+  void RowFinished(int row) override {
+    Post([=, this] { grid_.RowFinished(row); });
+  }
+
+ private:
+  void Post(std::function<void()> call) {
+    QMetaObject::invokeMethod(&receiver_, std::move(call), Qt::QueuedConnection);
+  }
+
+  QObject& receiver_;
+  TransferSink& grid_;
+  const bool clearLog_;
 };
 
 QPushButton* GlyphButton(QWidget* parent, const QString& text, const QPixmap& glyph,
@@ -211,9 +279,55 @@ void MainWindow::TransferRecords() {
     }
     job.recordFilePath = RecordFileLocation(state_.recordFileBase, state_.settings.recordFilePath);
     job.programFolder = state_.programFolder;
-    GridTransferSink sink(*deviceGrid_, *deleteAfterTransferBox_, *transferNote_, job.devices);
-    RunTransfer(job, terminalClient_, sink);
-    if (!sink.Problems().isEmpty()) ui_.ShowMessage(this, sink.Problems().join("\n"));
+    // The serial devices are looked up here: the reading threads must not
+    // touch the settings file.
+    std::map<int, std::string> serialDevices;
+    for (const DeviceEntry& device : job.devices) {
+      const int comPort = std::atoi(device.comPort.c_str());
+      if (state_.settingsFile && comPort > 0) {
+        serialDevices[comPort] = SerialDevicePath(*state_.settingsFile, comPort);
+      }
+    }
+    job.serialDeviceOf = [serialDevices](int comPort) {
+      const auto found = serialDevices.find(comPort);
+      return found != serialDevices.end() ? found->second : std::string();
+    };
+    TerminalClientMaker makeClient;
+    int parallel = 1;
+    if (makeTransferClient_) {
+      makeClient = [this, serialDeviceOf = job.serialDeviceOf] {
+        return makeTransferClient_(serialDeviceOf);
+      };
+      parallel = kDefaultParallelReads;
+    } else {
+      // The window's one client serves every row in turn.
+      const std::shared_ptr<TerminalClient> client(std::shared_ptr<TerminalClient>(),
+                                                   &terminalClient_);
+      makeClient = [client] { return client; };
+    }
+    GridTransferSink grid(*deviceGrid_, *deleteAfterTransferBox_, *transferNote_, job.devices);
+    QueuedSink sink(*this, grid, deleteAfterTransferBox_->isChecked());
+    // The transfer runs beside the window, which keeps painting its grid
+    // while the command guard holds its input.
+    std::atomic<bool> done{false};
+    std::exception_ptr error;
+    std::thread transfer([&] {
+      try {
+        RunParallelTransfer(job, makeClient, sink, parallel);
+      } catch (...) {
+        error = std::current_exception();
+      }
+      done = true;
+    });
+    while (!done) {
+      CommandGuard::Pump();
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    transfer.join();
+    CommandGuard::Pump();  // what the transfer reported last
+    if (!grid.LedgerProblem().isEmpty()) ui_.ShowError(this, grid.LedgerProblem());
+    if (error) std::rethrow_exception(error);
+    if (!grid.Problems().isEmpty()) ui_.ShowMessage(this, grid.Problems().join("\n"));
   });
 }
 

@@ -6,6 +6,9 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QWidget>
+#include <functional>
+#include <memory>
+#include <string>
 
 #include "core/AppState.h"
 #include "ui/CommandRunner.h"
@@ -48,6 +51,14 @@ class MainWindow : public QWidget {
   MainWindow(AppState& state, TerminalClient& terminal, UiServices& ui, QWidget* parent = nullptr);
   ~MainWindow() override;
 
+  // Makes a client of its own for each terminal a transfer reads, so that
+  // terminals on different links are read at the same time. serialDeviceOf
+  // maps a COM port to its device. Without one, the window's one client
+  // reads the terminals one after another.
+  using TransferClientMaker = std::function<std::shared_ptr<TerminalClient>(
+      const std::function<std::string(int comPort)>& serialDeviceOf)>;
+  void SetTransferClients(TransferClientMaker maker) { makeTransferClient_ = std::move(maker); }
+
   // Shown modally by "Ayarlar"; the main window rebuilds its rows when it
   // closes. Set once the settings window exists.
   void SetSettingsWindow(QWidget* settingsWindow) { settingsWindow_ = settingsWindow; }
@@ -78,6 +89,7 @@ class MainWindow : public QWidget {
 
   AppState& state_;
   TerminalClient& terminalClient_;
+  TransferClientMaker makeTransferClient_;
   UiServices& ui_;
   CommandRunner runner_{ui_, *this};
   QWidget* settingsWindow_ = nullptr;

@@ -82,6 +82,9 @@ double RunWindow(const Setup& setup) {
       [settingsPath](int comPort) { return SerialDevicePath(IniFile(settingsPath), comPort); });
   test::FakeUiServices ui;
   MainWindow form(state, terminal, ui);
+  form.SetTransferClients([](const std::function<std::string(int)>& serialDeviceOf) {
+    return std::make_shared<WireTerminalClient>(serialDeviceOf);
+  });
   form.show();
   QApplication::processEvents();
   const auto start = Clock::now();

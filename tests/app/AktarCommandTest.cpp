@@ -95,7 +95,9 @@ TEST_F(AktarCommandTest, RefusedLogReadOrClearEndsWithStatusOne) {
 TEST_F(AktarCommandTest, AUserNumberCutToFiveColumnsIsToldOnTheRowsLine) {
   Settings("Ethernet");
   for (int parallel : {1, kDefaultParallelReads}) {
-    std::filesystem::remove(folder / "tr500.txt");
+    for (const char* file : {"tr500.txt", "tr500.txt.teslim", "tr500.txt.teslim.onceki"}) {
+      std::filesystem::remove(folder / file);
+    }
     terminal.log = {{7, 0, 2026, 12, 7, 8, 30}, {100007, 0, 2026, 12, 7, 8, 31}};
     EXPECT_EQ(Run(folder.Path(), parallel), kAktarAllTransferred) << parallel;
     EXPECT_EQ(out.str(), "1 Kapi: aktarıldı, 2 kayıt; " + CutUserNumbersNote(1) + "\n") << parallel;

@@ -140,6 +140,119 @@ TEST_F(AktarProgramTest, ALogClearedBySomeoneElseIsMergedWhole) {
       "1 Kapı: aktarıldı, 300 kayıt\n");
 }
 
+// An office that keeps its terminals as the archive: run after run brings
+// only the new punches, also once the full terminal drops its oldest
+// records, and a terminal listed a second time under another spelling of its
+// address is read once.
+TEST_F(AktarProgramTest, WithTheDeleteOptionOffEveryRunBringsOnlyTheNewPunches) {
+  std::vector<wire::LogRecord> log = MakeLog(500, 81);
+  WriteStateFile(statePath, log);
+  std::vector<std::string> expected;
+  for (const wire::LogRecord& record : log) expected.push_back(ExpectedLine(record));
+  for (int run = 1; run <= 3; ++run) {
+    SCOPED_TRACE("run " + std::to_string(run));
+    // The third run meets a terminal that holds 510 records at most.
+    EmulatorProcess terminal(
+        run < 3 ? std::vector<std::string>{"--listen", "127.0.0.1:0", "--state", statePath}
+                : std::vector<std::string>{"--listen", "127.0.0.1:0", "--state", statePath,
+                                           "--capacity", "510"});
+    TerminalRow respelled = EthernetRow("Aynı Kapı", terminal.Port());
+    respelled.address = "127.000.000.001";
+    WriteSettings(folder.Path(), recordPath, false,
+                  {EthernetRow("Kapı", terminal.Port()), respelled});
+    const AktarResult result = RunAktar(folder.Path());
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(Sorted(Lines(ReadFile(recordPath))), Sorted(expected));
+    if (run == 2) {
+      EXPECT_EQ(result.out,
+                "1 Kapı: aktarıldı, 0 kayıt (500 kayıt önceki bir aktarımda alınmıştı)\n"
+                "2 Aynı Kapı: aktarıldı, 0 kayıt\n");
+    }
+    terminal.Stop();
+    if (run == 2) {  // punches before the third run
+      log = ReadStateLog(statePath);
+      for (const wire::LogRecord& record : MakeLog(20, 82)) {
+        log.push_back(record);
+        expected.push_back(ExpectedLine(record));
+      }
+      WriteStateFile(statePath, log);
+    }
+  }
+  EXPECT_EQ(ReadStateLog(statePath).size(), 510u);
+}
+
+// After a refused clear the records stay on the terminal; whatever then
+// happens to the record file (payroll empties it, a line is added, it is
+// only touched), the next run brings only the new punches.
+TEST_F(AktarProgramTest, RecordsDeliveredStayDeliveredWhateverHappensToTheRecordFile) {
+  const std::vector<std::function<void()>> changes = {
+      [&] { WriteFile(recordPath, ""); },
+      [&] { WriteFile(recordPath, ReadFile(recordPath) + "000,00001,1 2030/01/01 08:00:00\r\n"); },
+      [&] {
+        std::filesystem::last_write_time(recordPath, std::filesystem::file_time_type::clock::now());
+      }};
+  for (std::size_t change = 0; change < changes.size(); ++change) {
+    SCOPED_TRACE("change " + std::to_string(change));
+    std::filesystem::remove_all(folder / "tr500.txt.teslim");
+    std::filesystem::remove_all(folder / "tr500.txt.teslim.onceki");
+    WriteFile(recordPath, "");
+    const std::vector<wire::LogRecord> log = MakeLog(2000, 91);
+    WriteStateFile(statePath, log);
+    {
+      EmulatorProcess refusing({"--listen", "127.0.0.1:0", "--state", statePath, "--refuse-clear"});
+      WriteSettings(folder.Path(), recordPath, true, {EthernetRow("Kapı", refusing.Port())});
+      EXPECT_EQ(RunAktar(folder.Path()).exitCode, 1);
+    }
+    changes[change]();
+    const std::string changed = ReadFile(recordPath);
+    std::vector<wire::LogRecord> held = ReadStateLog(statePath);
+    PunchMore(held);
+    WriteStateFile(statePath, held);
+    EmulatorProcess healthy({"--listen", "127.0.0.1:0", "--state", statePath});
+    WriteSettings(folder.Path(), recordPath, true, {EthernetRow("Kapı", healthy.Port())});
+    const AktarResult second = RunAktar(folder.Path());
+    EXPECT_EQ(second.exitCode, 0) << second.err;
+    EXPECT_EQ(second.out,
+              "1 Kapı: aktarıldı, 300 kayıt (2000 kayıt önceki bir aktarımda alınmıştı)\n");
+    std::vector<std::string> expected = Lines(changed);
+    for (const wire::LogRecord& record : MakeLog(300, 73)) expected.push_back(ExpectedLine(record));
+    EXPECT_EQ(Sorted(Lines(ReadFile(recordPath))), Sorted(expected));
+  }
+}
+
+// A ledger that cannot be read is named, the run merges rather than loses and
+// says how many records may have come twice; a folder in its place stops the
+// run saying what to do.
+TEST_F(AktarProgramTest, ADamagedLedgerIsNeverSilent) {
+  const std::vector<wire::LogRecord> log = MakeLog(400, 95);
+  WriteStateFile(statePath, log);
+  EmulatorProcess terminal({"--listen", "127.0.0.1:0", "--state", statePath});
+  WriteSettings(folder.Path(), recordPath, false, {EthernetRow("Kapı", terminal.Port())});
+  ASSERT_EQ(RunAktar(folder.Path()).exitCode, 0);
+  const std::string ledger = folder / "tr500.txt.teslim";
+  for (const std::string previous : {"kept", "damaged"}) {
+    SCOPED_TRACE(previous);
+    const std::string bytes = ReadFile(ledger);
+    WriteFile(ledger, bytes.substr(0, bytes.size() / 2));
+    if (previous == "damaged") WriteFile(ledger + ".onceki", "?");
+    const std::string before = ReadFile(recordPath);
+    const AktarResult result = RunAktar(folder.Path());
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find(ledger), std::string::npos) << result.err;
+    const std::size_t twice = previous == "kept" ? 0 : 400;
+    EXPECT_NE(result.err.find(std::to_string(twice) + " kayıttan"), std::string::npos)
+        << result.err;
+    EXPECT_EQ(Lines(ReadFile(recordPath)).size(), Lines(before).size() + twice);
+    EXPECT_EQ(RunAktar(folder.Path()).exitCode, 0);  // said once; the next run is sound again
+  }
+  std::filesystem::remove(ledger);
+  std::filesystem::create_directory(ledger);
+  const AktarResult stopped = RunAktar(folder.Path());
+  EXPECT_EQ(stopped.exitCode, 2);
+  EXPECT_NE(stopped.err.find(ledger), std::string::npos) << stopped.err;
+  EXPECT_NE(stopped.err.find("kaldırın"), std::string::npos) << stopped.err;
+}
+
 // A link that breaks in the middle of the log stops the run; the office's
 // files stay as they were and the terminal keeps its records for the next run.
 TEST_F(AktarProgramTest, BrokenLinkStopsWithFilesUntouchedAndTheNextRunBringsEverything) {
@@ -222,34 +335,52 @@ TEST_F(AktarProgramTest, UnchosenAndUnreachableRowsAreReportedAndTheOthersTransf
   EXPECT_EQ(ReadFile(folder / "yedekler/" + backups[0]), JoinLines(firstLines));
 }
 
-// A record with an impossible date on the second terminal stops the run
-// there: the first terminal's transfer (and the clearing of its log) stays
-// done, the second one's log is kept and the record file holds no line of it.
-TEST_F(AktarProgramTest, ImpossibleRecordDateStopsAtItsTerminalAndKeepsWhatWasDoneBefore) {
+// A record with an impossible date on the middle one of three terminals is
+// set aside, named with its terminal; that terminal's other records and the
+// other terminals transfer, and every log is cleared.
+TEST_F(AktarProgramTest, AnImpossibleRecordIsSetAsideAndBlocksNoTerminal) {
   const std::vector<std::string> oldLines = MakeRecordLines(1000, 51);
   WriteFile(recordPath, JoinLines(oldLines));
-  const std::vector<wire::LogRecord> firstLog = MakeLog(700, 52);
-  std::vector<wire::LogRecord> secondLog = MakeLog(700, 53);
-  secondLog[400].month = 13;
-  WriteStateFile(statePath, firstLog);
-  WriteStateFile(folder / "second.txt", secondLog);
-  EmulatorProcess first({"--listen", "127.0.0.1:0", "--state", statePath});
-  EmulatorProcess second({"--listen", "127.0.0.1:0", "--state", folder / "second.txt"});
-  WriteSettings(folder.Path(), recordPath, true,
-                {EthernetRow("Giriş", first.Port()), EthernetRow("Çıkış", second.Port())});
+  std::vector<std::vector<wire::LogRecord>> logs = {MakeLog(700, 52), MakeLog(700, 53),
+                                                    MakeLog(700, 54)};
+  logs[1][400].month = 13;
+  std::vector<std::unique_ptr<EmulatorProcess>> terminals;
+  std::vector<TerminalRow> rows;
+  for (std::size_t i = 0; i < logs.size(); ++i) {
+    const std::string state = folder / ("terminal" + std::to_string(i) + ".txt");
+    WriteStateFile(state, logs[i]);
+    terminals.push_back(std::make_unique<EmulatorProcess>(
+        std::vector<std::string>{"--listen", "127.0.0.1:0", "--state", state}));
+    rows.push_back(
+        EthernetRow(i == 1 ? "Orta" : "Kapı" + std::to_string(i + 1), terminals.back()->Port()));
+  }
+  WriteSettings(folder.Path(), recordPath, true, rows);
 
   const AktarResult result = RunAktar(folder.Path());
-  EXPECT_EQ(result.exitCode, 2);
-  EXPECT_EQ(result.out, "1 Giriş: aktarıldı, 700 kayıt\n");
-  EXPECT_NE(result.err.find("is not a valid date"), std::string::npos) << result.err;
+  const std::string aside = folder / "ayrilan-kayitlar.txt";
+  EXPECT_EQ(result.exitCode, 1) << result.err;
+  EXPECT_EQ(result.out,
+            "1 Kapı1: aktarıldı, 700 kayıt\n"
+            "2 Orta: aktarıldı, 699 kayıt; 1 kaydın tarihi ya da saati geçersiz, "
+            "aktarılmadı, şuraya ayrıldı: " +
+                aside +
+                "\n"
+                "3 Kapı3: aktarıldı, 700 kayıt\n");
   std::vector<std::string> expected = oldLines;
-  for (const wire::LogRecord& record : firstLog) expected.push_back(ExpectedLine(record));
+  for (const auto& log : logs) {
+    for (const wire::LogRecord& record : log) {
+      if (record.month != 13) expected.push_back(ExpectedLine(record));
+    }
+  }
   EXPECT_EQ(Sorted(Lines(ReadFile(recordPath))), Sorted(expected));
-  EXPECT_FALSE(test::MergeFileLeft(recordPath));
-  first.Stop();
-  second.Stop();
-  EXPECT_TRUE(ReadStateLog(statePath).empty());
-  EXPECT_EQ(ReadStateLog(folder / "second.txt"), secondLog);
+  const std::string held = ReadFile(aside);
+  EXPECT_EQ(std::count(held.begin(), held.end(), '\n'), 1);
+  EXPECT_NE(held.find("\t2\tOrta\t"), std::string::npos) << held;
+  EXPECT_NE(held.find("\t13\t"), std::string::npos) << held;
+  for (std::size_t i = 0; i < logs.size(); ++i) {
+    terminals[i]->Stop();
+    EXPECT_TRUE(ReadStateLog(folder / ("terminal" + std::to_string(i) + ".txt")).empty());
+  }
 }
 
 // A terminal on a serial line (a pseudo terminal mapped through seriportlar)

@@ -92,6 +92,7 @@ TEST(CihazProgramTest, ErasingNeedsEvetAndOnlyThenClearsTheTerminal) {
   held.users[7] = {"Şükrü", "1234", 3, true};
   held.users[42] = {"Ayşe", "", 0, true};
   held.templates[{7, 0}] = std::string(600, 'A');
+  held.identity = "merkez-1";
   emulator::SaveStateFile(folder / "cihaz.txt", held);
   EmulatorProcess terminal({"--listen", "127.0.0.1:0", "--state", folder / "cihaz.txt"});
   WriteSettings(folder.Path(), folder / "tr500.txt", false,

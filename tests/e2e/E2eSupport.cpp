@@ -290,7 +290,12 @@ bool InTimeOrder(const std::vector<std::string>& lines) {
 }
 
 void WriteStateFile(const std::string& path, const std::vector<wire::LogRecord>& log) {
+  // The terminal stays the one it was: its identity and capacity are kept.
+  emulator::TerminalState held;
+  emulator::LoadStateFile(path, held);
   emulator::TerminalState state;
+  state.identity = held.identity;
+  state.capacity = held.capacity;
   state.log = log;
   WriteAll(path, emulator::FormatState(state));
 }
@@ -327,8 +332,9 @@ void WriteSettings(const std::string& folder, const std::string& recordFile, boo
     const TerminalRow& row = rows[i];
     text += "[cihaz" + std::to_string(i + 1) + "]\r\nadi=" + row.name +
             "\r\nbaglantitipi=" + row.connection + "\r\nmakineno=1\r\nportno=" + row.comPort +
-            "\r\nbaudrate=115200\r\nipadres=127.0.0.1\r\nipport=" + std::to_string(row.port) +
-            "\r\nparola=\r\ngcdurum=" + row.inOut + "\r\n";
+            "\r\nbaudrate=115200\r\nipadres=" + row.address +
+            "\r\nipport=" + std::to_string(row.port) + "\r\nparola=\r\ngcdurum=" + row.inOut +
+            "\r\n";
   }
   if (!serialLinks.empty()) {
     text += "[seriportlar]\r\n";

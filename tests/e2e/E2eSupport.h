@@ -99,7 +99,8 @@ std::vector<std::string> SplitRecordFile(std::string_view bytes, bool& wellForme
 // Whether the lines are in time order.
 bool InTimeOrder(const std::vector<std::string>& lines);
 
-// The emulator's state file: a terminal with machine number 1 and this log.
+// The emulator's state file: a terminal with machine number 1 and this log; the
+// identity and capacity of the terminal the file held stay.
 void WriteStateFile(const std::string& path, const std::vector<wire::LogRecord>& log);
 std::vector<wire::LogRecord> ReadStateLog(const std::string& path);
 
@@ -107,7 +108,8 @@ std::vector<wire::LogRecord> ReadStateLog(const std::string& path);
 struct TerminalRow {
   std::string name;
   std::string connection = "Ethernet";
-  int port = 0;         // ipport for Ethernet
+  int port = 0;  // ipport for Ethernet
+  std::string address = "127.0.0.1";
   std::string comPort;  // portno for Comm Port
   std::string inOut = "Standart";
 };

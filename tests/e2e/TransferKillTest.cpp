@@ -13,6 +13,7 @@
 #include "tests/e2e/E2eSupport.h"
 #include "tests/support/EmulatorProcess.h"
 #include "tests/support/TempFolder.h"
+#include "transfer/TransferRun.h"
 
 namespace miravel::e2e {
 namespace {
@@ -26,7 +27,7 @@ using test::WriteFile;
 constexpr int kTerminals = 2;
 constexpr int kLogRecords = 10000;  // per terminal
 constexpr int kOldLines = 4000;
-constexpr int kKills = 50;
+constexpr int kKills = 50;  // with the delete option on; half as many with it off
 
 std::vector<std::string> Sorted(std::vector<std::string> lines) {
   std::sort(lines.begin(), lines.end());
@@ -76,19 +77,26 @@ testing::AssertionResult Check(const std::string& before,
   return testing::AssertionSuccess();
 }
 
-// Two terminals on the emulator, silkontrol on, over a record file of some
-// thousand lines. Each attempt starts miravel-aktar and kills it after a
-// random delay drawn over a whole run (a run that ends first counts as
-// finished), checks what the kill left, then runs miravel-aktar once more to
-// its end: the record file must then hold every record the terminals ever
-// had exactly once, and the logs must be empty. Each attempt meets full logs.
-TEST(TransferKillTest, EveryRecordLandsExactlyOnceWhereverARunIsKilled) {
+// Two terminals on the emulator, over a record file of some thousand lines.
+// Each attempt starts miravel-aktar and kills it after a random delay drawn
+// over a whole run (a run that ends first counts as finished), checks what
+// the kill left, then runs miravel-aktar once more to its end: the record
+// file and each terminal's day's backup must then hold every record the
+// terminals ever had exactly once, and with the delete option on the logs
+// must be empty. Each attempt meets full logs (with the option off, a log
+// refilled with other records, as another program would leave it).
+class TransferKillTest : public ::testing::TestWithParam<bool> {};
+
+TEST_P(TransferKillTest, EveryRecordLandsExactlyOnceWhereverARunIsKilled) {
+  const bool clearLogs = GetParam();
+  const int killsWanted = clearLogs ? kKills : kKills / 2;
   TempFolder folder;
   std::filesystem::create_directory(folder / "yedekler");
   const std::string recordPath = folder / "tr500.txt";
   const auto statePath = [&](int i) { return folder / ("terminal" + std::to_string(i) + ".txt"); };
   const std::vector<std::string> oldLines = MakeRecordLines(kOldLines, 7);
   std::vector<std::string> everything;
+  std::vector<std::vector<std::string>> backedUp(kTerminals);
 
   std::uint32_t batchSeed = 100;
   std::vector<std::unique_ptr<EmulatorProcess>> emulators(kTerminals);
@@ -100,13 +108,16 @@ TEST(TransferKillTest, EveryRecordLandsExactlyOnceWhereverARunIsKilled) {
     for (int i = 0; i < kTerminals; ++i) {
       emulators[i].reset();
       const std::vector<wire::LogRecord> batch = MakeLog(kLogRecords, batchSeed++);
-      for (const std::string& line : LinesOf(batch)) everything.push_back(line);
+      for (const std::string& line : LinesOf(batch)) {
+        everything.push_back(line);
+        backedUp[i].push_back(line);
+      }
       WriteStateFile(statePath(i), batch);
       emulators[i] = std::make_unique<EmulatorProcess>(
           std::vector<std::string>{"--listen", "127.0.0.1:0", "--state", statePath(i)});
       rows.push_back(EthernetRow("Kapı " + std::to_string(i + 1), emulators[i]->Port()));
     }
-    WriteSettings(folder.Path(), recordPath, true, rows);
+    WriteSettings(folder.Path(), recordPath, clearLogs, rows);
   };
   const auto readLogs = [&] {
     std::vector<std::vector<wire::LogRecord>> logs;
@@ -124,14 +135,14 @@ TEST(TransferKillTest, EveryRecordLandsExactlyOnceWhereverARunIsKilled) {
   int kills = 0;
   int finished = 0;
   int replacedButKept = 0;
-  for (int attempt = 1; kills < kKills; ++attempt) {
-    ASSERT_LE(attempt, 3 * kKills) << "too few runs could be killed in time";
+  for (int attempt = 1; kills < killsWanted; ++attempt) {
+    ASSERT_LE(attempt, 3 * killsWanted) << "too few runs could be killed in time";
     startWithFreshLogs();
     const std::string before = ReadFile(recordPath);
     const std::vector<std::vector<wire::LogRecord>> logs = readLogs();
-    // A third of the kills aim at the end of the run: a moment after the
-    // delivery note's scratch copy appears, around the replacement of the
-    // record file and the clearing of the logs.
+    // A third of the kills aim at the writes of the delivery ledger: a
+    // moment after one of its scratch copies appears, around the backups,
+    // the replacement of the record file and the clearing of the logs.
     KillMoment moment;
     const bool aimed = attempt > 1 && random() % 3 == 0;
     if (aimed) {
@@ -168,13 +179,30 @@ TEST(TransferKillTest, EveryRecordLandsExactlyOnceWhereverARunIsKilled) {
     ASSERT_EQ(Sorted(lines), Sorted(everything))
         << "attempt " << attempt << ": " << lines.size() << " lines for " << everything.size()
         << " records, " << (aimed ? "aimed, " : "") << moment.delay.count() << " µs";
-    for (const auto& log : readLogs()) ASSERT_TRUE(log.empty()) << "attempt " << attempt;
+    if (clearLogs) {
+      for (const auto& log : readLogs()) ASSERT_TRUE(log.empty()) << "attempt " << attempt;
+    }
+    // Each backup holds the earlier attempts' records (checked then) and
+    // behind them this attempt's, each once.
+    for (int i = 0; i < kTerminals; ++i) {
+      const std::string backup =
+          folder / ("yedekler/" + RecordFileMerger::BackupName(TodayOnThisComputer(), i + 1));
+      const std::vector<std::string> held = SplitRecordFile(ReadFile(backup), wellFormed);
+      ASSERT_EQ(held.size(), backedUp[i].size()) << "backup " << i + 1 << ", attempt " << attempt;
+      const auto thisAttempt = static_cast<std::ptrdiff_t>(kLogRecords);
+      ASSERT_EQ(Sorted({held.end() - thisAttempt, held.end()}),
+                Sorted({backedUp[i].end() - thisAttempt, backedUp[i].end()}))
+          << "backup " << i + 1 << ", attempt " << attempt;
+    }
     EXPECT_FALSE(test::MergeFileLeft(recordPath));
   }
   std::cout << kills << " kills, " << finished << " finished runs; " << replacedButKept
             << " kills fell after the replacement and before a clear (a whole run took "
             << std::chrono::duration_cast<std::chrono::milliseconds>(runTime).count() << " ms)\n";
 }
+
+INSTANTIATE_TEST_SUITE_P(DeleteOption, TransferKillTest, ::testing::Values(true, false),
+                         [](const auto& info) { return info.param ? "Sil" : "Birak"; });
 
 }  // namespace
 }  // namespace miravel::e2e

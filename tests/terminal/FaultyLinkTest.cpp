@@ -69,10 +69,10 @@ class ScriptedTerminal {
   }
   int Port() const { return port_; }
 
-  // Done, our version, machine number 1.
+  // Done, our version, machine number 1, no identity.
   static std::string HelloDone() {
     wire::PayloadWriter outputs;
-    outputs.U8(wire::kDone).U8(wire::kProtocolVersion).I32(1);
+    outputs.U8(wire::kDone).U8(wire::kIdentityProtocolVersion).I32(1).Text("");
     return outputs.Bytes();
   }
 

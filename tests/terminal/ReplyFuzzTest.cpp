@@ -111,7 +111,11 @@ std::vector<std::pair<std::string, Call>> EveryOperation() {
   static std::vector<wire::TemplateEntry> templates;
   static DeviceTime time;
   return {
-      {"Hello", [](WireSession& s) { return s.Hello(1, number); }},
+      {"Hello",
+       [](WireSession& s) {
+         std::string identity;
+         return s.Hello(1, wire::kIdentityProtocolVersion, number, identity);
+       }},
       {"RegisterEvents", [](WireSession& s) { return s.RegisterEvents(1, 1); }},
       {"GetDeviceStatus", [](WireSession& s) { return s.GetDeviceStatus(1, 6, number); }},
       {"ReadAttendanceLog", [](WireSession& s) { return s.ReadAttendanceLog(1, log); }},

@@ -32,6 +32,7 @@ class WireClientTest : public ::testing::Test {
           {i % 3 == 0 ? 30 : 7, i % 2, 2026, 12 - i % 12, 1 + i % 28, i % 24, i % 60});
     }
     state.log.push_back({12, 5, 2026, 2, 30, 25, 61});  // passed on as the terminal has it
+    state.identity = "emu-sinama 7";
     emulator::SaveStateFile(statePath_, state);
     expected_ = state;
     emulator_ = std::make_unique<test::EmulatorProcess>(
@@ -169,8 +170,10 @@ TEST_F(WireClientTest, ChangesReachTheTerminalAndItsStateFile) {
 
 TEST_F(WireClientTest, NotConnectedCallsAreRefusedAndDisconnectIsAlwaysSafe) {
   const int m = 4;
+  EXPECT_EQ(client_.Identity(), "emu-sinama 7") << "the hello names the terminal";
   ASSERT_TRUE(client_.ReadAttendanceLog(m));
   client_.Disconnect();
+  EXPECT_EQ(client_.Identity(), "") << "the identity goes with the connection";
   client_.Disconnect();
   int a, b, c, d, e, f, g, h, i, j, value;
   std::string text;

@@ -7,8 +7,8 @@
 #include "core/AppError.h"
 #include "tests/support/FakeTerminal.h"
 #include "tests/support/TempFolder.h"
+#include "transfer/ParallelTransfer.h"
 #include "transfer/RecordLine.h"
-#include "transfer/TransferRun.h"
 
 namespace miravel {
 namespace {
@@ -31,6 +31,9 @@ class RecordingSink : public TransferSink {
   void WaitingForOtherTransfer(bool waiting) override { waits.push_back(waiting); }
   void LogReadRefused(int row) override { readRefused.push_back(row); }
   void LogClearRefused(int row) override { clearRefused.push_back(row); }
+  void RecordsSetAside(int row, int records, const std::string&) override {
+    setAside[row] = records;
+  }
 
   RowStatus Status(int row) { return status_[row]; }
 
@@ -41,6 +44,7 @@ class RecordingSink : public TransferSink {
   std::vector<bool> waits;
   std::vector<int> readRefused;
   std::vector<int> clearRefused;
+  std::map<int, int> setAside;
 
  private:
   std::map<int, RowStatus> status_;
@@ -85,7 +89,12 @@ class TransferRunTest : public ::testing::Test {
     job.today = [] { return CalendarDate{2026, 12, 7}; };
   }
 
-  void Run() { RunTransfer(job, terminal, sink); }
+  // As the window runs it: one client for every row, one row at a time.
+  void Run() {
+    const std::shared_ptr<TerminalClient> client(std::shared_ptr<TerminalClient>(), &terminal);
+    RunParallelTransfer(
+        job, [client] { return client; }, sink, 1);
+  }
 
   std::string RunError() {
     try {
@@ -115,7 +124,9 @@ TEST_F(TransferRunTest, UntickedAndUnreachableRowsDoNotStopTheRun) {
             "000,00100,1 2026/12/07 08:00:00\r\n"
             "000,00101,0 2026/12/07 08:01:00\r\n");
   EXPECT_EQ(ReadFile(folder / "yedekler/20261207.001"), ReadFile(job.recordFilePath));
-  EXPECT_EQ(terminal.CallCount("ConnectNetwork"), 2);
+  // The unticked row is not reached; the first one's clear comes through a
+  // connection of its own, its client having served the third row.
+  EXPECT_EQ(terminal.CallCount("ConnectNetwork"), 3);
   EXPECT_TRUE(terminal.log.empty());
 }
 
@@ -194,8 +205,11 @@ TEST_F(TransferRunTest, LogIsClearedOnlyWhenAskedAndOnlyAfterTheFileIsReplaced) 
   sink.onClearQuestion = [&] { fileWhenAsked = ReadFile(job.recordFilePath); };
   Run();
   EXPECT_EQ(terminal.CallCount("ClearAttendanceLog"), 1);
-  // Both runs' records are in the file by the time the log may be cleared.
-  EXPECT_EQ(std::count(fileWhenAsked.begin(), fileWhenAsked.end(), '\n'), 4);
+  EXPECT_TRUE(terminal.log.empty());
+  // The records the first run delivered are not delivered again.
+  EXPECT_EQ(sink.taken[1], 0);
+  EXPECT_EQ(std::count(fileWhenAsked.begin(), fileWhenAsked.end(), '\n'), 2);
+  EXPECT_EQ(ReadFile(job.recordFilePath), fileWhenAsked);
 }
 
 TEST_F(TransferRunTest, StopInsideATerminalKeepsFileAndLogAndDisconnects) {
@@ -210,22 +224,37 @@ TEST_F(TransferRunTest, StopInsideATerminalKeepsFileAndLogAndDisconnects) {
   EXPECT_EQ(terminal.calls.back(), "Disconnect()");
   EXPECT_EQ(terminal.CallCount("ConnectNetwork"), 1);  // the second row is not reached
 
-  terminal.log.push_back({7, 0, 2026, 13, 1, 8, 0});
-  EXPECT_EQ(RunError(), "'2026/13/01' is not a valid date");
-  EXPECT_EQ(terminal.calls.back(), "Disconnect()");
-
-  // Fields the fixed columns would cut to a valid time are refused as they stand.
-  terminal.log.back() = {7, 0, 2026, 101, 1, 8, 0};
-  EXPECT_EQ(RunError(), "'2026/101/01' is not a valid date");
-  terminal.log.back() = {7, 0, 12026, 1, 1, 8, 0};
-  EXPECT_EQ(RunError(), "'12026/01/01' is not a valid date");
-  terminal.log.back() = {7, 0, 2026, 1, 1, 100, 30};
-  EXPECT_EQ(RunError(), "'100:30:00' is not a valid time");
-
   EXPECT_EQ(ReadFile(job.recordFilePath), old);
-  EXPECT_EQ(terminal.log.size(), 6u);
+  EXPECT_EQ(terminal.log.size(), 5u);
   EXPECT_EQ(terminal.CallCount("ClearAttendanceLog"), 0);
   EXPECT_FALSE(test::MergeFileLeft(job.recordFilePath));
+}
+
+// Values the fixed columns would cut to a valid time are impossible as they
+// stand; such records are set aside with those values, the rest transfers,
+// and the clear takes them with the rest.
+TEST_F(TransferRunTest, ImpossibleRecordsAreSetAsideAsTheyCameAndTheRestTransfers) {
+  job.devices = {Ethernet("a")};
+  job.ticked = {true};
+  terminal.log = Records(3);
+  terminal.log.insert(terminal.log.begin() + 1, {7, 0, 2026, 13, 1, 8, 0});
+  terminal.log.push_back({8, 0, 2026, 101, 1, 8, 0});
+  terminal.log.push_back({9, 0, 12026, 1, 1, 8, 0});
+  terminal.log.push_back({10, 0, 2026, 1, 1, 100, 30});
+  Run();
+  EXPECT_EQ(sink.taken[1], 3);
+  EXPECT_EQ(sink.setAside[1], 4);
+  const std::string merged = ReadFile(job.recordFilePath);
+  EXPECT_EQ(merged, ReadFile(folder / "yedekler/20261207.001"));
+  EXPECT_EQ(std::count(merged.begin(), merged.end(), '\n'), 3);
+  const std::string aside = ReadFile(folder / "ayrilan-kayitlar.txt");
+  EXPECT_EQ(std::count(aside.begin(), aside.end(), '\n'), 4);
+  for (const char* values :
+       {"\t1\ta\t", "\t7\t0\t2026\t13\t1\t8\t0\n", "\t8\t0\t2026\t101\t1\t8\t0\n",
+        "\t9\t0\t12026\t1\t1\t8\t0\n", "\t10\t0\t2026\t1\t1\t100\t30\n"}) {
+    EXPECT_NE(aside.find(values), std::string::npos) << values;
+  }
+  EXPECT_TRUE(terminal.log.empty());
 }
 
 TEST_F(TransferRunTest, BadNumbersStopTheRunWithTheIntegerMessage) {

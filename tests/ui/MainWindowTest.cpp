@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -11,6 +13,8 @@
 #include <filesystem>
 
 #include "core/Cp1254.h"
+#include "terminal/WireTerminalClient.h"
+#include "tests/support/EmulatorProcess.h"
 #include "tests/support/FakeTerminal.h"
 #include "tests/support/FakeUiServices.h"
 #include "tests/support/TempFolder.h"
@@ -126,6 +130,46 @@ TEST_F(MainWindowTest, TransferShowsStatusAndProgressPerRow) {
   EXPECT_EQ(ReadFile(record),
             "000,00005,1 2026/12/07 08:30:00\r\n000,00006,0 2026/12/07 17:45:00\r\n");
   EXPECT_EQ(terminal.CallCount("ClearAttendanceLog"), 1);
+}
+
+// The window runs the one transfer engine: every terminal is read, the
+// record file is replaced once with all their records, then the logs go.
+TEST_F(MainWindowTest, TransferMergesEveryTerminalInOneReplacement) {
+  const std::string record = folder / "kayit.txt";
+  std::vector<std::unique_ptr<test::EmulatorProcess>> terminals;
+  std::string rows;
+  for (int i = 1; i <= 3; ++i) {
+    const std::string state = folder / ("cihaz" + std::to_string(i) + ".txt");
+    terminals.push_back(std::make_unique<test::EmulatorProcess>(
+        std::vector<std::string>{"--listen", "127.0.0.1:0", "--state", state, "--generate-users",
+                                 "3", "--generate-log", "40", "--seed", std::to_string(i)}));
+    rows += Ethernet(i, "Kapı " + std::to_string(i), terminals.back()->Port());
+  }
+  MainWindow& window = Open("[ayarlar]\r\ndosya=" + record + "\r\n" + rows);
+  window.SetTransferClients([](const std::function<std::string(int)>& serialDeviceOf) {
+    return std::make_shared<WireTerminalClient>(serialDeviceOf);
+  });
+  const int watch = ::inotify_init1(IN_NONBLOCK);
+  ASSERT_GE(::inotify_add_watch(watch, folder.Path().c_str(), IN_MOVED_TO), 0);
+  QTest::mouseClick(Button(window, "transferButton"), Qt::LeftButton);
+  EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join("\n").toStdString();
+  int replacements = 0;
+  alignas(inotify_event) char events[4096];
+  for (ssize_t got; (got = ::read(watch, events, sizeof events)) > 0;) {
+    for (char* at = events; at < events + got;) {
+      const auto* event = reinterpret_cast<inotify_event*>(at);
+      replacements += event->len > 0 && std::string(event->name) == "kayit.txt";
+      at += sizeof(inotify_event) + event->len;
+    }
+  }
+  ::close(watch);
+  EXPECT_EQ(replacements, 1);
+  const std::string merged = ReadFile(record);
+  EXPECT_EQ(std::count(merged.begin(), merged.end(), '\n'), 120);
+  for (int row = 0; row < 3; ++row) {
+    EXPECT_EQ(Grid(window).CellValue(row, MainWindow::kStatus), 1);
+    EXPECT_EQ(Grid(window).CellValue(row, MainWindow::kProgress), 100);
+  }
 }
 
 TEST_F(MainWindowTest, StoppedTransferShowsOneErrorAndKeepsTheLog) {
