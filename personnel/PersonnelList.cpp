@@ -29,6 +29,24 @@ int TickedCount(const PersonnelList& list) {
   return count;
 }
 
+void PersonnelList::RemoveRows(const std::vector<int>& rows) {
+  for (auto row = rows.rbegin(); row != rows.rend(); ++row) RemoveRow(*row);
+}
+
+RowRemoval::~RowRemoval() {
+  try {
+    Finish();
+  } catch (...) {  // the command's own error is the one to show
+  }
+}
+
+void RowRemoval::Finish() {
+  if (rows_.empty()) return;
+  std::vector<int> rows;
+  rows.swap(rows_);
+  list_.RemoveRows(rows);
+}
+
 PerNoIndex::PerNoIndex(const PersonnelList& list) {
   first_.reserve(static_cast<std::size_t>(list.RowCount()));
   for (int row = 0; row < list.RowCount(); ++row) Add(list.Text(row, kPerNoColumn), row);
@@ -87,6 +105,21 @@ int PersonnelRows::AppendRow() {
 void PersonnelRows::RemoveRow(int row) {
   At(row);  // range check
   rows_.erase(rows_.begin() + row);
+}
+
+void PersonnelRows::RemoveRows(const std::vector<int>& rows) {
+  if (rows.empty()) return;
+  for (int row : rows) At(row);  // range check, before anything moves
+  std::size_t kept = static_cast<std::size_t>(rows.front());
+  auto next = rows.begin();
+  for (std::size_t row = kept; row < rows_.size(); ++row) {
+    if (next != rows.end() && static_cast<std::size_t>(*next) == row) {
+      ++next;
+      continue;
+    }
+    rows_[kept++] = std::move(rows_[row]);
+  }
+  rows_.resize(kept);
 }
 
 void PersonnelRows::SortByPerNo() {

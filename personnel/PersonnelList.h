@@ -48,6 +48,10 @@ class PersonnelList {
   // returns its number.
   virtual int AppendRow() = 0;
   virtual void RemoveRow(int row) = 0;
+  // Removes these rows (numbers ascending, each once) in one pass, so that
+  // deleting thousands of rows does not move the rows below each of them.
+  // The default removes them one by one, from the bottom.
+  virtual void RemoveRows(const std::vector<int>& rows);
   virtual void RemoveAllRows() = 0;
   // Orders the rows by their Per.No text, ascending (byte order of the text,
   // which for five-digit numbers is their numeric order); rows with equal
@@ -64,6 +68,27 @@ void TickAll(PersonnelList& list);
 void ClearTicks(PersonnelList& list);
 void InvertTicks(PersonnelList& list);
 int TickedCount(const PersonnelList& list);
+
+// Rows a command removes as it goes, taken out of the list together when it
+// ends, also when an error stops it: the rows it dealt with are gone, the
+// others stay, and no removal moves the rows below it one at a time.
+class RowRemoval {
+ public:
+  explicit RowRemoval(PersonnelList& list) : list_(list) {}
+  // Removes what was added, when Finish was not reached (an error stops the command).
+  ~RowRemoval();
+  RowRemoval(const RowRemoval&) = delete;
+  RowRemoval& operator=(const RowRemoval&) = delete;
+
+  // Rows are added from the top down.
+  void Add(int row) { rows_.push_back(row); }
+  // Removes the rows added so far; a command that ends well calls it.
+  void Finish();
+
+ private:
+  PersonnelList& list_;
+  std::vector<int> rows_;
+};
 
 // The first row of each Per.No text, looked up in constant time by the bulk
 // commands (a linear search per row would make a copy of thousands of people
@@ -103,6 +128,7 @@ class PersonnelRows : public PersonnelList {
   void MarkLoadedFromTerminal(int row) override;
   int AppendRow() override;
   void RemoveRow(int row) override;
+  void RemoveRows(const std::vector<int>& rows) override;
   void RemoveAllRows() override { rows_.clear(); }
   void SortByPerNo() override;
 

@@ -34,7 +34,8 @@ std::string CellName(int row, int column) {
 
 }  // namespace
 
-ReportGrid::ReportGrid(QWidget* parent) : QTableWidget(parent), delegate_(new GridDelegate(*this)) {
+ReportGrid::ReportGrid(QWidget* parent)
+    : QTableWidget(parent), delegate_(new GridDelegate(*this, this)) {
   setItemDelegate(delegate_);
   setSelectionMode(QAbstractItemView::SingleSelection);
   setSelectionBehavior(QAbstractItemView::SelectItems);
