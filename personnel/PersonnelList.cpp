@@ -108,18 +108,8 @@ void PersonnelRows::RemoveRow(int row) {
 }
 
 void PersonnelRows::RemoveRows(const std::vector<int>& rows) {
-  if (rows.empty()) return;
   for (int row : rows) At(row);  // range check, before anything moves
-  std::size_t kept = static_cast<std::size_t>(rows.front());
-  auto next = rows.begin();
-  for (std::size_t row = kept; row < rows_.size(); ++row) {
-    if (next != rows.end() && static_cast<std::size_t>(*next) == row) {
-      ++next;
-      continue;
-    }
-    rows_[kept++] = std::move(rows_[row]);
-  }
-  rows_.resize(kept);
+  EraseInOnePass(rows_, rows);
 }
 
 void PersonnelRows::SortByPerNo() {

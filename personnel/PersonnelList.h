@@ -59,6 +59,23 @@ class PersonnelList {
   virtual void SortByPerNo() = 0;
 };
 
+// Erases these items (numbers ascending, each once) in one pass; the others
+// keep their order.
+template <class Item>
+void EraseInOnePass(std::vector<Item>& items, const std::vector<int>& rows) {
+  if (rows.empty()) return;
+  std::size_t kept = static_cast<std::size_t>(rows.front());
+  auto next = rows.begin();
+  for (std::size_t row = kept; row < items.size(); ++row) {
+    if (next != rows.end() && static_cast<std::size_t>(*next) == row) {
+      ++next;
+      continue;
+    }
+    items[kept++] = std::move(items[row]);
+  }
+  items.resize(kept);
+}
+
 // The first row, from the top, whose Per.No text is exactly perNo; -1 when
 // there is none (also for an empty list).
 int FindRow(const PersonnelList& list, const std::string& perNo);

@@ -124,16 +124,7 @@ void PersonnelModel::Remove(const std::vector<int>& rows) {
   // Rows from all over the list: one pass, and the views take the list anew
   // rather than once per block.
   beginResetModel();
-  std::size_t kept = static_cast<std::size_t>(first);
-  auto next = rows.begin();
-  for (std::size_t row = kept; row < persons_.size(); ++row) {
-    if (next != rows.end() && static_cast<std::size_t>(*next) == row) {
-      ++next;
-      continue;
-    }
-    persons_[kept++] = std::move(persons_[row]);
-  }
-  persons_.resize(kept);
+  EraseInOnePass(persons_, rows);
   shown_ = Count();
   endResetModel();
 }

@@ -17,16 +17,8 @@ PersonnelView::PersonnelView(PersonnelModel& persons, QWidget* parent)
     : QTableView(parent), persons_(persons), delegate_(new GridDelegate(*this, this)) {
   setModel(&persons_);
   setItemDelegate(delegate_);
-  setSelectionMode(QAbstractItemView::SingleSelection);
-  setSelectionBehavior(QAbstractItemView::SelectItems);
-  setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
-                  QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
-  setShowGrid(true);
-  setWordWrap(false);
-  setAlternatingRowColors(false);  // the model colours the rows by position
+  SetUpGridView(*this);  // the model colours the rows by position
   QHeaderView* rows = verticalHeader();
-  rows->hide();
-  rows->setSectionResizeMode(QHeaderView::Fixed);
   rows->setMinimumSectionSize(std::min(kRowHeight, rows->minimumSectionSize()));
   rows->setDefaultSectionSize(kRowHeight);
   QHeaderView* header = horizontalHeader();

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+class QTableView;
+
 namespace miravel {
 
 enum class ColumnKind { Text, CheckBox, DropDown, Number, Progress, Image };
@@ -24,6 +26,12 @@ struct GridColumn {
   bool hidden = false;
   bool numericSort = false;  // sort by the number the text holds, not by the text
 };
+
+// Gives a view the look and the editing of every list of the program: one
+// cell selected at a time, edited by a double click or by typing, grid lines,
+// no row numbers, rows of a fixed height, columns only as wide as set; each
+// window colours its rows itself.
+void SetUpGridView(QTableView& view);
 
 // Where Progress and Image cells keep their number.
 inline constexpr int kGridValueRole = Qt::UserRole + 1;
