@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <numeric>
 #include <stdexcept>
+#include <utility>
 
 #include "personnel/Person.h"
 
@@ -50,6 +51,9 @@ QList<GridColumn> PersonnelColumns(bool storeList) {
 }
 
 const QString kLoadedMarkText = QStringLiteral("1");
+
+// Up to this many blocks of rows removed are told block by block.
+constexpr std::size_t kFewBlocks = 16;
 
 }  // namespace
 
@@ -111,18 +115,28 @@ void PersonnelModel::Remove(const std::vector<int>& rows) {
   if (rows.empty()) return;
   for (int row : rows) At(row);  // refuses a row that does not exist, before anything moves
   Flush();
-  const int first = rows.front();
-  const int last = rows.back();
-  if (last - first + 1 == static_cast<int>(rows.size())) {
-    // One block of rows: the views keep everything else as it was.
-    beginRemoveRows(QModelIndex(), first, last);
-    persons_.erase(persons_.begin() + first, persons_.begin() + last + 1);
-    shown_ = Count();
-    endRemoveRows();
+  // The blocks of neighbouring rows, from the top.
+  std::vector<std::pair<int, int>> blocks;
+  for (int row : rows) {
+    if (!blocks.empty() && blocks.back().second + 1 == row) {
+      blocks.back().second = row;
+    } else {
+      blocks.emplace_back(row, row);
+    }
+  }
+  if (blocks.size() <= kFewBlocks) {
+    // The views keep their scroll position and current cell. From the
+    // bottom up, so that the blocks above keep their numbers.
+    for (auto block = blocks.rbegin(); block != blocks.rend(); ++block) {
+      beginRemoveRows(QModelIndex(), block->first, block->second);
+      persons_.erase(persons_.begin() + block->first, persons_.begin() + block->second + 1);
+      shown_ = Count();
+      endRemoveRows();
+    }
     return;
   }
   // Rows from all over the list: one pass, and the views take the list anew
-  // rather than once per block.
+  // rather than once per block (each would move every row below it).
   beginResetModel();
   EraseInOnePass(persons_, rows);
   shown_ = Count();

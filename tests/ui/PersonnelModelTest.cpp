@@ -87,6 +87,16 @@ TEST(PersonnelModelTest, HeaderClicksSortStablyAndTicksColoursAndEditsFollowTheP
   store.list.RemoveRows({0, 2});
   EXPECT_EQ(Column(store.persons, kPerNoColumn), QStringList({"00004", "00001", "00002"}));
   EXPECT_TRUE(StripedFromTheTop(store.persons));
+  // So many blocks that the view takes the list anew.
+  for (int n = 10; n < 50; ++n) store.Add("000" + std::to_string(n), "Kişi");
+  std::vector<int> oddRows;
+  for (int row = 1; row < 43; row += 2) oddRows.push_back(row);
+  store.list.RemoveRows(oddRows);
+  const QStringList left = Column(store.persons, kPerNoColumn);
+  ASSERT_EQ(left.size(), 22);
+  EXPECT_EQ(left.mid(0, 3), QStringList({"00004", "00002", "00011"}));
+  EXPECT_EQ(left.back(), "00049");
+  EXPECT_TRUE(StripedFromTheTop(store.persons));
 
   // A user's edit reaches the person; Per.No and the mark cannot be edited,
   // and nothing of the terminal's list but its tick.
@@ -141,8 +151,10 @@ class NoFeedback : public PersonnelFeedback {
   void ShowMessage(const std::string&) override {}
 };
 
-// Deleting one row at a time moves every row below it: tens of thousands of
-// rows took minutes. Removed together, the whole list goes in moments.
+// Deleting one row at a time moves every row below it: 20,000 rows of each
+// list took more than half a minute even in an optimised build. Removed
+// together, both lists go in a second or two; the bound leaves room for a
+// busy machine.
 TEST(PersonnelModelTest, SilOfEveryRowOfLargeListsTakesTimeInProportionToTheRows) {
   constexpr int kPersons = 20'000;
   test::TempFolder folder;
@@ -176,7 +188,7 @@ TEST(PersonnelModelTest, SilOfEveryRowOfLargeListsTakesTimeInProportionToTheRows
   const auto started = std::chrono::steady_clock::now();
   commands.DeleteTicked();
   const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
-  EXPECT_LT(took.count(), 5.0);
+  EXPECT_LT(took.count(), 15.0);
   EXPECT_EQ(terminalList.RowCount(), 0);
   EXPECT_EQ(store.list.RowCount(), 0);
   EXPECT_TRUE(terminal.users.empty());
