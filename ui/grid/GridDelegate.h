@@ -6,10 +6,10 @@ namespace miravel {
 
 class GridDelegateHost;
 
-// Draws and edits the cells of a list (a ReportGrid or any view of the
-// program) by their column's kind. Every
-// change a user makes in place passes through here, which is how the grid
-// tells user edits from changes made in code.
+// Draws and edits the cells of a list (a ReportGrid or another view of the
+// program) by their column's kind. Every change a user makes in place passes
+// through here, which is how the list tells user edits from changes made in
+// code.
 class GridDelegate : public QStyledItemDelegate {
   Q_OBJECT
 
