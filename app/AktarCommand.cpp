@@ -11,6 +11,7 @@
 #include "core/IniFile.h"
 #include "core/Numbers.h"
 #include "core/OfficeFolder.h"
+#include "transfer/RecordLine.h"
 #include "transfer/TransferRun.h"
 
 namespace miravel {
@@ -40,6 +41,7 @@ class ConsoleSink : public TransferSink {
   bool ShouldClearLog() override { return clearLog_; }
   void TerminalTransferred(int row, int records) override { taken_[row] = records; }
   void AlreadyDelivered(int row, int records) override { alreadyDelivered_[row] = records; }
+  void UserNumbersCut(int row, int records) override { cut_[row] = records; }
   void LogReadRefused(int row) override { readRefused_[row] = true; }
   void LogClearRefused(int row) override { clearRefused_[row] = true; }
   void WaitingForOtherTransfer(bool waiting) override {
@@ -61,6 +63,7 @@ class ConsoleSink : public TransferSink {
       if (alreadyDelivered_.count(row) != 0) {
         out_ << " (" << alreadyDelivered_[row] << " kayıt önceki bir aktarımda alınmıştı)";
       }
+      if (cut_.count(row) != 0) out_ << "; " << CutUserNumbersNote(cut_[row]);
       ++tried_;
       if (clearRefused_.count(row) != 0) {
         out_ << "; cihaz kayıtları silmedi, kayıtlar cihazda duruyor";
@@ -93,6 +96,7 @@ class ConsoleSink : public TransferSink {
   std::map<int, RowStatus> status_;
   std::map<int, int> taken_;
   std::map<int, int> alreadyDelivered_;
+  std::map<int, int> cut_;
   std::map<int, bool> readRefused_;
   std::map<int, bool> clearRefused_;
   int notDone_ = 0;

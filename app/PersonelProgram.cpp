@@ -15,8 +15,6 @@
 namespace miravel {
 namespace {
 
-constexpr int kHighestEnrollNumber = 99999;
-
 struct VerbName {
   const char* name;
   PersonelVerb verb;
@@ -52,7 +50,7 @@ std::vector<std::string> ParsePerNoList(const std::string& text) {
       number = ParseInteger(item);
     } catch (const AppError&) {
     }
-    if (number < 0 || number > kHighestEnrollNumber) throw AppError("Geçersiz Per.No: " + item);
+    if (number < 0) throw AppError("Geçersiz Per.No: " + item);
     perNos.push_back(FormatPerNo(number));
     if (comma == std::string::npos) break;
     start = comma + 1;
@@ -76,12 +74,20 @@ class ConsoleFeedback : public PersonnelFeedback {
     bar_.Clear();
     err_ << text << "\n";
   }
+  void WaitingForStore() override {
+    // Said once, as a line of its own, so that a crontab's mail tells why the copy took long.
+    if (toldWaiting_) return;
+    toldWaiting_ = true;
+    bar_.Clear();
+    err_ << StoreBusyMessage() << "\n";
+  }
   void ClearBar() { bar_.Clear(); }
 
  private:
   std::ostream& err_;
   ConsoleBar bar_;
   std::string caption_;
+  bool toldWaiting_ = false;
 };
 
 // Lets go of the terminal and the detail file however the command ends.
@@ -181,9 +187,14 @@ std::string PersonelUsage() {
          "                    bütün kişiler için çalışır\n"
          "  --help            bu yardımı göster\n"
          "\n"
-         "Çıkış durumu: 0 tamam; 1 cihaza bağlanılamadı; 2 bir hatayla durdu ya da\n"
-         "cihaz bazı kişileri veya parmak izlerini kabul etmedi (ileti standart\n"
-         "hatada; seçenek hatası, olmayan cihaz satırı ya da Per.No da 2 verir).\n"
+         "Çıkış durumu: 0 tamam; 1 cihaza bağlanılamadı; 2 bir hatayla durdu, cihaz\n"
+         "kullanıcılarını ya da parmak izlerini listelemeyi reddetti, 100000 kişiden\n"
+         "fazla kayıt bildirdi ya da bazı kişileri veya parmak izlerini kabul etmedi\n"
+         "(ileti standart hatada; seçenek hatası, olmayan cihaz satırı ya da Per.No\n"
+         "da 2 verir).\n"
+         "Bilgisayardaki kayıtlara yazan başka bir komut sürerken bekler (en çok\n" +
+         WaitLimitText(kStoreLockWaitLimit) +
+         ", standart hataya yazarak); sıra gelmezse hiçbir şey yazmadan 2 verir.\n"
          "\n"
          "Örnek, her gece 02:30'da 1. cihazın yedeği (crontab -e):\n"
          "  30 2 * * * miravel-personel --cihaz 1 al && miravel-personel --cihaz 1 parmakizi-al\n";
@@ -245,6 +256,7 @@ int RunPersonel(const PersonelOptions& options, TerminalClient& terminal, std::o
     PersonnelRows storeList;
     PersonnelTerminal session{terminal};
     PersonnelCommands commands(session, store, terminalList, storeList, feedback);
+    commands.SetStoreWaitLimit(options.storeWaitLimit);
     if (options.verb == PersonelVerb::kListStore) {
       commands.LoadStoreList();
       PrintList(storeList, out);
@@ -275,7 +287,10 @@ int RunPersonel(const PersonelOptions& options, TerminalClient& terminal, std::o
       return kPersonelDone;
     }
 
-    commands.LoadLists();
+    // The terminal's list first: one it cannot give stops the command before
+    // the store is touched.
+    commands.LoadTerminalList();
+    commands.LoadStoreList();
     if (ChoosesOnTerminal(options.verb)) {
       Choose(terminalList, options.perNos, "Cihazda");
     } else {

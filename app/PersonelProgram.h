@@ -1,8 +1,11 @@
 #pragma once
 
+#include <chrono>
 #include <ostream>
 #include <string>
 #include <vector>
+
+#include "personnel/StoreLock.h"
 
 namespace miravel {
 
@@ -27,6 +30,8 @@ struct PersonelOptions {
   PersonelVerb verb = PersonelVerb::kListStore;
   std::vector<std::string> perNos;  // --per-no as Per.No texts; empty: everyone
   bool help = false;
+  // How long a command waits for another one writing the store.
+  std::chrono::milliseconds storeWaitLimit = kStoreLockWaitLimit;
 };
 
 // Exit statuses.

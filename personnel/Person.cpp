@@ -11,7 +11,10 @@ const std::array<const char*, 4> kPrivilegeNames = {"Normal", "Kayıtçı", "Yet
 }  // namespace
 
 std::string FormatPerNo(int enrollNumber) {
-  return PadNumber(5, enrollNumber);
+  // Cutting a longer number to its last five digits would make user 100007
+  // the person 00007 of the store, with the other's name and fingerprints.
+  std::string whole = std::to_string(enrollNumber);
+  return whole.size() > kPerNoDigits ? whole : PadNumber(kPerNoDigits, enrollNumber);
 }
 
 std::string PrivilegeName(int privilege) {

@@ -10,7 +10,7 @@ namespace miravel {
 // computer. The privilege is kept as its name, since the lists and the files
 // hold names and a name that is none of the four must survive unchanged.
 struct Person {
-  std::string perNo;  // five digits as written by FormatPerNo; up to 10 characters as read
+  std::string perNo;  // as written by FormatPerNo; up to 10 characters as read
   std::string name;
   std::string privilege;  // "Normal", "Kayıtçı", "Yetkili", "Supervizor" or any stored text
   std::string cardNumber;
@@ -22,7 +22,9 @@ inline constexpr int kTemplateSlots = 10;
 using TemplateTexts = std::array<std::string, kTemplateSlots>;
 
 // The Per.No text of an enroll number: five characters, zero-padded on the
-// left, the last five kept when longer (7 gives 00007, 123456 gives 23456).
+// left (7 gives 00007); a number of more characters is written whole
+// (123456 stays 123456), so that no two users share a Per.No.
+inline constexpr std::size_t kPerNoDigits = 5;
 std::string FormatPerNo(int enrollNumber);
 
 // The name of privilege number 0..3; "" for any other number.

@@ -37,6 +37,13 @@ std::string RowKey(const PersonnelList& list, int row) {
   return CutToChars(list.Text(row, kPerNoColumn), kKeyChars);
 }
 
+// The user a terminal-list row stands for: the number the terminal gave for
+// it, whatever its Per.No text shows.
+int TerminalEnrollNumber(const PersonnelList& list, int row) {
+  if (const std::optional<int> number = list.EnrollNumber(row)) return *number;
+  return ParseInteger(RowKey(list, row));
+}
+
 Person PersonOfRow(const PersonnelList& list, int row) {
   Person person;
   person.perNo = list.Text(row, kPerNoColumn);
@@ -151,6 +158,14 @@ class PersonnelCommands::StoreWrites {
   const int uncaughtAtStart_ = std::uncaught_exceptions();
 };
 
+std::string UsersRefusedMessage() {
+  return "Cihaz kullanıcılarını listelemeyi reddetti; hiçbir şey yazılmadı.";
+}
+
+std::string TemplatesRefusedToListMessage() {
+  return "Cihaz parmak izlerini listelemeyi reddetti; hiçbir şey yazılmadı.";
+}
+
 std::string TooManyUsersMessage() {
   return "Cihazda " + std::to_string(kMaxListedUsers) +
          " kişiden fazla kayıt var; cihazdaki kayıtlar listelenemedi";
@@ -213,14 +228,19 @@ void PersonnelCommands::LoadLists() {
   terminalList_.RemoveAllRows();
   storeList_.RemoveAllRows();
   Progress progress(feedback_, kTerminalLoadCaption);
-  LoadTerminalList(progress);
+  const std::optional<std::string> unlisted = LoadTerminalList(progress);
+  // The store is still shown, so that its persons can be sent to a terminal
+  // that cannot list its own.
   progress.Show(kStoreLoadCaption);
   LoadStoreList(progress);
+  if (unlisted) throw AppError(*unlisted);
 }
 
 void PersonnelCommands::LoadTerminalList() {
   Progress progress(feedback_, kTerminalLoadCaption);
-  LoadTerminalList(progress);
+  if (const std::optional<std::string> unlisted = LoadTerminalList(progress)) {
+    throw AppError(*unlisted);
+  }
 }
 
 void PersonnelCommands::LoadStoreList() {
@@ -228,12 +248,13 @@ void PersonnelCommands::LoadStoreList() {
   LoadStoreList(progress);
 }
 
-void PersonnelCommands::LoadTerminalList(Progress& progress) {
+std::optional<std::string> PersonnelCommands::LoadTerminalList(Progress& progress) {
   TerminalClient& client = terminal_.client;
-  // Neither answer is checked: the count only drives the bar, and a refused
-  // load shows as no users.
+  // The count only drives the bar and is not checked. A refused list is no
+  // empty terminal: copied from, it would leave the store as it was and
+  // look like a backup.
   client.GetDeviceStatus(Machine(), kUserCountStatus, terminal_.userCount);
-  client.ReadAllUsers(Machine());
+  if (!client.ReadAllUsers(Machine())) return UsersRefusedMessage();
   // The walk ends with the users the terminal has, not after the count it
   // gave: a terminal holding fewer would otherwise show the last user again.
   // The walk goes through the copy just loaded, with no call to the
@@ -250,13 +271,9 @@ void PersonnelCommands::LoadTerminalList(Progress& progress) {
                             enabled)) {
       break;
     }
-    // A Per.No of five digits tells at most this many people apart, and a
-    // row per user at a few thousand rows a second would hold the window for
-    // minutes and take gigabytes: such a list is not shown at all.
-    if (users.size() == kMaxListedUsers) {
-      feedback_.ShowMessage(TooManyUsersMessage());
-      return;
-    }
+    // A row per user at a few thousand rows a second would hold the window
+    // for minutes and take gigabytes: such a list is not shown at all.
+    if (users.size() == kMaxListedUsers) return TooManyUsersMessage();
     users.emplace_back(enrollNumber, privilege);
   }
   int loaded = 0;
@@ -269,6 +286,7 @@ void PersonnelCommands::LoadTerminalList(Progress& progress) {
     client.GetUserInfo(Machine(), enrollNumber, name, password, privilege, userEnabled);
     const int row = terminalList_.AppendRow();
     terminalList_.SetText(row, kPerNoColumn, FormatPerNo(enrollNumber));
+    terminalList_.SetEnrollNumber(row, enrollNumber);
     terminalList_.SetText(row, kNameColumn, name);
     terminalList_.SetText(row, kPasswordColumn, password);
     terminalList_.SetText(row, kPrivilegeColumn, PrivilegeName(privilege));
@@ -276,6 +294,7 @@ void PersonnelCommands::LoadTerminalList(Progress& progress) {
     progress.Set(loaded, terminal_.userCount);
   }
   terminalList_.SortByPerNo();
+  return std::nullopt;
 }
 
 void PersonnelCommands::LoadStoreList(Progress& progress) {
@@ -298,9 +317,11 @@ void PersonnelCommands::LoadStoreList(Progress& progress) {
   progress.Hide();
 }
 
-void PersonnelCommands::AddPersonnelToStore(int enrollNumber, int terminalRow, int templateIndex,
+void PersonnelCommands::AddPersonnelToStore(int terminalRow, int templateIndex,
                                             PerNoIndex& storeRows, StoreWrites& writes) {
-  writes.AddListLine(FormatPerNo(enrollNumber));
+  // The list line is the text the section is named by, also for a row that
+  // a send from the store wrote as the store has it.
+  writes.AddListLine(RowKey(terminalList_, terminalRow));
   store_.WritePersonal(PersonOfRow(terminalList_, terminalRow));
   const int row = storeList_.AppendRow();
   CopyTexts(terminalList_, terminalRow, storeList_, row);
@@ -314,6 +335,8 @@ void PersonnelCommands::RequireStoreListLoaded() const {
 
 PersonnelOutcome PersonnelCommands::CopyPersonalToStore() {
   RequireStoreListLoaded();
+  const auto lock = TakeStore();
+  FollowStoreOnDisk();
   Progress progress(feedback_, "Personel bilgileri bilgisayara kopyalanıyor");
   PersonnelOutcome outcome;
   const int selected = TickedCount(terminalList_);
@@ -322,16 +345,18 @@ PersonnelOutcome PersonnelCommands::CopyPersonalToStore() {
   for (int row = 0; row < terminalList_.RowCount(); ++row) {
     if (!terminalList_.Ticked(row)) continue;
     ++outcome.handled;
-    const int enrollNumber = ParseInteger(terminalList_.Text(row, kPerNoColumn));
     const int storeRow = storeRows.Find(RowKey(terminalList_, row));
     if (storeRow >= 0) {
       Person person = PersonOfRow(terminalList_, row);
-      if (person.cardNumber.empty()) person.cardNumber = storeList_.Text(storeRow, kCardColumn);
+      if (person.cardNumber.empty()) {
+        person.cardNumber =
+            store_.ReadPersonalField(storeList_.Text(storeRow, kPerNoColumn), PersonalField::kCard);
+      }
       store_.WritePersonal(person);
       CopyTexts(terminalList_, row, storeList_, storeRow);
       storeList_.SetText(storeRow, kCardColumn, person.cardNumber);
     } else {
-      AddPersonnelToStore(enrollNumber, row, -1, storeRows, writes);
+      AddPersonnelToStore(row, -1, storeRows, writes);
     }
     terminalList_.SetTicked(row, false);
     progress.Set(outcome.handled, selected);
@@ -360,6 +385,7 @@ PersonnelOutcome PersonnelCommands::SendPersonalToTerminal() {
         int terminalRow = terminalRows.Find(key);
         if (terminalRow < 0) {
           terminalRow = terminalList_.AppendRow();
+          terminalList_.SetEnrollNumber(terminalRow, enrollNumber);
           terminalRows.Add(key, terminalRow);
         }
         CopyTexts(storeList_, row, terminalList_, terminalRow);
@@ -383,17 +409,33 @@ void PersonnelCommands::SaveStoreEdit(int row, int column) {
   static constexpr PersonalField kFields[] = {PersonalField::kName, PersonalField::kPrivilege,
                                               PersonalField::kCard, PersonalField::kPassword};
   if (column < kNameColumn || column > kPasswordColumn) return;
-  store_.WritePersonalField(storeList_.Text(row, kPerNoColumn), kFields[column - kNameColumn],
-                            storeList_.Text(row, column));
+  // The row may stand elsewhere once the list is read again.
+  const std::string perNo = storeList_.Text(row, kPerNoColumn);
+  const std::string text = storeList_.Text(row, column);
+  const auto lock = TakeStore();
+  if (!FollowStoreOnDisk()) {
+    store_.WritePersonalField(perNo, kFields[column - kNameColumn], text);
+    return;
+  }
+  if (FindRow(storeList_, perNo) < 0) {
+    feedback_.ShowMessage(PersonGoneMessage(perNo));
+    return;
+  }
+  store_.WritePersonalField(perNo, kFields[column - kNameColumn], text);
+  for (int other = 0; other < storeList_.RowCount(); ++other) {
+    if (storeList_.Text(other, kPerNoColumn) == perNo) storeList_.SetText(other, column, text);
+  }
 }
 
 PersonnelOutcome PersonnelCommands::CopyTemplatesToStore() {
   RequireStoreListLoaded();
+  const auto lock = TakeStore();
+  FollowStoreOnDisk();
   Progress progress(feedback_, "Parmak izleri bilgisayara kopyalanıyor");
   PersonnelOutcome outcome;
   const int selected = TickedCount(terminalList_);
   TerminalClient& client = terminal_.client;
-  client.ReadAllTemplates(Machine());
+  if (!client.ReadAllTemplates(Machine())) throw AppError(TemplatesRefusedToListMessage());
   PerNoIndex storeRows(storeList_);
   StoreWrites writes(store_, storeLines_);
   for (int row = 0; row < terminalList_.RowCount(); ++row) {
@@ -401,7 +443,7 @@ PersonnelOutcome PersonnelCommands::CopyTemplatesToStore() {
     ++outcome.handled;
     const std::string perNo = terminalList_.Text(row, kPerNoColumn);
     const std::string key = RowKey(terminalList_, row);
-    const int enrollNumber = ParseInteger(key);
+    const int enrollNumber = TerminalEnrollNumber(terminalList_, row);
     // Stored densely from parmakizi0 in the order received, whatever the
     // fingers; keys above the last one written keep what they held.
     int stored = -1;
@@ -418,7 +460,7 @@ PersonnelOutcome PersonnelCommands::CopyTemplatesToStore() {
       if (stored >= 0) storeList_.SetFingerprintMark(storeRow, true);
     } else if (storeList_.RowCount() > 0 || stored >= 0) {
       // An empty store takes only the users that have a template.
-      AddPersonnelToStore(enrollNumber, row, stored, storeRows, writes);
+      AddPersonnelToStore(row, stored, storeRows, writes);
     }
     progress.Set(outcome.handled, selected);
     terminalList_.SetTicked(row, false);
@@ -459,6 +501,7 @@ PersonnelOutcome PersonnelCommands::SendTemplatesToTerminal() {
                    PrivilegeToSend(storeList_.Text(row, kPrivilegeColumn)), true)) {
       refused = SendStoredTemplates(key, enrollNumber) > 0;
       const int terminalRow = terminalList_.AppendRow();
+      terminalList_.SetEnrollNumber(terminalRow, enrollNumber);
       CopyTexts(storeList_, row, terminalList_, terminalRow);
       terminalRows.Add(terminalList_.Text(terminalRow, kPerNoColumn), terminalRow);
     } else {
@@ -482,9 +525,10 @@ PersonnelOutcome PersonnelCommands::SendTemplatesToTerminal() {
 
 void PersonnelCommands::MarkTerminalFingerprints() {
   TerminalClient& client = terminal_.client;
-  client.ReadAllTemplates(Machine());
+  // Refused, every user would be listed without a fingerprint.
+  if (!client.ReadAllTemplates(Machine())) throw AppError(TemplatesRefusedToListMessage());
   for (int row = 0; row < terminalList_.RowCount(); ++row) {
-    const int enrollNumber = ParseInteger(RowKey(terminalList_, row));
+    const int enrollNumber = TerminalEnrollNumber(terminalList_, row);
     bool found = false;
     for (int finger = 0; finger < kTemplateSlots && !found; ++finger) {
       std::string text;
@@ -498,6 +542,8 @@ void PersonnelCommands::MarkTerminalFingerprints() {
 
 PersonnelOutcome PersonnelCommands::DeleteTicked() {
   RequireStoreListLoaded();
+  // Taken before the terminal is touched: a command that gives up does nothing.
+  const auto lock = TakeStore();
   PersonnelOutcome outcome;
   outcome.handled = TickedCount(terminalList_) + TickedCount(storeList_);
   outcome.refused = DeleteFromTerminal();
@@ -522,7 +568,7 @@ int PersonnelCommands::DeleteFromTerminal() {
   RowRemoval removal(terminalList_);
   for (int row = 0; row < terminalList_.RowCount(); ++row) {
     if (!terminalList_.Ticked(row)) continue;
-    const int enrollNumber = ParseInteger(RowKey(terminalList_, row));
+    const int enrollNumber = TerminalEnrollNumber(terminalList_, row);
     // A finger without a template is refused as a matter of course: not counted.
     for (int finger = 0; finger < kTemplateSlots; ++finger) {
       client.DeleteFingerTemplate(Machine(), enrollNumber, finger);

@@ -1,12 +1,15 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "personnel/PersonnelList.h"
 #include "personnel/PersonnelStore.h"
+#include "personnel/StoreLock.h"
 
 namespace miravel {
 
@@ -29,6 +32,9 @@ class PersonnelFeedback {
   // A command's closing word for the user (how many sends the terminal
   // refused); at most once per command, after the group is hidden.
   virtual void ShowMessage(const std::string& text) = 0;
+  // Called about every 100 ms while a command waits for another program to
+  // finish writing the store; shows StoreBusyMessage as the group's caption.
+  virtual void WaitingForStore() { ShowProgress(StoreBusyMessage()); }
 };
 
 // The window's hold on its terminal, from its showing until "Çıkış".
@@ -54,6 +60,12 @@ struct PersonnelOutcome {
 // The window and miravel-personel both run them; they work on the ticked
 // rows of the two lists and leave the lists as the window shows them.
 //
+// The commands that write the store ("Al" of either kind, a saved cell,
+// "Sil") each hold the store's lock while they run, waiting up to the store
+// wait limit for another program's command, and work on the store as that
+// command left it: when personel.ini changed since the store's list was
+// read, the list is read again first (see each command).
+//
 // Errors stop a command with AppError (a Per.No that is not a whole number,
 // a file that cannot be written, the link to the terminal lost): rows handled
 // before the error keep their results, the progress group is hidden, and the
@@ -75,10 +87,13 @@ class PersonnelCommands {
 
   // Empties both lists and loads them, the terminal's first; nothing when
   // not connected. The terminal's list ends sorted by Per.No, the store's
-  // in the order of personel.ini.
+  // in the order of personel.ini. A terminal that refuses to list its users,
+  // or lists more than kMaxListedUsers, leaves its list empty: the store's
+  // is loaded all the same, then AppError (UsersRefusedMessage,
+  // TooManyUsersMessage) says so.
   void LoadLists();
   // One list alone (for miravel-personel's listings), appended to what the
-  // list holds.
+  // list holds; the terminal's throws those errors at once.
   void LoadTerminalList();
   void LoadStoreList();
 
@@ -87,16 +102,24 @@ class PersonnelCommands {
   // rewrite personel.ini from it and "Al" would add persons twice.
   bool StoreListLoaded() const { return storeLines_.has_value(); }
 
+  // How long a command that writes the store waits for another program's
+  // (kStoreLockWaitLimit until set).
+  void SetStoreWaitLimit(std::chrono::milliseconds limit) { storeWaitLimit_ = limit; }
+
   // "Al" of the personal data: the ticked terminal users into the store. The
   // terminal does not tell card numbers, so an empty "Kart No" on the
-  // terminal's list leaves the card number the store has.
+  // terminal's list leaves the card number the store has on disk.
   PersonnelOutcome CopyPersonalToStore();
   // "Gönder" of the personal data: the ticked store persons to the terminal.
   PersonnelOutcome SendPersonalToTerminal();
   // An edit of the store's list ended in this cell: columns 1..4 are written
   // to isim, yetki, kartno or sifre at once; other columns are not saved.
+  // A person another program deleted meanwhile is not written back
+  // (PersonGoneMessage).
   void SaveStoreEdit(int row, int column);
-  // "Al" of the fingerprints: the ticked terminal users' templates into the store.
+  // "Al" of the fingerprints: the ticked terminal users' templates into the
+  // store. A terminal that refuses to list its templates stops it with
+  // TemplatesRefusedToListMessage before anything is written.
   PersonnelOutcome CopyTemplatesToStore();
   // "Gönder" of the fingerprints: the ticked store persons' templates to the terminal.
   PersonnelOutcome SendTemplatesToTerminal();
@@ -114,7 +137,7 @@ class PersonnelCommands {
 
   // Sets the fingerprint mark of every terminal-list row whose user has a
   // template on the terminal (the window never shows it; miravel-personel
-  // lists it).
+  // lists it). A refused list of templates throws as "Al" does.
   void MarkTerminalFingerprints();
 
  private:
@@ -122,13 +145,14 @@ class PersonnelCommands {
   class StoreWrites;
   // The machine number every call to the terminal carries.
   int Machine() const { return terminal_.machineNumber; }
-  void LoadTerminalList(Progress& progress);
+  // Returns why the terminal's users could not be listed; none when they were.
+  std::optional<std::string> LoadTerminalList(Progress& progress);
   void LoadStoreList(Progress& progress);
   // A terminal-list row as a new person of the store: a list line, the
   // personal keys, a new row of the store's list. templateIndex is the last
   // template slot written for the person, -1 for none.
-  void AddPersonnelToStore(int enrollNumber, int terminalRow, int templateIndex,
-                           PerNoIndex& storeRows, StoreWrites& writes);
+  void AddPersonnelToStore(int terminalRow, int templateIndex, PerNoIndex& storeRows,
+                           StoreWrites& writes);
   // Sends the stored templates of perNo as fingers 0, 1, 2 … in key order;
   // returns how many the terminal refused.
   int SendStoredTemplates(const std::string& perNo, int enrollNumber);
@@ -138,6 +162,13 @@ class PersonnelCommands {
   int DeleteFromTerminal();
   // Returns whether personel.ini had changed on disk and was worked on as it stood.
   bool DeleteFromStore();
+  // Waits for the store's lock, telling the feedback while it waits.
+  std::unique_ptr<StoreLock> TakeStore();
+  // Under the lock: when personel.ini is no longer as this window last read
+  // or wrote it, the store's list is loaded again from the store, its ticks
+  // kept by Per.No, so that the command adds no person twice. Returns
+  // whether it was.
+  bool FollowStoreOnDisk();
 
   PersonnelTerminal& terminal_;
   PersonnelStore& store_;
@@ -148,12 +179,16 @@ class PersonnelCommands {
   // while the store's list is not loaded. "Sil" compares the file with them
   // to see another program's change.
   std::optional<std::vector<std::string>> storeLines_;
+  std::chrono::milliseconds storeWaitLimit_ = kStoreLockWaitLimit;
 };
 
-// The most users the terminal list shows: five-digit Per.No texts tell no
-// more people apart. A terminal listing more gets TooManyUsersMessage.
+// The most users the terminal list shows. A terminal listing more gets
+// TooManyUsersMessage.
 inline constexpr std::size_t kMaxListedUsers = 100'000;
 std::string TooManyUsersMessage();
+// The terminal refused to list its users, or its fingerprint templates.
+std::string UsersRefusedMessage();
+std::string TemplatesRefusedToListMessage();
 
 // The closing messages of the two "Gönder" commands and of "Sil".
 std::string PersonalRefusedMessage(int persons);
@@ -161,6 +196,8 @@ std::string TemplatesRefusedMessage(int persons);
 std::string DeleteRefusedMessage(int persons);
 // "Sil" found personel.ini changed by another program since it was read.
 std::string StoreListChangedMessage();
+// An edited cell of a person whom another program removed from the store.
+std::string PersonGoneMessage(const std::string& perNo);
 // A command that writes the store, asked while its list is not loaded.
 std::string StoreNotLoadedMessage();
 

@@ -1,6 +1,8 @@
 #include "personnel/PersonnelList.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cstdint>
 
 namespace miravel {
 
@@ -113,7 +115,18 @@ void PersonnelRows::RemoveRows(const std::vector<int>& rows) {
 }
 
 void PersonnelRows::SortByPerNo() {
-  std::stable_sort(rows_.begin(), rows_.end(), [](const Row& a, const Row& b) {
+  const auto number = [](const Row& row) {
+    const std::string& text = row.texts[kPerNoColumn];
+    std::int64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size() ? std::optional(value)
+                                                                    : std::nullopt;
+  };
+  std::stable_sort(rows_.begin(), rows_.end(), [&](const Row& a, const Row& b) {
+    const auto first = number(a);
+    const auto second = number(b);
+    if (first && second) return *first < *second;
+    if (first.has_value() != second.has_value()) return !first.has_value();
     return a.texts[kPerNoColumn] < b.texts[kPerNoColumn];
   });
 }

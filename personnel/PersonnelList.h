@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -43,6 +44,11 @@ class PersonnelList {
   // The terminal's list marks the rows it loaded from the terminal (its
   // hidden "durum" column); rows added later by a copy are not marked.
   virtual void MarkLoadedFromTerminal(int row) { (void)row; }
+  // The terminal's own number of the user on a row of the terminal's list,
+  // kept beside the Per.No text that shows it; none for a row that was never
+  // given one. Every call to the terminal about a row names the user by it.
+  virtual std::optional<int> EnrollNumber(int row) const = 0;
+  virtual void SetEnrollNumber(int row, int enrollNumber) = 0;
 
   // A new empty, unticked row without fingerprint mark at the bottom;
   // returns its number.
@@ -53,9 +59,9 @@ class PersonnelList {
   // The default removes them one by one, from the bottom.
   virtual void RemoveRows(const std::vector<int>& rows);
   virtual void RemoveAllRows() = 0;
-  // Orders the rows by their Per.No text, ascending (byte order of the text,
-  // which for five-digit numbers is their numeric order); rows with equal
-  // Per.No keep their order.
+  // Orders the rows by the number their Per.No text holds, ascending, so that
+  // 100007 comes after 20000 (a text that holds no number comes first);
+  // rows with equal numbers keep their order.
   virtual void SortByPerNo() = 0;
 };
 
@@ -131,6 +137,7 @@ class PersonnelRows : public PersonnelList {
     bool ticked = false;
     bool fingerprint = false;
     bool loadedFromTerminal = false;
+    std::optional<int> enrollNumber;
   };
 
   const std::vector<Row>& Rows() const { return rows_; }
@@ -143,6 +150,8 @@ class PersonnelRows : public PersonnelList {
   bool FingerprintMark(int row) const override;
   void SetFingerprintMark(int row, bool hasFingerprint) override;
   void MarkLoadedFromTerminal(int row) override;
+  std::optional<int> EnrollNumber(int row) const override { return At(row).enrollNumber; }
+  void SetEnrollNumber(int row, int enrollNumber) override { At(row).enrollNumber = enrollNumber; }
   int AppendRow() override;
   void RemoveRow(int row) override;
   void RemoveRows(const std::vector<int>& rows) override;

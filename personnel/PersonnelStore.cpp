@@ -103,7 +103,7 @@ void PersonnelStore::AppendToList(const std::vector<std::string>& perNos) const 
 void PersonnelStore::RewriteList(const std::vector<std::string>& perNos) const {
   std::string bytes;
   for (const std::string& perNo : perNos) bytes += Utf8ToCp1254(perNo) + "\r\n";
-  WriteFileAtomically(listPath_, bytes, "_personel.ini");
+  WriteFileAtomically(listPath_, bytes);
 }
 
 IniFile& PersonnelStore::Details() {
@@ -120,14 +120,12 @@ std::string PersonnelStore::TemplateKey(int slot) {
 }
 
 Person PersonnelStore::ReadPerson(const std::string& perNo) {
-  IniFile& file = Details();
   Person person;
   person.perNo = perNo;
-  person.name = file.ReadString(perNo, FieldKey(PersonalField::kName), "", kReadLimit);
-  person.privilege =
-      file.ReadString(perNo, FieldKey(PersonalField::kPrivilege), "Normal", kReadLimit);
-  person.cardNumber = file.ReadString(perNo, FieldKey(PersonalField::kCard), "", kReadLimit);
-  person.password = file.ReadString(perNo, FieldKey(PersonalField::kPassword), "", kReadLimit);
+  person.name = ReadPersonalField(perNo, PersonalField::kName);
+  person.privilege = ReadPersonalField(perNo, PersonalField::kPrivilege);
+  person.cardNumber = ReadPersonalField(perNo, PersonalField::kCard);
+  person.password = ReadPersonalField(perNo, PersonalField::kPassword);
   for (int slot = 0; slot < kTemplateSlots && !person.hasFingerprint; ++slot) {
     person.hasFingerprint = HoldsTemplate(ReadTemplate(perNo, slot), TemplateUse::kMarked);
   }
@@ -144,6 +142,11 @@ void PersonnelStore::WritePersonal(const Person& person) {
   WritePersonalField(person.perNo, PersonalField::kPrivilege, person.privilege);
   WritePersonalField(person.perNo, PersonalField::kCard, person.cardNumber);
   WritePersonalField(person.perNo, PersonalField::kPassword, person.password);
+}
+
+std::string PersonnelStore::ReadPersonalField(const std::string& perNo, PersonalField field) {
+  return Details().ReadString(perNo, FieldKey(field),
+                              field == PersonalField::kPrivilege ? "Normal" : "", kReadLimit);
 }
 
 void PersonnelStore::WritePersonalField(const std::string& perNo, PersonalField field,

@@ -27,6 +27,8 @@ class PersonnelStore {
 
   const std::string& ListPath() const { return listPath_; }
   const std::string& DetailPath() const { return detailPath_; }
+  // The lock file of the store's writers (see StoreLock).
+  std::string LockPath() const { return folder_ + "personel.kilit"; }
 
   // The Per.No texts of the list, in file order. Per line: at most its first
   // 15 characters count; an empty line is "0"; a text that is not a whole
@@ -42,9 +44,10 @@ class PersonnelStore {
   // for none).
   void AppendToList(const std::vector<std::string>& perNos) const;
 
-  // Replaces the list with these lines in one step: the scratch file
-  // _personel.ini is written and forced to disk, then renamed over the list,
-  // so a crash leaves the old list or the new one, never none.
+  // Replaces the list with these lines in one step: a scratch file of this
+  // process's own (".personel.ini.<pid>.XXXXXX") is written and forced to
+  // disk, then renamed over the list, so a crash leaves the old list or the
+  // new one, never none, and no other writer's scratch file is touched.
   void RewriteList(const std::vector<std::string>& perNos) const;
 
   // The detail file, opened on first use and kept until Release.
@@ -59,6 +62,8 @@ class PersonnelStore {
   std::string ReadTemplate(const std::string& perNo, int slot);
   // Writes isim, yetki, kartno, sifre in that order.
   void WritePersonal(const Person& person);
+  // One of them as stored now, read as ReadPerson does.
+  std::string ReadPersonalField(const std::string& perNo, PersonalField field);
   // Writes one of them (an edited cell), at once.
   void WritePersonalField(const std::string& perNo, PersonalField field, const std::string& text);
   void WriteTemplate(const std::string& perNo, int slot, const std::string& text);

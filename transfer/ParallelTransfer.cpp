@@ -45,6 +45,7 @@ struct Row {
   std::string identity;  // TerminalIdentity, once a record came
   std::vector<KeptRecord> records;
   std::uint64_t walked = 0, skipped = 0, checksum = 0;
+  int cutUserNumbers = 0;  // of the records kept (FitsUserColumn)
   bool skippedByNote = false;
   std::shared_ptr<TerminalClient> client;
   bool clearRefused = false;
@@ -146,6 +147,7 @@ void ParallelRun::Walk(Row& row, TerminalClient& terminal, TakenByTerminal& take
   int total = 0;
   if (!terminal.GetDeviceStatus(row.machine, kRecordCountStatus, total)) total = 0;
   FrontFilter filter([&](const TerminalRecord& r) {
+    if (!FitsUserColumn(r.enrollNumber)) ++row.cutUserNumbers;
     row.records.push_back({r.enrollNumber, r.inOutState, static_cast<std::uint16_t>(r.year),
                            static_cast<std::uint8_t>(r.month), static_cast<std::uint8_t>(r.day),
                            static_cast<std::uint8_t>(r.hour), static_cast<std::uint8_t>(r.minute)});
@@ -377,6 +379,7 @@ void ParallelRun::Finish(Row& row) {
     if (row.clearRefused) sink_.LogClearRefused(row.number);
     // What an earlier row of this run took is no news to the user.
     if (row.skippedByNote) sink_.AlreadyDelivered(row.number, static_cast<int>(row.skipped));
+    if (row.cutUserNumbers > 0) sink_.UserNumbersCut(row.number, row.cutUserNumbers);
     sink_.TerminalTransferred(row.number, static_cast<int>(row.walked - row.skipped));
   }
   sink_.RowFinished(row.number);

@@ -81,7 +81,7 @@ std::string FormatRecordLine(int userNumber, int inOutValue, int year, int month
   std::string line;
   line.reserve(31);
   line += "000,";
-  line += PadNumber(5, userNumber);
+  line += PadNumber(kRecordUserChars, userNumber);
   line += ',';
   line += (inOutValue >= 0 && inOutValue <= 9) ? static_cast<char>('0' + inOutValue)
                                                : kOutOfRangeInOutChar;
@@ -97,6 +97,15 @@ std::string FormatRecordLine(int userNumber, int inOutValue, int year, int month
   line += PadNumber(2, minute);
   line += ":00";
   return line;
+}
+
+bool FitsUserColumn(int userNumber) {
+  return std::to_string(userNumber).size() <= static_cast<std::size_t>(kRecordUserChars);
+}
+
+std::string CutUserNumbersNote(int records) {
+  return std::to_string(records) +
+         " kaydın kullanıcı numarası beş haneden uzun; kayıt dosyasına son beş hanesiyle yazıldı";
 }
 
 std::int64_t ExistingLineTime(std::string_view line) {

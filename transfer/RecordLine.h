@@ -21,6 +21,14 @@ std::string FormatRecordLine(int userNumber, int inOutValue, int year, int month
                              int minute);
 inline constexpr char kOutOfRangeInOutChar = '9';
 
+// The user column is five characters wide, as the programs that read the
+// file expect: a user number of more characters keeps only its last five
+// there, and its records read as another user's. A transfer counts them.
+inline constexpr int kRecordUserChars = 5;
+bool FitsUserColumn(int userNumber);
+// What a terminal's row says of such records.
+std::string CutUserNumbersNote(int records);
+
 // The time of a line in minutes, counted from 30 December 1899 00:00, read
 // from the fixed columns of the line. For lines already in the record file a
 // date that is not a calendar date counts as day 0 and an impossible clock

@@ -35,10 +35,12 @@ int TransferTerminal(TerminalClient& terminal, TransferSink& sink, const Transfe
   if (!terminal.GetDeviceStatus(machineNumber, kRecordCountStatus, total)) total = 0;
 
   int merged = 0;
+  int cut = 0;
   FrontFilter filter([&](const TerminalRecord& r) {
     merger.Add(FormatRecordLine(r.enrollNumber, InOutValue(inOutMode, r.inOutState), r.year,
                                 r.month, r.day, r.hour, r.minute));
     ++merged;
+    if (!FitsUserColumn(r.enrollNumber)) ++cut;
   });
   std::string identity;
   int taken = 0;
@@ -78,6 +80,7 @@ int TransferTerminal(TerminalClient& terminal, TransferSink& sink, const Transfe
     note.Forget(mergedTerminals);
   }
   if (filter.Skipped() > 0) sink.AlreadyDelivered(row, static_cast<int>(filter.Skipped()));
+  if (cut > 0) sink.UserNumbersCut(row, cut);
   sink.TerminalTransferred(row, merged);
   return merged;
 }

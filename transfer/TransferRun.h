@@ -8,7 +8,7 @@
 
 #include "core/DeviceSettings.h"
 #include "transfer/DeliveryNote.h"
-#include "transfer/RecordFileLock.h"
+#include "core/RecordFileLock.h"
 #include "transfer/RecordFileMerger.h"
 
 namespace miravel {
@@ -40,6 +40,10 @@ class TransferSink {
   // (an earlier run stopped before it could clear them): they were not
   // merged again. Called before TerminalTransferred.
   virtual void AlreadyDelivered(int row, int records) { (void)row, (void)records; }
+  // Of the records a terminal's transfer merged, this many had a user number
+  // too long for the record line's user column (FitsUserColumn). Called
+  // before TerminalTransferred, only when there were any.
+  virtual void UserNumbersCut(int row, int records) { (void)row, (void)records; }
   // The terminal refused to hand over its log: nothing of it was merged and
   // its log was not cleared. The row's status is the failed one.
   virtual void LogReadRefused(int row) { (void)row; }

@@ -8,6 +8,7 @@
 
 #include "core/OfficeFolder.h"
 #include "terminal/TerminalClient.h"
+#include "transfer/RecordLine.h"
 #include "transfer/TransferRun.h"
 #include "ui/CommandGuard.h"
 #include "ui/Pictures.h"
@@ -40,6 +41,9 @@ class GridTransferSink : public TransferSink {
   bool ShouldClearLog() override { return deleteAfter_.isChecked(); }
   void LogReadRefused(int row) override {
     problems_ << Q(devices_[row - 1].name) + ": cihaz kayıtları vermedi, aktarılmadı.";
+  }
+  void UserNumbersCut(int row, int records) override {
+    problems_ << Q(devices_[row - 1].name) + ": " + Q(CutUserNumbersNote(records)) + ".";
   }
   void LogClearRefused(int row) override {
     problems_ << Q(devices_[row - 1].name) +

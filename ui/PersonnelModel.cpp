@@ -23,7 +23,7 @@ QStringList PrivilegeNames() {
 // only its "Parmak izi" is a picture.
 QList<GridColumn> PersonnelColumns(bool storeList) {
   QList<GridColumn> columns = {
-      {.caption = QStringLiteral("Per.No"), .width = 58},
+      {.caption = QStringLiteral("Per.No"), .width = 58, .numericSort = true},
       {.caption = QStringLiteral("İsim"), .width = 98, .editable = storeList},
       {.caption = QStringLiteral("Yetki"),
        .kind = ColumnKind::DropDown,
@@ -291,6 +291,27 @@ std::vector<int> PersonnelModel::SortedOrder(int column, Qt::SortOrder order) co
     sortBy([&people](int a, int b) { return !people[a].ticked && people[b].ticked; });
   } else if (column == kFingerprint && side_ == Side::kStore) {
     sortBy([&people](int a, int b) { return !people[a].fingerprint && people[b].fingerprint; });
+  } else if (columns_[column].numericSort) {
+    // 100007 after 20000. Texts that hold no number (empty, typed over)
+    // come first, in the order the user reads them, so that the order stays
+    // total and stable.
+    const QCollator collator;
+    std::vector<std::optional<qlonglong>> numbers;
+    std::vector<QCollatorSortKey> keys;
+    numbers.reserve(persons_.size());
+    keys.reserve(persons_.size());
+    for (const Person& person : people) {
+      const QString text = TextOf(person, column);
+      bool ok = false;
+      const qlonglong value = text.trimmed().toLongLong(&ok);
+      numbers.push_back(ok ? std::optional(value) : std::nullopt);
+      keys.push_back(collator.sortKey(ok ? QString() : text));
+    }
+    sortBy([&numbers, &keys](int a, int b) {
+      if (numbers[a] && numbers[b]) return *numbers[a] < *numbers[b];
+      if (numbers[a].has_value() != numbers[b].has_value()) return !numbers[a].has_value();
+      return keys[a].compare(keys[b]) < 0;
+    });
   } else {
     // Names with Turkish letters sort as the user reads them (Ç after C, not
     // after Z). Each text is turned into its collation key once, so that

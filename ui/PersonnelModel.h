@@ -4,6 +4,7 @@
 #include <QColor>
 #include <QList>
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,9 @@ class PersonnelModel : public QAbstractTableModel {
     bool ticked = false;
     bool fingerprint = false;
     bool loadedFromTerminal = false;
+    // The terminal's own number of the user (terminal's list only): it
+    // travels with the person through every sort.
+    std::optional<int> enrollNumber;
   };
 
   explicit PersonnelModel(Side side, QObject* parent = nullptr);
@@ -60,6 +64,7 @@ class PersonnelModel : public QAbstractTableModel {
   bool SetTicked(int row, bool ticked);
   bool SetFingerprint(int row, bool hasFingerprint);
   void MarkLoadedFromTerminal(int row);
+  void SetEnrollNumber(int row, int enrollNumber) { Mutable(row).enrollNumber = enrollNumber; }
   // A new empty, unticked row at the bottom; returns its number.
   int Append();
   // These rows (ascending, each once) in one pass.

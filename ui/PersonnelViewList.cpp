@@ -1,7 +1,10 @@
 #include "ui/PersonnelViewList.h"
 
 #include <QHeaderView>
+#include <QStyle>
+#include <algorithm>
 
+#include "personnel/Person.h"
 #include "ui/PersonnelModel.h"
 #include "ui/PersonnelView.h"
 
@@ -10,6 +13,9 @@ namespace {
 
 // Rows being added are painted after the first one and every tenth after it.
 constexpr int kPaintEveryAppended = 10;
+
+// The name column narrows for a long Per.No down to this.
+constexpr int kNarrowestName = 60;
 
 }  // namespace
 
@@ -25,6 +31,20 @@ std::string PersonnelViewList::Text(int row, int column) const {
 
 void PersonnelViewList::SetText(int row, int column, const std::string& text) {
   if (persons_.SetText(row, column, text)) Changed(row);
+  if (column == kPerNoColumn && text.size() > kPerNoDigits) FitPerNo(QString::fromStdString(text));
+}
+
+void PersonnelViewList::FitPerNo(const QString& perNo) {
+  // The text margins of the list's cells, on both sides, and a little air.
+  const int margins = 2 * (view_.style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1) + 4;
+  const int wanted = view_.fontMetrics().horizontalAdvance(perNo) + margins;
+  const int widening = wanted - view_.columnWidth(kPerNoColumn);
+  if (widening <= 0) return;
+  // The name gives up what it can, so that the tick stays in sight.
+  view_.setColumnWidth(kPerNoColumn, wanted);
+  view_.setColumnWidth(kNameColumn,
+                       std::max(view_.columnWidth(kNameColumn) - widening, kNarrowestName));
+  stale_ = true;
 }
 
 bool PersonnelViewList::Ticked(int row) const {
@@ -48,6 +68,14 @@ void PersonnelViewList::SetFingerprintMark(int row, bool hasFingerprint) {
 
 void PersonnelViewList::MarkLoadedFromTerminal(int row) {
   if (persons_.ListSide() == PersonnelModel::Side::kTerminal) persons_.MarkLoadedFromTerminal(row);
+}
+
+std::optional<int> PersonnelViewList::EnrollNumber(int row) const {
+  return persons_.At(row).enrollNumber;
+}
+
+void PersonnelViewList::SetEnrollNumber(int row, int enrollNumber) {
+  persons_.SetEnrollNumber(row, enrollNumber);
 }
 
 int PersonnelViewList::AppendRow() {
@@ -77,6 +105,9 @@ void PersonnelViewList::RemoveRows(const std::vector<int>& rows) {
 
 void PersonnelViewList::RemoveAllRows() {
   persons_.Clear();
+  for (int column : {kPerNoColumn, kNameColumn}) {
+    view_.setColumnWidth(column, persons_.Columns()[column].width);
+  }
   RowsMoved();
   stale_ = true;
   due_ = true;
@@ -84,8 +115,8 @@ void PersonnelViewList::RemoveAllRows() {
 }
 
 void PersonnelViewList::SortByPerNo() {
-  // The sort is stable, so rows of the same Per.No keep their order; the
-  // header shows the order the list now has.
+  // The Per.No column sorts by number and the sort is stable, so rows of the
+  // same Per.No keep their order; the header shows the order the list now has.
   persons_.SortByPerNo();
   RowsMoved();
   stale_ = true;

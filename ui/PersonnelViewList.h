@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 #include "personnel/PersonnelList.h"
 
 namespace miravel {
@@ -12,6 +14,8 @@ class PersonnelView;
 //
 // The commands only change the persons; the list decides what the user sees
 // of it:
+// - a Per.No too long for its column widens the column (the name's narrows),
+//   until the list is emptied;
 // - rows alternate between two colours by position (the model's doing), also
 //   after rows are added, removed or sorted;
 // - the list follows the rows a command adds, and shows its top once a
@@ -46,6 +50,8 @@ class PersonnelViewList : public PersonnelList {
   bool FingerprintMark(int row) const override;
   void SetFingerprintMark(int row, bool hasFingerprint) override;
   void MarkLoadedFromTerminal(int row) override;
+  std::optional<int> EnrollNumber(int row) const override;
+  void SetEnrollNumber(int row, int enrollNumber) override;
   int AppendRow() override;
   void RemoveRow(int row) override;
   void RemoveRows(const std::vector<int>& rows) override;
@@ -53,6 +59,9 @@ class PersonnelViewList : public PersonnelList {
   void SortByPerNo() override;
 
  private:
+  // Widens the Per.No column for a number longer than five digits, so that it
+  // is shown whole, narrowing the name column for it.
+  void FitPerNo(const QString& perNo);
   // Whether the row lies, wholly or in part, where the user sees it.
   bool IsShown(int row) const;
   // Whether the row is shown whole.

@@ -131,12 +131,12 @@ PersonnelWindow::~PersonnelWindow() {
 
 void PersonnelWindow::BuildControls() {
   // The terminal's users on the left, the store on this computer on the right.
-  terminalGrid_ = PersonnelGrid(this, QStringLiteral("terminalGrid"),
-                                QStringLiteral("Cihazdaki Kayıtlar"), 10,
-                                PersonnelModel::Side::kTerminal);
-  storeGrid_ = PersonnelGrid(this, QStringLiteral("storeGrid"),
-                             QStringLiteral("Bilgisayardaki Kayıtlar"), kStoreGridLeft,
-                             PersonnelModel::Side::kStore);
+  terminalGrid_ =
+      PersonnelGrid(this, QStringLiteral("terminalGrid"), QStringLiteral("Cihazdaki Kayıtlar"), 10,
+                    PersonnelModel::Side::kTerminal);
+  storeGrid_ =
+      PersonnelGrid(this, QStringLiteral("storeGrid"), QStringLiteral("Bilgisayardaki Kayıtlar"),
+                    kStoreGridLeft, PersonnelModel::Side::kStore);
   terminalList_ = std::make_unique<PersonnelViewList>(*terminalGrid_);
   storeList_ = std::make_unique<PersonnelViewList>(*storeGrid_);
 
@@ -215,6 +215,7 @@ void PersonnelWindow::ConnectToTerminal() {
   store_ = std::make_unique<PersonnelStore>(state_.programFolder);
   commands_ = std::make_unique<PersonnelCommands>(terminal_, *store_, *terminalList_, *storeList_,
                                                   static_cast<PersonnelFeedback&>(*this));
+  commands_->SetStoreWaitLimit(kWindowStoreLockWaitLimit);
   bool connected = false;
   const bool ran = runner_.Run([&] { connected = commands_->Connect(target_); });
   HideProgress();

@@ -8,6 +8,7 @@
 #include "app/AktarCommand.h"
 #include "tests/support/FakeTerminal.h"
 #include "tests/support/TempFolder.h"
+#include "transfer/RecordLine.h"
 
 namespace miravel {
 namespace {
@@ -20,11 +21,12 @@ class AktarCommandTest : public ::testing::Test {
  protected:
   void SetUp() override { std::filesystem::create_directory(folder / "yedekler"); }
 
-  int Run(const std::string& programFolder) {
+  int Run(const std::string& programFolder, int parallel = kDefaultParallelReads) {
     out.str("");
     err.str("");
     AktarOptions options;
     options.programFolder = programFolder;
+    options.parallel = parallel;
     // The one fake serves every connection (the run makes them one by one).
     return RunAktar(
         options, [&] { return std::shared_ptr<TerminalClient>(&terminal, [](TerminalClient*) {}); },
@@ -80,6 +82,20 @@ TEST_F(AktarCommandTest, RefusedLogReadOrClearEndsWithStatusOne) {
   EXPECT_EQ(out.str(),
             "1 Kapi: aktarıldı, 1 kayıt; cihaz kayıtları silmedi, kayıtlar cihazda duruyor\n");
   EXPECT_EQ(err.str(), "");
+}
+
+// The record line keeps five user columns for the programs that read it; a
+// longer user number lands there as another user's, and the row says so.
+TEST_F(AktarCommandTest, AUserNumberCutToFiveColumnsIsToldOnTheRowsLine) {
+  Settings("Ethernet");
+  for (int parallel : {1, kDefaultParallelReads}) {
+    std::filesystem::remove(folder / "tr500.txt");
+    terminal.log = {{7, 0, 2026, 12, 7, 8, 30}, {100007, 0, 2026, 12, 7, 8, 31}};
+    EXPECT_EQ(Run(folder.Path(), parallel), kAktarAllTransferred) << parallel;
+    EXPECT_EQ(out.str(), "1 Kapi: aktarıldı, 2 kayıt; " + CutUserNumbersNote(1) + "\n") << parallel;
+    EXPECT_EQ(test::ReadFile(folder / "tr500.txt"),
+              "000,00007,1 2026/12/07 08:30:00\r\n000,00007,1 2026/12/07 08:31:00\r\n");
+  }
 }
 
 }  // namespace

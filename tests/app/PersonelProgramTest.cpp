@@ -7,6 +7,8 @@
 #include <sstream>
 
 #include "app/PersonelProgram.h"
+#include "personnel/PersonnelStore.h"
+#include "personnel/StoreLock.h"
 #include "tests/support/FakeTerminal.h"
 #include "tests/support/TempFolder.h"
 
@@ -25,11 +27,14 @@ class PersonelProgramTest : public ::testing::Test {
               "ipadres=127.0.0.1\r\nipport=4370\r\n");
   }
 
-  int Run(std::vector<std::string> arguments) {
+  int Run(std::vector<std::string> arguments,
+          std::chrono::milliseconds storeWaitLimit = kStoreLockWaitLimit) {
     out.str("");
     err.str("");
     arguments.insert(arguments.begin(), {"--folder", folder.Path()});
-    return RunPersonel(ParsePersonelArguments(arguments), terminal, out, err, false);
+    PersonelOptions options = ParsePersonelArguments(arguments);
+    options.storeWaitLimit = storeWaitLimit;
+    return RunPersonel(options, terminal, out, err, false);
   }
 
   test::TempFolder folder;
@@ -59,6 +64,34 @@ TEST_F(PersonelProgramTest, RefusedSendsAndAbsentPersonsEndWithStatusTwo) {
   terminal.users[8] = {"Sekiz", "", 0};
   EXPECT_EQ(Run({"--cihaz", "1", "al", "--per-no", "8"}), kPersonelDone) << err.str();
   EXPECT_EQ(ReadFile(folder / "personel/personel.ini"), list + "00008\r\n");
+}
+
+TEST_F(PersonelProgramTest, AStoreHeldByAnotherProgramPastTheLimitEndsWithStatusTwo) {
+  terminal.users[8] = {"Sekiz", "", 0};
+  const StoreLock other(PersonnelStore(folder.Path()), std::chrono::seconds(1), nullptr);
+  const auto limit = std::chrono::milliseconds(300);
+  EXPECT_EQ(Run({"--cihaz", "1", "al"}, limit), kPersonelStopped);
+  EXPECT_EQ(out.str(), "");
+  EXPECT_EQ(err.str(), StoreBusyMessage() + "\n" + StoreGivenUpMessage(limit) + "\n");
+  EXPECT_EQ(ReadFile(folder / "personel/personel.ini"), "");
+}
+
+// The nightly backup must not "succeed" with nothing copied.
+TEST_F(PersonelProgramTest, ATerminalThatCannotListEndsWithStatusTwoAndNothingWritten) {
+  terminal.users = {{8, {"Sekiz", "", 0}}, {9, {"Dokuz", "", 0}}};
+  terminal.templates[{9, 0}] = std::string(20, 'a');
+  WriteFile(folder / "personel/personel.ini", "00008\r\n");
+  WriteFile(folder / "personel/parmakizi.ini", "[00008]\r\nisim=Eski\r\n");
+  terminal.refusedOperations = {"ReadAllUsers"};
+  EXPECT_EQ(Run({"--cihaz", "1", "al"}), kPersonelStopped);
+  EXPECT_EQ(err.str(), "Cihaz kullanıcılarını listelemeyi reddetti; hiçbir şey yazılmadı.\n");
+  terminal.refusedOperations = {"ReadAllTemplates"};
+  EXPECT_EQ(Run({"--cihaz", "1", "parmakizi-al"}), kPersonelStopped);
+  EXPECT_EQ(err.str(), "Cihaz parmak izlerini listelemeyi reddetti; hiçbir şey yazılmadı.\n");
+  EXPECT_EQ(Run({"--cihaz", "1", "liste"}), kPersonelStopped);
+  EXPECT_EQ(
+      ReadFile(folder / "personel/personel.ini") + ReadFile(folder / "personel/parmakizi.ini"),
+      "00008\r\n[00008]\r\nisim=Eski\r\n");
 }
 
 }  // namespace

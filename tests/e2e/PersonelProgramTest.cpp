@@ -2,9 +2,13 @@
 // move from one emulated terminal to the store on this computer and on to a
 // replacement terminal.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <filesystem>
+#include <memory>
+#include <set>
 
+#include "core/IniFile.h"
 #include "emulator/TerminalState.h"
 #include "tests/e2e/E2eSupport.h"
 #include "tests/support/EmulatorProcess.h"
@@ -94,6 +98,63 @@ TEST(PersonelProgramTest, AnOfficeMovesFromOneTerminalThroughTheStoreToAnother) 
   expected[{1005, 0}] = expected.at({1005, 4});  // templates land on fingers 0, 1, 2 …
   expected.erase({1005, 4});
   EXPECT_EQ(moved.templates, expected);
+}
+
+// Two nightly copies started in the same minute from two terminals that share
+// half their staff: each person ends up listed once, with name and
+// fingerprint, whichever copy came first.
+TEST(PersonelProgramTest, TwoCopiesAtOnceIntoOneStoreKeepEveryPersonOnce) {
+  constexpr int kUsers = 1500;
+  TempFolder folder;
+  std::filesystem::create_directory(folder / "personel");
+  std::vector<std::unique_ptr<EmulatorProcess>> terminals;
+  std::vector<TerminalRow> rows;
+  for (int terminal = 0; terminal < 2; ++terminal) {
+    emulator::TerminalState state;
+    const int first = 1 + terminal * kUsers / 2;
+    for (int enroll = first; enroll < first + kUsers; ++enroll) {
+      state.users[enroll] = {"Kişi " + std::to_string(enroll), "", 0, true};
+      state.templates[{enroll, 0}] = Template('A' + enroll % 26, 40);
+    }
+    const std::string stateFile = folder / ("t" + std::to_string(terminal) + ".txt");
+    emulator::SaveStateFile(stateFile, state);
+    terminals.push_back(std::make_unique<EmulatorProcess>(
+        std::vector<std::string>{"--listen", "127.0.0.1:0", "--state", stateFile}));
+    rows.push_back(EthernetRow("T" + std::to_string(terminal + 1), terminals.back()->Port()));
+  }
+  WriteSettings(folder.Path(), folder / "tr500.txt", false, rows);
+
+  std::vector<std::unique_ptr<ProgramRun>> runs;
+  for (const char* row : {"1", "2"}) {
+    const std::string output = folder / (std::string("run") + row);
+    std::filesystem::create_directory(output);
+    runs.push_back(std::make_unique<ProgramRun>(
+        PersonelPath(),
+        std::vector<std::string>{"--folder", folder.Path(), "--cihaz", row, "parmakizi-al"},
+        output));
+  }
+  for (const auto& run : runs) {
+    const int status = run->Wait();
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << run->Stderr();
+  }
+
+  const std::string list = ReadFile(folder / "personel/personel.ini");
+  std::multiset<std::string> listed;
+  for (std::size_t pos = 0; pos < list.size(); pos = list.find('\n', pos) + 1) {
+    listed.insert(list.substr(pos, list.find('\r', pos) - pos));
+  }
+  const int everyone = kUsers + kUsers / 2;
+  EXPECT_EQ(listed.size(), static_cast<std::size_t>(everyone));
+  const IniFile details(folder / "personel/parmakizi.ini");
+  int whole = 0;
+  for (int enroll = 1; enroll <= everyone; ++enroll) {
+    const std::string perNo =
+        std::string(5 - std::to_string(enroll).size(), '0') + std::to_string(enroll);
+    whole += listed.count(perNo) == 1 &&
+             details.ReadString(perNo, "isim", "") == "Kişi " + std::to_string(enroll) &&
+             details.ReadString(perNo, "parmakizi0", "") == Template('A' + enroll % 26, 40);
+  }
+  EXPECT_EQ(whole, everyone);
 }
 
 }  // namespace

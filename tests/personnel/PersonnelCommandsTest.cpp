@@ -3,11 +3,13 @@
 #include <filesystem>
 #include <functional>
 #include <set>
+#include <utility>
 
 #include "core/AppError.h"
 #include "core/Cp1254.h"
 #include "core/IniFile.h"
 #include "personnel/PersonnelCommands.h"
+#include "personnel/StoreLock.h"
 #include "terminal/DeviceConnection.h"
 #include "tests/support/FakeTerminal.h"
 #include "tests/support/TempFolder.h"
@@ -27,11 +29,16 @@ class RecordingFeedback : public PersonnelFeedback {
   void SetProgress(int percent) override { percents.push_back(percent); }
   void HideProgress() override { shown = false; }
   void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  void WaitingForStore() override {
+    PersonnelFeedback::WaitingForStore();
+    if (onFirstWait) std::exchange(onFirstWait, nullptr)();
+  }
 
   std::vector<std::string> captions;
   std::vector<int> percents;
   std::vector<std::string> messages;
   bool shown = false;
+  std::function<void()> onFirstWait;
 };
 
 class PersonnelCommandsTest : public ::testing::Test {
@@ -85,6 +92,8 @@ TEST_F(PersonnelCommandsTest, LoadingShowsTheUsersTheTerminalHasSortedAndTheStor
   fake.users[100001] = {"Ali", "", 0};
   for (int enroll = 1000; enroll < 1022; ++enroll) fake.users[enroll] = {"Kişi", "", 0};
   fake.reportedUserCount = 30;  // more than it holds: no row twice
+  for (const auto& [enroll, user] : fake.users)
+    fake.listedOrder.insert(fake.listedOrder.begin(), enroll);
   WriteStore("00012\r\n\r\n00034\r\n12\r\n",
              "[00034]\r\nparmakizi9=" + std::string(11, 'x') + "\r\n[00012]\r\nisim=Öykü\r\n" +
                  "kartno=55\r\nyetki=\r\nparmakizi0=0123456789\r\n");
@@ -92,12 +101,12 @@ TEST_F(PersonnelCommandsTest, LoadingShowsTheUsersTheTerminalHasSortedAndTheStor
 
   commands.LoadLists();
   ASSERT_EQ(terminalList.RowCount(), 25);
-  EXPECT_EQ(Column(terminalList, kPerNoColumn)[0], "00001");
-  EXPECT_EQ(Column(terminalList, kPerNoColumn)[1], "00007");
-  EXPECT_EQ(Column(terminalList, kPerNoColumn)[2], "00042");
-  EXPECT_EQ(terminalList.Rows()[2].texts,
+  EXPECT_EQ(Column(terminalList, kPerNoColumn)[0], "00007");
+  EXPECT_EQ(Column(terminalList, kPerNoColumn)[1], "00042");
+  EXPECT_EQ(Column(terminalList, kPerNoColumn)[24], "100001");  // whole, never 00001
+  EXPECT_EQ(terminalList.Rows()[1].texts,
             (std::array<std::string, 5>{"00042", "Ayşe Yılmaz", "Yetkili", "", "123"}));
-  EXPECT_EQ(terminalList.Rows()[1].texts[kPrivilegeColumn], "");  // privilege 7 has no name
+  EXPECT_EQ(terminalList.Rows()[0].texts[kPrivilegeColumn], "");  // privilege 7 has no name
   EXPECT_TRUE(terminalList.Rows()[24].loadedFromTerminal);
 
   ASSERT_EQ(storeList.RowCount(), 25);
@@ -126,7 +135,7 @@ TEST_F(PersonnelCommandsTest, LoadingShowsTheUsersTheTerminalHasSortedAndTheStor
   EXPECT_FALSE(feedback.shown);
 }
 
-TEST_F(PersonnelCommandsTest, AListLongerThanPerNoTellsApartIsToldAndNotShownButTheStoreIs) {
+TEST_F(PersonnelCommandsTest, AListTooLongToShowStopsTheLoadButTheStoreIsShown) {
   for (int enroll = 1; enroll <= 100'000; ++enroll) fake.users[enroll] = {"", "", 0};
   WriteStore("00012\r\n", "");
   commands.LoadLists();
@@ -134,10 +143,14 @@ TEST_F(PersonnelCommandsTest, AListLongerThanPerNoTellsApartIsToldAndNotShownBut
   EXPECT_TRUE(feedback.messages.empty());
 
   fake.users[100'001] = {"", "", 0};
-  commands.LoadLists();
+  try {
+    commands.LoadLists();
+    ADD_FAILURE() << "loaded";
+  } catch (const AppError& error) {
+    EXPECT_EQ(error.what(), TooManyUsersMessage());
+  }
   EXPECT_EQ(terminalList.RowCount(), 0);
   EXPECT_EQ(storeList.RowCount(), 1);
-  EXPECT_EQ(feedback.messages, std::vector<std::string>{TooManyUsersMessage()});
   EXPECT_EQ(fake.CallCount("GetUserInfo"), 100'000);  // none asked for the second time
 }
 
@@ -347,6 +360,17 @@ TEST_F(PersonnelCommandsTest, StoreWritesWaitForAWholeListAndDeleteKeepsLinesAdd
   EXPECT_EQ(ReadFile(store.ListPath()), "00011\r\n00012\r\n");
   EXPECT_EQ(Stored("00011", "kartno"), "778899");
   EXPECT_EQ(fake.CallCount("DeleteUser"), 0);
+  // The same when the store's own rows stop coming after the first.
+  struct RowsFailingAfterOne : PersonnelRows {
+    int AppendRow() override {
+      if (RowCount() == 1) throw AppError("Liste dolu");
+      return PersonnelRows::AppendRow();
+    }
+  } halfLoaded;
+  PersonnelCommands onHalfList{terminal, store, terminalList, halfLoaded, feedback};
+  EXPECT_THROW(onHalfList.LoadLists(), AppError);
+  EXPECT_THROW(onHalfList.DeleteTicked(), AppError);
+  EXPECT_EQ(ReadFile(store.ListPath()), "00011\r\n00012\r\n");
 
   // Loaded, then another program appends a person while the window is open:
   // "Sil" removes its own person and keeps the newcomer, on disk and on screen.
@@ -387,6 +411,54 @@ TEST_F(PersonnelCommandsTest, AUserTheTerminalKeepsStaysListedTickedAndIsCounted
   EXPECT_EQ(fake.users.count(2), 1u);
   EXPECT_EQ(outcome.refused, 1);
   EXPECT_EQ(feedback.messages, (std::vector<std::string>{"1 kişi cihazdan silinemedi"}));
+}
+
+TEST_F(PersonnelCommandsTest, DeleteSeesALineAnotherProgramReplacedAndKeepsIt) {
+  WriteStore("00011\r\n00012\r\n", "[00011]\r\nisim=A\r\n");
+  commands.LoadLists();
+  WriteFile(store.ListPath(), "00011\r\n00077\r\n");  // as many lines as before
+  Tick(storeList, "00011");
+  commands.DeleteTicked();
+  EXPECT_EQ(ReadFile(store.ListPath()), "00077\r\n");
+  EXPECT_EQ(Column(storeList, kPerNoColumn), (std::vector<std::string>{"00077"}));
+}
+
+// The window's "Al" while a nightly copy holds the store: it waits, then
+// works on what the copy committed.
+TEST_F(PersonnelCommandsTest, AWriteWaitsForAnotherProgramAndBuildsOnWhatItCommitted) {
+  for (int enroll : {1, 2, 11}) fake.users[enroll] = {"Kişi", "", 0};
+  WriteStore("00011\r\n", "[00011]\r\nisim=A\r\nkartno=778899\r\n");
+  commands.LoadLists();
+  TickAll(terminalList);
+  Tick(storeList, "00011");
+  const auto otherCommits = [&](const std::string& list, const std::string& card) {
+    WriteFile(store.ListPath(), list);
+    IniFile(store.DetailPath()).WriteString("00011", "kartno", card);
+  };
+  auto held = std::make_unique<StoreLock>(store, std::chrono::seconds(1), nullptr);
+  feedback.onFirstWait = [&] {
+    otherCommits("00011\r\n00001\r\n", "5555");
+    held.reset();
+  };
+  commands.CopyPersonalToStore();
+  EXPECT_EQ(std::count(feedback.captions.begin(), feedback.captions.end(), StoreBusyMessage()), 1);
+  EXPECT_EQ(ReadFile(store.ListPath()), "00011\r\n00001\r\n00002\r\n");
+  EXPECT_EQ(Stored("00011", "kartno"), "5555");
+  EXPECT_EQ(Column(storeList, kPerNoColumn), (std::vector<std::string>{"00011", "00001", "00002"}));
+  EXPECT_EQ(Ticks(storeList), (std::vector<bool>{true, false, false}));
+
+  // A card given elsewhere while the list stayed as it was.
+  otherCommits("00011\r\n00001\r\n00002\r\n", "6666");
+  Tick(terminalList, "00011");
+  commands.CopyPersonalToStore();
+  EXPECT_EQ(Stored("00011", "kartno"), "6666");
+
+  // An edited cell of a person another program deleted meanwhile.
+  otherCommits("00011\r\n00001\r\n", "6666");
+  storeList.SetText(2, kNameColumn, "Geç");
+  commands.SaveStoreEdit(2, kNameColumn);
+  EXPECT_EQ(Stored("00002", "isim"), "Kişi");
+  EXPECT_EQ(feedback.messages.back(), PersonGoneMessage("00002"));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <iterator>
 
 #include "core/AppError.h"
 #include "personnel/PersonnelStore.h"
@@ -10,7 +11,6 @@
 namespace miravel {
 namespace {
 
-using test::FileExists;
 using test::ReadFile;
 using test::TempFolder;
 using test::WriteFile;
@@ -73,9 +73,13 @@ TEST_F(PersonnelStoreTest, PersonDefaultsAndTheFingerprintMark) {
 TEST_F(PersonnelStoreTest, RewriteReplacesTheListInOneStepKeepingItsPermissions) {
   WriteFile(store.ListPath(), "00001\r\n00002\r\n");
   ::chmod(store.ListPath().c_str(), 0640);
+  // Another writer's scratch file under the old fixed name is not ours to take.
+  WriteFile(folder / "personel/_personel.ini", "00005\r\n");
   store.RewriteList({"00002", "00007"});
   EXPECT_EQ(ReadFile(store.ListPath()), "00002\r\n00007\r\n");
-  EXPECT_FALSE(FileExists(folder / "personel/_personel.ini"));
+  EXPECT_EQ(ReadFile(folder / "personel/_personel.ini"), "00005\r\n");
+  const auto files = std::filesystem::directory_iterator(folder / "personel");
+  EXPECT_EQ(std::distance(begin(files), end(files)), 2) << "a scratch file of ours left";
   struct stat info {};
   ASSERT_EQ(::stat(store.ListPath().c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0640u);

@@ -129,10 +129,11 @@ bool FakeTerminal::ClearAttendanceLog(int machineNumber) {
 
 bool FakeTerminal::ReadAllUsers(int machineNumber) {
   Enter("ReadAllUsers", N(machineNumber));
-  if (!connected_) return false;
   loadedUsers_.clear();
-  for (const auto& [enroll, user] : users) loadedUsers_.push_back(enroll);
   nextUser_ = 0;
+  if (!Accepts("ReadAllUsers")) return false;
+  for (const auto& [enroll, user] : users) loadedUsers_.push_back(enroll);
+  if (!listedOrder.empty()) loadedUsers_ = listedOrder;
   return true;
 }
 
@@ -181,7 +182,8 @@ bool FakeTerminal::DeleteUser(int machineNumber, int enrollNumber, int backupNum
 
 bool FakeTerminal::ReadAllTemplates(int machineNumber) {
   Enter("ReadAllTemplates", N(machineNumber));
-  if (!connected_) return false;
+  loadedTemplates_.clear();
+  if (!Accepts("ReadAllTemplates")) return false;
   loadedTemplates_ = templates;
   return true;
 }

@@ -50,12 +50,14 @@ class FakeTerminal : public TerminalClient {
   bool refuseSerial = false;
   std::optional<int> reportedRecordCount;  // status 6 when set, else log size
   std::optional<int> reportedUserCount;    // status 2 when set, else users
+  std::vector<int> listedOrder;            // ReadAllUsers lists these, in this order, when set
   std::set<int> refusedEnrolls;            // SetUserInfo, SetFingerTemplate refused for these
   bool statusFails = false;                // GetDeviceStatus returns false
   bool refuseReadLog = false;              // ReadAttendanceLog returns false
   bool refuseClearLog = false;             // ClearAttendanceLog returns false, log kept
-  // The clock, administrator and erase operations named here return false
-  // (the terminal refuses them) though connected.
+  // The clock, administrator and erase operations and the bulk reads of
+  // users and templates named here return false (the terminal refuses them)
+  // though connected.
   std::set<std::string> refusedOperations;
   std::vector<std::string> calls;
   // Runs inside every call, after it is recorded (to act during a command).

@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
+#include <map>
 #include <stdexcept>
 
 #include "core/Cp1254.h"
@@ -116,9 +117,11 @@ class PersonnelWindowTest : public ::testing::Test {
 };
 
 TEST_F(PersonnelWindowTest, LoadsOnceWhenShownSortsTheTerminalAndStripesAfterEachSort) {
-  terminal.users[100001] = {"Ali", "", 0};  // shown as 00001, after 00005 in the terminal's order
+  terminal.users[100001] = {"Ali", "", 0};
+  terminal.users[20000] = {"Berk", "", 0};
   terminal.users[5] = {"Ayşe", "12", 2};
   terminal.users[42] = {"Can", "", 7};
+  terminal.listedOrder = {100001, 20000, 5, 42};
   WriteStore("00034\r\n00012\r\n00050\r\n",
              "[00012]\r\nisim=Öykü\r\nparmakizi9=" + std::string(11, 'x') +
                  "\r\n[00034]\r\nisim=Şule\r\nparmakizi0=0123456789\r\n");
@@ -127,9 +130,10 @@ TEST_F(PersonnelWindowTest, LoadsOnceWhenShownSortsTheTerminalAndStripesAfterEac
   EXPECT_EQ(window.windowTitle(), "Personel");
   EXPECT_TRUE(window.IsConnected());
   EXPECT_EQ(terminal.calls[1], "RegisterEvents(3,1)");
-  EXPECT_EQ(Column(TerminalRows(), 0), QStringList({"00001", "00005", "00042"}));
-  EXPECT_EQ(Column(TerminalRows(), 2), QStringList({"Normal", "Yetkili", ""}));
-  EXPECT_EQ(Column(TerminalRows(), 7), QStringList({"1", "1", "1"}));
+  // By number: 100001 is shown whole, after 20000.
+  EXPECT_EQ(Column(TerminalRows(), 0), QStringList({"00005", "00042", "20000", "100001"}));
+  EXPECT_EQ(Column(TerminalRows(), 2), QStringList({"Yetkili", "", "Normal", "Normal"}));
+  EXPECT_EQ(Column(TerminalRows(), 7), QStringList({"1", "1", "1", "1"}));
   EXPECT_TRUE(TerminalGrid().isColumnHidden(7));
   EXPECT_EQ(Column(StoreRows(), 0), QStringList({"00034", "00012", "00050"}));
   // The red cross, the fingerprint (from parmakizi9 alone), the red cross.
@@ -201,6 +205,57 @@ TEST_F(PersonnelWindowTest, EachButtonRunsItsOwnCommandOnItsOwnList) {
   EXPECT_TRUE(StripedFromTheTop(StoreRows()));
   EXPECT_FALSE(FindControl<QWidget>(window, "progressGroup").isVisible());
   EXPECT_TRUE(ui.messages.isEmpty() && ui.errors.isEmpty()) << ui.errors.join("\n").toStdString();
+}
+
+// Users 7 and 100007 share their last five digits: each command must still
+// reach the right one, in the store and on the terminal, in any row order.
+TEST_F(PersonnelWindowTest, AUserOfSixDigitsIsNeverTakenForTheUserOfItsLastFive) {
+  const std::string seven(30, 's');
+  const std::string other(30, 'y');
+  terminal.users = {{7, {"Yedi Asıl", "", 0}}, {100007, {"Yüzbin Yedi", "", 0}}};
+  terminal.templates = {{{7, 0}, seven}, {{100007, 0}, other}};
+  Open(window);
+  for (const char* button : {"takePersonalButton", "takeFingerprintsButton"}) {
+    Click("terminalTickAllButton");
+    Click(button);
+  }
+  EXPECT_EQ(test::ReadFile(folder / "personel/personel.ini"), "00007\r\n100007\r\n");
+  EXPECT_EQ(Stored("100007", "isim"), "Yüzbin Yedi");
+  EXPECT_EQ(Stored("100007", "parmakizi0"), other);
+
+  // Into a terminal that lost both, each goes back to its own number.
+  terminal.users.clear();
+  terminal.templates.clear();
+  for (const char* button : {"sendPersonalButton", "sendFingerprintsButton"}) {
+    Click("storeTickAllButton");
+    Click(button);
+  }
+  EXPECT_EQ(terminal.users.at(100007).name, "Yüzbin Y");  // the first 8 characters
+  EXPECT_EQ(terminal.templates,
+            (std::map<std::pair<int, int>, std::string>{{{7, 0}, seven}, {{100007, 0}, other}}));
+
+  // "Sil" on "Yüzbin Yedi", moved to the top by a click on "Per.No" (the
+  // list was loaded in ascending order).
+  QHeaderView* header = TerminalGrid().horizontalHeader();
+  QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                    QPoint(header->sectionViewportPosition(0) + 5, header->height() / 2));
+  ASSERT_EQ(Column(TerminalRows(), 0), QStringList({"100007", "00007"}));
+  TerminalRows().SetTicked(0, true);
+  Click("deleteButton");
+  EXPECT_EQ(terminal.templates, (std::map<std::pair<int, int>, std::string>{{{7, 0}, seven}}));
+  EXPECT_EQ(Column(TerminalRows(), 0), QStringList({"00007"}));
+}
+
+TEST_F(PersonnelWindowTest, ATenDigitUserWidensPerNoUntilTheListIsEmptied) {
+  terminal.users[2147483647] = {"Uzun", "", 0};
+  Open(window);
+  PersonnelView& grid = TerminalGrid();
+  const int wanted = grid.fontMetrics().horizontalAdvance(QStringLiteral("2147483647"));
+  EXPECT_GE(grid.columnWidth(0), wanted);
+  EXPECT_EQ(grid.columnWidth(0) + grid.columnWidth(1), 58 + 98);
+  Click("exitButton");
+  EXPECT_EQ(grid.columnWidth(0), 58);
+  EXPECT_EQ(grid.columnWidth(1), 98);
 }
 
 TEST_F(PersonnelWindowTest, LoadingPaintsTheListsOnlyAtTheirRepaintPoints) {

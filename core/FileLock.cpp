@@ -1,4 +1,4 @@
-#include "transfer/RecordFileLock.h"
+#include "core/FileLock.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -11,25 +11,17 @@
 #include "core/SafeFile.h"
 
 namespace miravel {
-namespace {
 
-std::string WaitText(std::chrono::milliseconds limit) {
+std::string WaitLimitText(std::chrono::milliseconds limit) {
   const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(limit).count();
   if (seconds >= 60 && seconds % 60 == 0) return std::to_string(seconds / 60) + " dakika";
   return std::to_string(seconds) + " saniye";
 }
 
-}  // namespace
-
-std::string RecordFileLock::LockPathFor(const std::string& recordFilePath) {
-  return FollowLinks(recordFilePath) + ".kilit";
-}
-
-RecordFileLock::RecordFileLock(const std::string& recordFilePath, std::chrono::milliseconds limit,
-                               const std::function<void()>& whileWaiting) {
-  const std::string lockPath = LockPathFor(recordFilePath);
+FileLock::FileLock(const std::string& lockPath, std::chrono::milliseconds limit,
+                   const std::function<void()>& whileWaiting, const FileLockTexts& texts) {
   fd_ = OpenPlainFile(lockPath, O_RDWR | O_CREAT, "Kilit dosyası", 0666);
-  if (fd_ < 0) throw FileError("Kilit dosyası açılamadı", lockPath, errno);
+  if (fd_ < 0) throw FileError(texts.cannotOpen, lockPath, errno);
   const auto deadline = std::chrono::steady_clock::now() + limit;
   while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
     const int error = errno;
@@ -37,16 +29,15 @@ RecordFileLock::RecordFileLock(const std::string& recordFilePath, std::chrono::m
     if (error != EWOULDBLOCK || std::chrono::steady_clock::now() >= deadline) {
       ::close(fd_);
       fd_ = -1;
-      if (error != EWOULDBLOCK) throw FileError("Kayıt dosyası kilitlenemedi", lockPath, error);
-      throw AppError("Aynı kayıt dosyasına başka bir aktarım sürüyor; " + WaitText(limit) +
-                     " beklendi, bu aktarım yapılmadı: " + recordFilePath);
+      if (error != EWOULDBLOCK) throw FileError(texts.cannotLock, lockPath, error);
+      throw AppError(texts.givenUp);
     }
     if (whileWaiting) whileWaiting();
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
 }
 
-RecordFileLock::~RecordFileLock() {
+FileLock::~FileLock() {
   if (fd_ >= 0) ::close(fd_);  // closing drops the lock
 }
 

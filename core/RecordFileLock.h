@@ -4,6 +4,8 @@
 #include <functional>
 #include <string>
 
+#include "core/FileLock.h"
+
 namespace miravel {
 
 // One transfer at a time per record file, across programs: the window and a
@@ -21,14 +23,11 @@ class RecordFileLock {
   // passed without the lock.
   RecordFileLock(const std::string& recordFilePath, std::chrono::milliseconds limit,
                  const std::function<void()>& whileWaiting);
-  ~RecordFileLock();
-  RecordFileLock(const RecordFileLock&) = delete;
-  RecordFileLock& operator=(const RecordFileLock&) = delete;
 
   static std::string LockPathFor(const std::string& recordFilePath);
 
  private:
-  int fd_ = -1;
+  FileLock lock_;
 };
 
 // How long a transfer waits for another one into the same record file.
