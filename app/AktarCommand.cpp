@@ -74,14 +74,20 @@ class ConsoleSink : public TransferSink {
       ++notDone_;
       ++tried_;
     } else {
+      // The window leaves such a row as it was; a schedule must hear that this
+      // terminal's records are not being collected, or it shows success for ever.
       out_ << "bağlantı tipi tanınmadı, atlandı";
+      err_ << row << " " << devices_[row - 1].name << ": bağlantı türü tanınmadı: '"
+           << devices_[row - 1].connectionType << "'\n";
+      ++notDone_;
     }
     out_ << "\n" << std::flush;
   }
 
   void ClearBar() { bar_.Clear(); }
 
-  // Rows not transferred whole: unreachable, log refused, or log not cleared.
+  // Rows not transferred whole: unreachable, of an unknown connection type,
+  // log refused, or log not cleared.
   int NotDone() const { return notDone_; }
   // Rows the run tried to reach.
   int Tried() const { return tried_; }
@@ -113,22 +119,6 @@ bool FileExists(const std::string& path) {
   return ::stat(path.c_str(), &info) == 0;
 }
 
-std::vector<int> ParseRowList(const std::string& text) {
-  std::vector<int> rows;
-  std::size_t start = 0;
-  while (start <= text.size()) {
-    const std::size_t comma = text.find(',', start);
-    const std::string item =
-        text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-    const int row = ParseInteger(item);
-    if (row < 1) throw AppError("Geçersiz satır numarası: " + item);
-    rows.push_back(row);
-    if (comma == std::string::npos) break;
-    start = comma + 1;
-  }
-  return rows;
-}
-
 }  // namespace
 
 std::string AktarUsage() {
@@ -156,9 +146,10 @@ std::string AktarUsage() {
          "10 dakika beklenir.\n"
          "\n"
          "Çıkış durumu: 0 seçili bütün cihazlar aktarıldı; 1 bazı cihazlara\n"
-         "bağlanılamadı ya da bir cihaz kayıtlarını vermedi veya silmedi (ötekiler\n"
-         "aktarıldı); 2 aktarım bir hatayla durdu (program klasörü ya da\n"
-         "cihazlar.ini bulunamadı, başka aktarım bitmedi, dosya hatası...).\n";
+         "bağlanılamadı, bir cihazın bağlantı türü tanınmadı ya da bir cihaz\n"
+         "kayıtlarını vermedi veya silmedi (ötekiler aktarıldı); 2 aktarım bir\n"
+         "hatayla durdu (program klasörü ya da cihazlar.ini bulunamadı, başka\n"
+         "aktarım bitmedi, dosya hatası...).\n";
 }
 
 AktarOptions ParseAktarArguments(const std::vector<std::string>& arguments,

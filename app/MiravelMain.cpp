@@ -3,6 +3,7 @@
 #include <QIcon>
 #include <QTimer>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -121,7 +122,16 @@ int main(int argc, char** argv) {
 
   // The main window first, so that cihazlar.ini is loaded before the others exist.
   MainWindow mainWindow(state, mainTerminal, ui);
-  SettingsWindow settingsWindow(state, settingsTerminal, ui, SystemClock(), &mainWindow);
+  // The test of all connections tests the links at once, a client each. The
+  // clients are made on the window's thread when the test starts, so they
+  // take the serial ports' devices as cihazlar.ini names them then.
+  const TerminalClientMaker makeSettingsClient = [&]() -> std::shared_ptr<TerminalClient> {
+    return std::make_shared<WireTerminalClient>(
+        state.settingsFile ? SerialDevicePathsNow(*state.settingsFile)
+                           : WireTerminalClient::SerialDevicePathFor(serialDevicePath));
+  };
+  SettingsWindow settingsWindow(state, settingsTerminal, ui, SystemClock(), &mainWindow,
+                                makeSettingsClient);
   PersonnelWindow personnelWindow(state, personnelTerminal, ui, &settingsWindow);
   ConfirmDialog confirmDialog(&settingsWindow);
   mainWindow.SetSettingsWindow(&settingsWindow);

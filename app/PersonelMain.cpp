@@ -3,8 +3,8 @@
 
 #include <iostream>
 
+#include "app/HeadlessStart.h"
 #include "app/PersonelProgram.h"
-#include "app/ProgramLocation.h"
 #include "core/AppError.h"
 #include "core/DeviceSettings.h"
 #include "core/IniFile.h"
@@ -13,24 +13,9 @@
 int main(int argc, char** argv) {
   using namespace miravel;
   PersonelOptions options;
-  try {
-    options = ParsePersonelArguments(std::vector<std::string>(argv + 1, argv + argc));
-  } catch (const AppError& error) {
-    std::cerr << error.what() << "\n\n" << PersonelUsage();
-    return kPersonelStopped;
-  }
-  if (options.help) {
-    std::cout << PersonelUsage();
-    return kPersonelDone;
-  }
-  try {
-    const OfficeFolder office = OfficeFolderOfThisProgram(
-        options.programFolder.empty() ? std::nullopt : std::optional(options.programFolder));
-    RequireOfficeFolder(office);
-    options.programFolder = office.path;
-  } catch (const AppError& error) {
-    std::cerr << error.what() << "\n";
-    return kPersonelStopped;
+  if (const auto status = StartHeadless(argc, argv, ParsePersonelArguments, PersonelUsage(),
+                                        kPersonelStopped, options)) {
+    return *status;
   }
   const std::string settingsPath = options.programFolder + "cihazlar.ini";
   WireTerminalClient terminal(

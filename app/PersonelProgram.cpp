@@ -1,6 +1,5 @@
 #include "app/PersonelProgram.h"
 
-#include <algorithm>
 #include <filesystem>
 
 #include "app/ArgumentReader.h"
@@ -15,11 +14,7 @@
 namespace miravel {
 namespace {
 
-struct VerbName {
-  const char* name;
-  PersonelVerb verb;
-};
-constexpr VerbName kVerbs[] = {
+constexpr NamedVerb<PersonelVerb> kVerbs[] = {
     {"al", PersonelVerb::kCopyPersonal},
     {"gonder", PersonelVerb::kSendPersonal},
     {"parmakizi-al", PersonelVerb::kCopyTemplates},
@@ -207,11 +202,8 @@ PersonelOptions ParsePersonelArguments(const std::vector<std::string>& arguments
   ArgumentReader reader(arguments);
   while (const std::string* next = reader.Next()) {
     const std::string& argument = *next;
-    if (argument == "--help" || argument == "-h") {
-      options.help = true;
-    } else if (argument == "--folder") {
-      options.programFolder = reader.Value();
-    } else if (argument == "--cihaz") {
+    if (reader.TakeCommonOption(argument, options.help, options.programFolder)) continue;
+    if (argument == "--cihaz") {
       const std::string& text = reader.Value();
       int row = 0;
       try {
@@ -223,21 +215,13 @@ PersonelOptions ParsePersonelArguments(const std::vector<std::string>& arguments
     } else if (argument == "--per-no") {
       options.perNos = ParsePerNoList(reader.Value());
       perNosGiven = true;
-    } else if (argument.starts_with("-")) {
-      throw AppError("Bilinmeyen seçenek: " + argument);
-    } else if (!command.empty()) {
-      throw AppError("Tek komut verilebilir: " + command + ", " + argument);
     } else {
-      command = argument;
+      TakeCommandWord(argument, command);
     }
   }
   EndFolderWithSlash(options.programFolder);
   if (options.help) return options;
-  if (command.empty()) throw AppError("Komut verilmedi");
-  const auto known = std::find_if(std::begin(kVerbs), std::end(kVerbs),
-                                  [&](const VerbName& entry) { return command == entry.name; });
-  if (known == std::end(kVerbs)) throw AppError("Bilinmeyen komut: " + command);
-  options.verb = known->verb;
+  options.verb = VerbNamed(command, kVerbs);
   if (options.deviceRow == 0 && options.verb != PersonelVerb::kListStore) {
     throw AppError("--cihaz N verilmedi");
   }

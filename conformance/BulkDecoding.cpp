@@ -1,16 +1,21 @@
 #include "conformance/BulkDecoding.h"
 
+#include <limits>
+
 #include "conformance/ProtocolRules.h"
 #include "core/AppError.h"
+#include "terminal/BulkChunks.h"
 
 namespace miravel::conformance {
 namespace {
 
-// Reads each chunk with readItem, then the total; readItem may return a
-// problem of its own for the item it read.
-template <typename Item, typename ReadItem>
-BulkProblem Decode(const Answer& answer, std::vector<Item>& items, std::size_t maxPerChunk,
-                   std::size_t maxItems, const char* layoutRule, ReadItem readItem) {
+// Reads each chunk with the program's own readChunk, then the total. A load
+// the program would refuse is a problem here, named by the rule it breaks;
+// maxPerChunk is the protocol's bound on one chunk where it sets one.
+template <typename Item, typename ReadChunk>
+BulkProblem Decode(const Answer& answer, std::vector<Item>& items, const char* layoutRule,
+                   ReadChunk readChunk,
+                   std::size_t maxPerChunk = std::numeric_limits<std::uint32_t>::max()) {
   items.clear();
   std::size_t index = 0;
   for (const std::string& chunk : answer.chunks) {
@@ -18,19 +23,13 @@ BulkProblem Decode(const Answer& answer, std::vector<Item>& items, std::size_t m
     const std::string where = std::to_string(index) + ". parça: ";
     try {
       wire::PayloadReader reader(chunk);
-      const std::uint32_t count = reader.U32();
-      if (count > maxPerChunk) {
+      if (const std::uint32_t count = wire::PayloadReader(chunk).U32(); count > maxPerChunk) {
         return {where + std::to_string(count) + " öğe (en çok " + std::to_string(maxPerChunk) + ")",
                 layoutRule};
       }
-      for (std::uint32_t i = 0; i < count; ++i) {
-        if (items.size() >= maxItems) {
-          return {"bir okuyucunun sınırı aşıldı (" + std::to_string(maxItems) + " öğe)",
-                  rules::kBrokenReply};
-        }
-        items.push_back(readItem(reader));
-      }
-      reader.ExpectEnd();
+      readChunk(reader, items);
+    } catch (const wire::ReaderLimitError&) {
+      return {where + "bir okuyucunun sınırı aşıldı", rules::kLimits};
     } catch (const AppError&) {
       return {where +
                   "öğeler söylenen sayıya uymuyor (eksik ya da fazla bayt, ya da sınırı "
@@ -40,15 +39,12 @@ BulkProblem Decode(const Answer& answer, std::vector<Item>& items, std::size_t m
   }
   try {
     wire::PayloadReader reply(answer.outputs);
-    const std::uint32_t total = reply.U32();
-    reply.ExpectEnd();
-    if (total != items.size()) {
-      return {
-          "yanıt toplamı " + std::to_string(total) + ", gelen öğe " + std::to_string(items.size()),
-          rules::kChunks};
-    }
+    wire::ReadBulkTotal(reply, items.size());
   } catch (const AppError&) {
-    return {"yanıtta toplam tam bir u32 değil", layoutRule};
+    if (answer.outputs.size() != 4) return {"yanıtta toplam tam bir u32 değil", layoutRule};
+    return {"yanıt toplamı " + std::to_string(wire::PayloadReader(answer.outputs).U32()) +
+                ", gelen öğe " + std::to_string(items.size()),
+            rules::kChunks};
   }
   return {};
 }
@@ -56,33 +52,18 @@ BulkProblem Decode(const Answer& answer, std::vector<Item>& items, std::size_t m
 }  // namespace
 
 BulkProblem DecodeLog(const Answer& answer, std::vector<wire::LogRecord>& records) {
-  return Decode(answer, records, wire::kLogRecordsPerChunk, wire::kMaxLogRecords, rules::kLog,
-                [](wire::PayloadReader& reader) { return reader.Log(); });
+  return Decode(answer, records, rules::kLog, wire::ReadLogChunk, wire::kLogRecordsPerChunk);
 }
 
 BulkProblem DecodeUsers(const Answer& answer, std::vector<wire::UserEntry>& users) {
-  return Decode(answer, users, wire::kMaxUsers, wire::kMaxUsers, rules::kUsers,
-                [](wire::PayloadReader& reader) {
-                  wire::UserEntry user;
-                  user.enrollNumber = reader.I32();
-                  user.privilege = reader.I32();
-                  user.enabled = reader.U8() != 0;
-                  return user;
-                });
+  return Decode(answer, users, rules::kUsers, wire::ReadUsersChunk);
 }
 
 BulkProblem DecodeTemplates(const Answer& answer, std::vector<wire::TemplateEntry>& templates) {
-  std::size_t totalBytes = 0;
-  return Decode(answer, templates, wire::kMaxUsers * 10, wire::kMaxUsers * 10, rules::kTemplates,
-                [&](wire::PayloadReader& reader) {
-                  wire::TemplateEntry entry;
-                  entry.enrollNumber = reader.I32();
-                  entry.finger = reader.U8();
-                  entry.text = reader.Text(wire::kMaxTemplateBytes);
-                  totalBytes += entry.text.size();
-                  // Past the reader's bound the program gives up: as broken as a bad frame.
-                  if (totalBytes > wire::kMaxTemplateTotalBytes) throw AppError("");
-                  return entry;
+  std::size_t templateBytes = 0;
+  return Decode(answer, templates, rules::kTemplates,
+                [&](wire::PayloadReader& chunk, std::vector<wire::TemplateEntry>& items) {
+                  wire::ReadTemplatesChunk(chunk, items, templateBytes);
                 });
 }
 

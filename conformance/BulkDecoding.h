@@ -16,9 +16,9 @@ struct BulkProblem {
   explicit operator bool() const { return !problem.empty(); }
 };
 
-// Each decodes the chunks of a done bulk load exactly as laid out (no byte
-// missing or left over, the limits of a reader kept) and checks the reply's
-// total against the items received.
+// Each decodes the chunks of a done bulk load with the program's own reading
+// (terminal/BulkChunks.h: no byte missing or left over, the limits of a
+// reader kept) and checks the reply's total against the items received.
 BulkProblem DecodeLog(const Answer& answer, std::vector<wire::LogRecord>& records);
 BulkProblem DecodeUsers(const Answer& answer, std::vector<wire::UserEntry>& users);
 BulkProblem DecodeTemplates(const Answer& answer, std::vector<wire::TemplateEntry>& templates);

@@ -9,6 +9,7 @@
 
 #include "terminal/FdStream.h"
 #include "terminal/WireProtocol.h"
+#include "terminal/WireTimeouts.h"
 
 namespace miravel::conformance {
 
@@ -20,12 +21,9 @@ struct LinkTarget {
   int baudRate = 115200;
 };
 
-// The waits of the program's own client, which a terminal must meet.
-struct LinkTimes {
-  std::chrono::milliseconds connect{3000};
-  std::chrono::milliseconds hello{3000};
-  std::chrono::milliseconds quiet{10000};
-  std::chrono::milliseconds progress{30000};
+// The waits of the program's own client, which a terminal must meet, and one
+// of the checker's own.
+struct LinkTimes : WireTimeouts {
   // How long a request that must go unanswered on a serial line is listened to.
   std::chrono::milliseconds silence{1500};
 };

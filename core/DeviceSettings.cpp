@@ -108,4 +108,14 @@ std::string SerialDevicePath(const IniFile& file, int comPort) {
   return "/dev/ttyS" + std::to_string(comPort - 1);
 }
 
+std::function<std::string(int comPort)> SerialDevicePathsNow(const IniFile& file) {
+  std::vector<std::string> paths;
+  for (int comPort = 0; comPort <= 9; ++comPort) paths.push_back(SerialDevicePath(file, comPort));
+  return [paths](int comPort) {
+    return comPort >= 0 && comPort < static_cast<int>(paths.size())
+               ? paths[static_cast<std::size_t>(comPort)]
+               : std::string();
+  };
+}
+
 }  // namespace miravel

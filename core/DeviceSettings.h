@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -70,5 +71,9 @@ void SaveDeviceList(IniFile& file, const std::vector<DeviceRow>& rows);
 // The serial device for COM port n: key "com<n>" of section seriportlar when
 // present, else /dev/ttyS(n-1).
 std::string SerialDevicePath(const IniFile& file, int comPort);
+// SerialDevicePath of every COM port a device row can name (0 to 9), read
+// now: for connections made on other threads, which must not read the file
+// (the INI layer is not safe from two threads). Any other port gives "".
+std::function<std::string(int comPort)> SerialDevicePathsNow(const IniFile& file);
 
 }  // namespace miravel

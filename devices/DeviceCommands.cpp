@@ -1,7 +1,11 @@
 #include "devices/DeviceCommands.h"
 
+#include <utility>
+#include <vector>
+
 #include "devices/ClockText.h"
 #include "devices/DeviceStatus.h"
+#include "devices/RowsByLink.h"
 #include "terminal/DeviceConnection.h"
 #include "terminal/TerminalClient.h"
 
@@ -17,6 +21,15 @@ const DeviceEntry& DeviceAt(const DeviceList& rows, int device) {
 }
 
 }  // namespace
+
+std::string ClockReading::Text() const {
+  return terminal ? FormatClockText(*terminal) : std::string();
+}
+
+std::optional<long long> ClockReading::Difference() const {
+  if (!terminal) return std::nullopt;
+  return SecondsBetween(pc, *terminal);
+}
 
 // The open connection of one command: closed, and DeviceConnected cleared,
 // however the command ends.
@@ -34,8 +47,9 @@ class DeviceCommands::Session {
   DeviceCommands& commands_;
 };
 
-DeviceCommands::DeviceCommands(TerminalClient& terminal, DeviceCommandSink& sink)
-    : terminal_(terminal), sink_(sink) {}
+DeviceCommands::DeviceCommands(TerminalClient& terminal, DeviceCommandSink& sink,
+                               TerminalClientMaker makeClient)
+    : terminal_(terminal), sink_(sink), makeClient_(std::move(makeClient)) {}
 
 bool DeviceCommands::ConnectSelectedDevice(const DeviceList& rows, int device) {
   deviceConnected_ = false;
@@ -75,13 +89,18 @@ void DeviceCommands::TestConnection(const DeviceList& rows, int device) {
 }
 
 void DeviceCommands::TestAllConnections(const DeviceList& rows) {
-  for (int device = 1; Exists(rows, device); ++device) sink_.StatusChanged(device, "");
+  std::vector<int> devices;
   for (int device = 1; Exists(rows, device); ++device) {
-    sink_.StatusChanged(device, device_status::kChecking);
-    sink_.Repaint();
-    TestDevice(rows, device);
-    sink_.Repaint();
+    sink_.StatusChanged(device, "");
+    devices.push_back(device);
   }
+  RunRowsByLink(rows, devices, kConnectionTest, makeClient_, &terminal_, sink_,
+                [&rows](DeviceCommands& commands, int device) {
+                  commands.sink_.StatusChanged(device, device_status::kChecking);
+                  commands.sink_.Repaint();
+                  commands.TestDevice(rows, device);
+                  commands.sink_.Repaint();
+                });
 }
 
 void DeviceCommands::Start(const DeviceList& rows, int device, const char* text) {
@@ -91,39 +110,57 @@ void DeviceCommands::Start(const DeviceList& rows, int device, const char* text)
   sink_.StripeRows();
 }
 
-std::string DeviceCommands::ReadClockText() {
+ClockReading DeviceCommands::ReadConnectedClock(const Clock& pcClock) {
+  ClockReading reading;
   LocalDateTime time;
-  if (!terminal_.GetDeviceTime(machineNumber_, time.year, time.month, time.day, time.hour,
-                               time.minute, time.second)) {
-    return {};
+  if (terminal_.GetDeviceTime(machineNumber_, time.year, time.month, time.day, time.hour,
+                              time.minute, time.second)) {
+    reading.terminal = time;
   }
-  return FormatClockText(time);
+  reading.pc = pcClock.Now();
+  return reading;
 }
 
-std::optional<std::string> DeviceCommands::ReadClock(const DeviceList& rows, int device) {
+std::optional<ClockReading> DeviceCommands::ReadClock(const DeviceList& rows, int device,
+                                                      const Clock& pcClock) {
   if (!Exists(rows, device)) return std::nullopt;
   Start(rows, device, device_status::kReadingClock);
   if (!ConnectSelectedDevice(rows, device)) return std::nullopt;
   Session session(*this);
   // The success text only once the terminal told its clock: a refusal or a
   // broken link must not stand beside "read".
-  std::string text = ReadClockText();
+  ClockReading reading = ReadConnectedClock(pcClock);
   sink_.StatusChanged(device,
-                      text.empty() ? device_status::kDeviceRefused : device_status::kClockRead);
-  return text;
+                      reading.terminal ? device_status::kClockRead : device_status::kDeviceRefused);
+  return reading;
 }
 
-std::optional<std::string> DeviceCommands::SetClock(const DeviceList& rows, int device,
-                                                    const Clock& pcClock) {
+std::optional<ClockSetting> DeviceCommands::SetClock(const DeviceList& rows, int device,
+                                                     const Clock& pcClock,
+                                                     std::optional<long long> leastDifference) {
   if (!Exists(rows, device)) return std::nullopt;
   Start(rows, device, device_status::kSettingClock);
   if (!ConnectSelectedDevice(rows, device)) return std::nullopt;
   Session session(*this);
+  ClockSetting setting;
+  if (leastDifference) {
+    setting.before = ReadConnectedClock(pcClock);
+    const std::optional<long long> off = setting.before->Difference();
+    if (off && *off < *leastDifference && -*off < *leastDifference) {
+      // Near enough: the terminal keeps its clock, and the row says it was read.
+      sink_.StatusChanged(device, device_status::kClockRead);
+      setting.after = *setting.before;
+      return setting;
+    }
+  }
   const LocalDateTime now = pcClock.Now();
-  const bool set = terminal_.SetDeviceTime(machineNumber_, now.year, now.month, now.day, now.hour,
-                                           now.minute, now.second);
-  sink_.StatusChanged(device, set ? device_status::kClockSet : device_status::kDeviceRefused);
-  return ReadClockText();
+  setting.sent = true;
+  setting.refused = !terminal_.SetDeviceTime(machineNumber_, now.year, now.month, now.day, now.hour,
+                                             now.minute, now.second);
+  sink_.StatusChanged(device,
+                      setting.refused ? device_status::kDeviceRefused : device_status::kClockSet);
+  setting.after = ReadConnectedClock(pcClock);
+  return setting;
 }
 
 void DeviceCommands::ClearAdministrators(const DeviceList& rows, int device) {

@@ -5,6 +5,7 @@
 
 #include "core/Clock.h"
 #include "core/DeviceSettings.h"
+#include "terminal/LinkGroups.h"
 
 namespace miravel {
 
@@ -26,6 +27,26 @@ class DeviceCommandSink {
   virtual bool ConfirmReset() = 0;
 };
 
+// A terminal's clock as a command read it, beside this computer's clock at
+// that moment.
+struct ClockReading {
+  std::optional<LocalDateTime> terminal;  // none when the terminal did not tell it
+  LocalDateTime pc;
+
+  // The clock field's text: empty when the terminal did not tell its clock.
+  std::string Text() const;
+  // How far the terminal's clock is ahead of this computer's, in seconds.
+  std::optional<long long> Difference() const;
+};
+
+// What "Tarihi Kaydet" found and left.
+struct ClockSetting {
+  std::optional<ClockReading> before;  // read first only when a least difference was given
+  bool sent = false;                   // the clock was sent to the terminal
+  bool refused = false;                // the terminal said no to it
+  ClockReading after;                  // read back
+};
+
 // The settings window's commands on its terminal, without the window. Each
 // works on `rows`, the device grid as it stands (unsaved edits included), and
 // on the device selected, numbered from 1; a device that does not exist is
@@ -34,7 +55,10 @@ class DeviceCommandSink {
 // a whole number throws AppError before anything is sent to the terminal.
 class DeviceCommands {
  public:
-  DeviceCommands(TerminalClient& terminal, DeviceCommandSink& sink);
+  // With makeClient, the test of every connection tests the links at once,
+  // each on a client of its own; without it, one row after another on terminal.
+  DeviceCommands(TerminalClient& terminal, DeviceCommandSink& sink,
+                 TerminalClientMaker makeClient = {});
 
   // Connects the device's terminal and leaves the connection open; on
   // refusal the device's status says so. The grid is painted either way.
@@ -43,17 +67,21 @@ class DeviceCommands {
 
   // "Bağlantı Test" and "Tüm  CihazlarıTest et": connect and disconnect at
   // once. A type that is neither "Ethernet" nor "Comm Port" is not tried and
-  // keeps "Kontrol Ediliyor".
+  // keeps "Kontrol Ediliyor". The test of all empties every status first,
+  // then shows "Kontrol Ediliyor" on each row as its test begins: rows on
+  // different links at the same time (see RunRowsByLink), so a terminal that
+  // does not answer holds up only the rows on its own link.
   void TestConnection(const DeviceList& rows, int device);
   void TestAllConnections(const DeviceList& rows);
 
-  // "Tarihi Oku": the terminal's clock as text for the clock field; nothing
-  // when no connection was made (the field keeps its text), an empty text when
-  // the terminal did not tell its time.
-  std::optional<std::string> ReadClock(const DeviceList& rows, int device);
-  // "Tarihi Kaydet": sets the terminal's clock from pcClock, then reads it back
-  // as ReadClock does.
-  std::optional<std::string> SetClock(const DeviceList& rows, int device, const Clock& pcClock);
+  // "Tarihi Oku": the terminal's clock; nothing when no connection was made
+  // (the field keeps its text).
+  std::optional<ClockReading> ReadClock(const DeviceList& rows, int device, const Clock& pcClock);
+  // "Tarihi Kaydet": sets the terminal's clock from pcClock, then reads it
+  // back. With leastDifference, reads the clock first and sends it only when
+  // it is off by at least that many seconds either way (or did not tell).
+  std::optional<ClockSetting> SetClock(const DeviceList& rows, int device, const Clock& pcClock,
+                                       std::optional<long long> leastDifference = std::nullopt);
   // "Yetkilileri Sil".
   void ClearAdministrators(const DeviceList& rows, int device);
   // "Cihazı Sıfırla": erases the terminal's user data once the user said "Evet".
@@ -65,10 +93,11 @@ class DeviceCommands {
   // Every status emptied, the device's start text shown, the grid painted and striped.
   void Start(const DeviceList& rows, int device, const char* text);
   void TestDevice(const DeviceList& rows, int device);
-  std::string ReadClockText();
+  ClockReading ReadConnectedClock(const Clock& pcClock);
 
   TerminalClient& terminal_;
   DeviceCommandSink& sink_;
+  TerminalClientMaker makeClient_;
   // The connected device's machine number, which every call after the connect carries.
   int machineNumber_ = 0;
   bool deviceConnected_ = false;

@@ -152,12 +152,12 @@ ClockReading EmulatedTerminal::Clock(std::time_t now) const {
           local.tm_hour,        local.tm_min,     local.tm_sec};
 }
 
-bool EmulatedTerminal::SetClock(const ClockReading& r, std::time_t now) {
+std::optional<std::time_t> LocalTimeOf(const ClockReading& r) {
   // Every field within its range before any arithmetic on it: a program may
   // send any 32-bit value, and month - 1 of the smallest one overflows.
   if (r.year < 1970 || r.year > 2200 || r.month < 1 || r.month > 12 || r.day < 1 || r.day > 31 ||
       r.hour < 0 || r.hour > 23 || r.minute < 0 || r.minute > 59 || r.second < 0 || r.second > 59) {
-    return false;
+    return std::nullopt;
   }
   std::tm local{};
   local.tm_year = r.year - 1900;
@@ -172,9 +172,15 @@ bool EmulatedTerminal::SetClock(const ClockReading& r, std::time_t now) {
   if (wanted == static_cast<std::time_t>(-1) || local.tm_year != r.year - 1900 ||
       local.tm_mon != r.month - 1 || local.tm_mday != r.day || local.tm_hour != r.hour ||
       local.tm_min != r.minute || local.tm_sec != r.second) {
-    return false;
+    return std::nullopt;
   }
-  state_.clockOffset = static_cast<std::int64_t>(wanted) - static_cast<std::int64_t>(now);
+  return wanted;
+}
+
+bool EmulatedTerminal::SetClock(const ClockReading& reading, std::time_t now) {
+  const std::optional<std::time_t> wanted = LocalTimeOf(reading);
+  if (!wanted) return false;
+  state_.clockOffset = static_cast<std::int64_t>(*wanted) - static_cast<std::int64_t>(now);
   Changed();
   return true;
 }

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
+#include <optional>
 #include <string>
 
 #include "emulator/TerminalState.h"
@@ -23,6 +24,10 @@ struct ClockReading {
 // (SaveNow), and in between once the terminal has been quiet for half a
 // second, or changes have kept coming for ten (SaveWhenDue). Each save
 // replaces the file atomically.
+// The computer's time of a local calendar time; none for a time that is not
+// a real one (31 April, 25 o'clock).
+std::optional<std::time_t> LocalTimeOf(const ClockReading& reading);
+
 class EmulatedTerminal {
  public:
   using SaveClock = std::chrono::steady_clock;

@@ -121,6 +121,7 @@ std::optional<Hostility> HostilityFromText(std::string_view text) {
   if (text == "milyon-kisi") return Hostility::kMillionUsers;
   if (text == "baska-makine") return Hostility::kOtherMachine;
   if (text == "hepsini-siler") return Hostility::kClearsAll;
+  if (text == "saati-tutmaz") return Hostility::kKeepsClock;
   return std::nullopt;
 }
 
@@ -128,7 +129,8 @@ std::optional<Response> HostileResponse(Hostility mode, Op op, std::string_view 
   switch (mode) {
     case Hostility::kNone:
     case Hostility::kOtherMachine:  // misbehaves in the hello and the addressing only
-    case Hostility::kClearsAll:     // misbehaves in what it does, not in what it says
+    case Hostility::kClearsAll:     // these two misbehave in what they do, not in what they say
+    case Hostility::kKeepsClock:
       return std::nullopt;
     case Hostility::kGarbage:
       return Garbage();

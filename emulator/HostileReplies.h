@@ -25,10 +25,13 @@ enum class Hostility {
   // Clears its whole log whatever count a clear asks for: records punched
   // during a transfer are lost, the fault a clear by count is there to stop.
   kClearsAll,
+  // Accepts every real time a clock write sends and keeps its own clock: the
+  // terminal whose clock "Tarihi Kaydet" never sets.
+  kKeepsClock,
 };
 
 // The mode named by text ("cop", "asiri-sayi", "sonsuz", "milyon-kisi",
-// "baska-makine", "hepsini-siler"); none otherwise.
+// "baska-makine", "hepsini-siler", "saati-tutmaz"); none otherwise.
 std::optional<Hostility> HostilityFromText(std::string_view text);
 
 // The reply of a hostile terminal to a request other than the hello, or none

@@ -231,7 +231,10 @@ Response RequestHandler::Handle(std::string_view requestPayload, bool serialLine
       wanted.minute = request.I32();
       wanted.second = request.I32();
       request.ExpectEnd();
-      AppendReply(out, op, terminal_.SetClock(wanted, std::time(nullptr)));
+      const bool keepsClock = hostile && hostility_ == Hostility::kKeepsClock;
+      AppendReply(out, op,
+                  keepsClock ? LocalTimeOf(wanted).has_value()
+                             : terminal_.SetClock(wanted, std::time(nullptr)));
       break;
     }
     case Op::kClearAdministrators:

@@ -96,6 +96,8 @@ Test için arızalar:
                              hepsini-siler kayıt silme isteğinde kaç kayıt
                                           istenirse istensin bütün kayıtları
                                           siler
+                             saati-tutmaz saat kurma isteğine tamam der ama
+                                          kendi saatini değiştirmez
   --hostile-switch DOSYA   --hostile yalnız DOSYA varken geçerlidir; yoksa cihaz
                            düzgün yanıt verir (bağlantı ortasında bozulan cihaz)
   --refuse                 bağlantıyı kabul edip hemen kapatır (seri hatta susar)

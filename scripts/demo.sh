@@ -6,15 +6,24 @@
 # personnel store into its personel/, then opens the main window. Without a display it runs miravel-aktar on the same folder and
 # shows the head of the record file. The emulators stop when it ends.
 # With --screenshots it saves pictures of the windows to docs/images instead.
+# It builds everything the install step lays out, from a clone without build/.
+# MIRAVEL_BUILD_DIR names another build folder, MIRAVEL_DEMO_DIR another
+# folder than demo/ for the program folder and the emulators' files (the demo
+# check runs it in scratch folders, leaving the checkout as it was).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-"$root/scripts/build.sh" miravel miravel-aktar miravel-terminal-emulator
+"$root/scripts/build.sh" miravel_package_contents
+build="${MIRAVEL_BUILD_DIR:-$root/build}"
 
-demo="$root/demo"
+demo="${MIRAVEL_DEMO_DIR:-$root/demo}"
 folder="$demo/miravel"
-rm -rf "$demo"
+# Only what an earlier run made: a folder given by name may hold other files.
+rm -rf "$folder" "$demo/state"
 mkdir -p "$demo/state"
-cmake --install "$root/build" --prefix "$folder" >/dev/null
+cmake --install "$build" --prefix "$folder" >/dev/null
+# The programs look for the office folder in MIRAVEL_KLASORU before their own
+# folder: a real office's would get the demo's transfer.
+unset MIRAVEL_KLASORU
 
 pids=()
 cleanup() {
@@ -87,7 +96,7 @@ cd "$folder"
 if [ "${1:-}" = "--screenshots" ]; then
   # Pictures of the windows, for the README and the help page.
   "$root/scripts/build.sh" miravel_screenshots
-  "$root/build/tools/miravel_screenshots" "$folder" "$root/docs/images"
+  "$build/tools/miravel_screenshots" "$folder" "$root/docs/images"
 elif [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   echo "Miravel açılıyor: $folder (emülatörler pencere kapanınca durur)"
   ./miravel

@@ -1,6 +1,7 @@
 #include "terminal/WireSession.h"
 
 #include "core/AppError.h"
+#include "terminal/BulkChunks.h"
 
 namespace miravel {
 
@@ -12,14 +13,6 @@ namespace {
 
 [[noreturn]] void Malformed() {
   throw AppError(wire::kBadReplyMessage);
-}
-
-// A chunk starts with its item count; each item takes at least minItemBytes,
-// so a count the payload cannot hold is rejected before any work.
-std::uint32_t ChunkCount(PayloadReader& reader, std::size_t minItemBytes) {
-  const std::uint32_t count = reader.U32();
-  if (count > reader.Remaining() / minItemBytes) Malformed();
-  return count;
 }
 
 }  // namespace
@@ -104,14 +97,8 @@ bool WireSession::ReadAttendanceLog(int machineNumber, std::vector<wire::LogReco
   records.clear();
   const bool done = Exchange(
       Op::kReadAttendanceLog, machineNumber, PayloadWriter(),
-      [&](PayloadReader& reply) {
-        if (reply.U32() != records.size()) Malformed();
-      },
-      [&](PayloadReader& chunk) {
-        const std::uint32_t count = ChunkCount(chunk, wire::kLogRecordBytes);
-        if (records.size() + count > wire::kMaxLogRecords) Malformed();
-        for (std::uint32_t i = 0; i < count; ++i) records.push_back(chunk.Log());
-      });
+      [&](PayloadReader& reply) { wire::ReadBulkTotal(reply, records.size()); },
+      [&](PayloadReader& chunk) { wire::ReadLogChunk(chunk, records); });
   if (!done) records.clear();
   return done;
 }
@@ -126,20 +113,8 @@ bool WireSession::ReadAllUsers(int machineNumber, std::vector<wire::UserEntry>& 
   users.clear();
   const bool done = Exchange(
       Op::kReadAllUsers, machineNumber, PayloadWriter(),
-      [&](PayloadReader& reply) {
-        if (reply.U32() != users.size()) Malformed();
-      },
-      [&](PayloadReader& chunk) {
-        const std::uint32_t count = ChunkCount(chunk, 9);
-        if (users.size() + count > wire::kMaxUsers) Malformed();
-        for (std::uint32_t i = 0; i < count; ++i) {
-          wire::UserEntry user;
-          user.enrollNumber = chunk.I32();
-          user.privilege = chunk.I32();
-          user.enabled = chunk.U8() != 0;
-          users.push_back(user);
-        }
-      });
+      [&](PayloadReader& reply) { wire::ReadBulkTotal(reply, users.size()); },
+      [&](PayloadReader& chunk) { wire::ReadUsersChunk(chunk, users); });
   if (!done) users.clear();
   return done;
 }
@@ -173,24 +148,11 @@ bool WireSession::DeleteUser(int machineNumber, int enrollNumber, int backupNumb
 
 bool WireSession::ReadAllTemplates(int machineNumber, std::vector<wire::TemplateEntry>& templates) {
   templates.clear();
-  std::size_t totalBytes = 0;
+  std::size_t templateBytes = 0;
   const bool done = Exchange(
       Op::kReadAllTemplates, machineNumber, PayloadWriter(),
-      [&](PayloadReader& reply) {
-        if (reply.U32() != templates.size()) Malformed();
-      },
-      [&](PayloadReader& chunk) {
-        const std::uint32_t count = ChunkCount(chunk, 9);
-        for (std::uint32_t i = 0; i < count; ++i) {
-          wire::TemplateEntry entry;
-          entry.enrollNumber = chunk.I32();
-          entry.finger = chunk.U8();
-          entry.text = chunk.Text(wire::kMaxTemplateBytes);
-          totalBytes += entry.text.size() + sizeof entry;
-          if (totalBytes > wire::kMaxTemplateTotalBytes) Malformed();
-          templates.push_back(std::move(entry));
-        }
-      });
+      [&](PayloadReader& reply) { wire::ReadBulkTotal(reply, templates.size()); },
+      [&](PayloadReader& chunk) { wire::ReadTemplatesChunk(chunk, templates, templateBytes); });
   if (!done) templates.clear();
   return done;
 }

@@ -9,6 +9,7 @@
 
 #include "terminal/ByteStream.h"
 #include "terminal/WireProtocol.h"
+#include "terminal/WireTimeouts.h"
 
 namespace miravel {
 
@@ -25,7 +26,7 @@ class WireSession {
   // progressLimit: the longest time a call may go without progress (see
   // WireTimeouts::progress); then it throws the no-answer error.
   explicit WireSession(ByteStream& stream,
-                       std::chrono::milliseconds progressLimit = std::chrono::seconds(30))
+                       std::chrono::milliseconds progressLimit = WireTimeouts{}.progress)
       : stream_(stream), progressLimit_(progressLimit) {}
 
   // The terminal answers with its machine number and protocol version.

@@ -11,26 +11,12 @@
 
 #include "terminal/TerminalClient.h"
 #include "terminal/WireProtocol.h"
+#include "terminal/WireTimeouts.h"
 
 namespace miravel {
 
 class FdStream;
 class WireSession;
-
-struct WireTimeouts {
-  // A TCP connect that has not completed by then is a refused connection.
-  std::chrono::milliseconds connect{3000};
-  // How long a freshly opened link may take to answer the hello; a silent
-  // line (wrong COM port, wrong machine number) is then a refused connection.
-  std::chrono::milliseconds hello{3000};
-  // During a call: the longest silence allowed between two bytes.
-  std::chrono::milliseconds quiet{10000};
-  // During a call: the longest time without progress (a reply, or a chunk
-  // that brings records, users or templates). A terminal that keeps the line
-  // busy without delivering anything (empty chunks, a byte now and then)
-  // would otherwise hold a command for ever.
-  std::chrono::milliseconds progress{30000};
-};
 
 // The production TerminalClient: our wire protocol over TCP (ConnectNetwork)
 // or over a serial device (ConnectSerial). Bulk loads fetch everything in one

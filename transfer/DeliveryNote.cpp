@@ -52,11 +52,6 @@ void RecordChecksum::Add(const TerminalRecord& record) {
   }
 }
 
-std::string LinkOf(const ConnectionTarget& target) {
-  if (target.kind == ConnectionKind::kSerial) return "seri com" + std::to_string(target.comPort);
-  return OneLine("ag " + target.ipAddress + ":" + std::to_string(target.ipPort));
-}
-
 std::string TerminalIdentity(const std::string& link, int machineNumber) {
   return link + " makine " + std::to_string(machineNumber);
 }

@@ -6,9 +6,9 @@
 #include <utility>
 #include <vector>
 
-namespace miravel {
+#include "terminal/LinkGroups.h"
 
-struct ConnectionTarget;
+namespace miravel {
 
 // One version of the record file as it lies on disk. Every replacement makes
 // a new file (a new inode, written by us, so a new size or time), so a
@@ -47,9 +47,6 @@ struct DeliveredFront {
   std::uint64_t checksum = 0;
 };
 
-// The link a row reaches its terminal through: "ag ADDRESS:PORT" or
-// "seri comN". Rows with the same link cannot be read at the same time.
-std::string LinkOf(const ConnectionTarget& target);
 // A terminal: its link and the machine number it gives for its records.
 std::string TerminalIdentity(const std::string& link, int machineNumber);
 

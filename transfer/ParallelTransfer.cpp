@@ -7,7 +7,6 @@
 #include <exception>
 #include <map>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 #include "core/AppError.h"
@@ -223,26 +222,9 @@ void ParallelRun::ReadRow(Row& row, TakenByTerminal& taken) {
 
 void ParallelRun::ForEachLink(const std::vector<Row*>& rows,
                               const std::function<void(Row&)>& work) {
-  // The rows of one link, in row order, are one task; tasks start in the
-  // order of their first row.
-  std::vector<std::vector<Row*>> tasks;
-  std::map<std::string, std::size_t> taskOfLink;
-  for (Row* row : rows) {
-    const auto [it, added] = taskOfLink.emplace(row->link, tasks.size());
-    if (added) tasks.emplace_back();
-    tasks[it->second].push_back(row);
-  }
-  std::atomic<std::size_t> next{0};
-  const auto worker = [&] {
-    for (std::size_t task = next++; task < tasks.size(); task = next++) {
-      for (Row* row : tasks[task]) work(*row);
-    }
-  };
-  std::vector<std::thread> threads;
-  const std::size_t count = std::min(static_cast<std::size_t>(parallel_), tasks.size());
-  for (std::size_t i = 1; i < count; ++i) threads.emplace_back(worker);
-  worker();
-  for (std::thread& thread : threads) thread.join();
+  std::vector<std::string> links;
+  for (const Row* row : rows) links.push_back(row->link);
+  ForEachByLink(links, parallel_, [&](std::size_t i) { work(*rows[i]); });
 }
 
 void ParallelRun::TouchMerges(const std::vector<Row*>& rows) {

@@ -3,13 +3,10 @@
 #include <functional>
 #include <memory>
 
+#include "terminal/LinkGroups.h"
 #include "transfer/TransferRun.h"
 
 namespace miravel {
-
-// Makes a terminal client for one connection. Clients made for different
-// rows are used at the same time, each by one thread.
-using TerminalClientMaker = std::function<std::shared_ptr<TerminalClient>()>;
 
 // How many terminals miravel-aktar reads at once unless told otherwise.
 inline constexpr int kDefaultParallelReads = 8;

@@ -7,6 +7,7 @@
 #include <QShowEvent>
 #include <QTimer>
 #include <algorithm>
+#include <utility>
 
 #include "core/IniFile.h"
 #include "core/Utf8.h"
@@ -51,11 +52,11 @@ std::string OneLine(QString text) {
 }  // namespace
 
 SettingsWindow::SettingsWindow(AppState& state, TerminalClient& terminal, UiServices& ui,
-                               const Clock& clock, QWidget* parent)
+                               const Clock& clock, QWidget* parent, TerminalClientMaker makeClient)
     : TerminalDialog(state, terminal, ui, QStringLiteral("Ayarlar"),
                      QSize(kClientWidth, kClientHeight), parent),
       clock_(clock),
-      commands_(terminal, *this) {
+      commands_(terminal, *this, std::move(makeClient)) {
   setObjectName("settingsWindow");
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -354,17 +355,18 @@ void SettingsWindow::TestAllConnections() {
 
 void SettingsWindow::ReadTerminalClock() {
   runner_.Run([this] {
-    if (const auto text = commands_.ReadClock(GridRows(), SelectedDevice())) {
-      terminalClockField_->setText(Q(*text));
+    if (const auto reading = commands_.ReadClock(GridRows(), SelectedDevice(), clock_)) {
+      terminalClockField_->setText(Q(reading->Text()));
     }
   });
 }
 
 void SettingsWindow::SetTerminalClock() {
   runner_.Run([this] {
-    if (const auto text = commands_.SetClock(GridRows(), SelectedDevice(), clock_)) {
-      terminalClockField_->setText(Q(*text));
-      pcClockLabel_->setText(Q(*text));  // until the next tick shows the PC's clock again
+    if (const auto setting = commands_.SetClock(GridRows(), SelectedDevice(), clock_)) {
+      const QString text = Q(setting->after.Text());
+      terminalClockField_->setText(text);
+      pcClockLabel_->setText(text);  // until the next tick shows the PC's clock again
     }
   });
 }

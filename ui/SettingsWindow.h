@@ -52,8 +52,10 @@ class SettingsWindow : public TerminalDialog, private DeviceCommandSink {
     kStatus = 9
   };
 
+  // makeClient gives the test of all connections a client per link, so that
+  // it tests the links at the same time; without it, one row after another.
   SettingsWindow(AppState& state, TerminalClient& terminal, UiServices& ui, const Clock& clock,
-                 QWidget* parent = nullptr);
+                 QWidget* parent = nullptr, TerminalClientMaker makeClient = {});
   ~SettingsWindow() override;
 
   // Set once the other windows exist.

@@ -56,12 +56,18 @@ TEST_F(AktarCommandTest, MissingFolderOrSettingsFileFailsNamingThePath) {
   EXPECT_EQ(terminal.calls.size(), 0u);
 }
 
-TEST_F(AktarCommandTest, NothingToTransferIsSaidOnStderrWithSuccess) {
-  Settings("Modem");
-  EXPECT_EQ(Run(folder.Path()), kAktarAllTransferred);
+// A ticked row of a connection type typed by hand is never read: the schedule
+// must not show success while that terminal's records stay uncollected.
+TEST_F(AktarCommandTest, UnknownConnectionTypeIsNamedOnStderrWithStatusOne) {
+  Settings("ethernet");
+  EXPECT_EQ(Run(folder.Path()), kAktarSomeUnreachable);
   EXPECT_EQ(out.str(), "1 Kapi: bağlantı tipi tanınmadı, atlandı\n");
-  EXPECT_NE(err.str().find("hiçbir kayıt aktarılmadı"), std::string::npos) << err.str();
+  EXPECT_NE(err.str().find("1 Kapi: bağlantı türü tanınmadı: 'ethernet'\n"), std::string::npos)
+      << err.str();
+  EXPECT_EQ(terminal.calls.size(), 0u);
+}
 
+TEST_F(AktarCommandTest, EmptyDeviceListIsSaidOnStderrWithSuccess) {
   WriteFile(folder / "cihazlar.ini", "[ayarlar]\r\nsilkontrol=1\r\n");
   EXPECT_EQ(Run(folder.Path()), kAktarAllTransferred);
   EXPECT_NE(err.str().find("hiç cihaz yok"), std::string::npos) << err.str();

@@ -2,7 +2,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "core/AppError.h"
@@ -50,6 +54,7 @@ class DeviceCommandsTest : public ::testing::Test {
   }
 
   test::FakeTerminal terminal;
+  test::TestClock pc;
   RecordingSink sink;
   DeviceCommands commands{terminal, sink};
 };
@@ -87,11 +92,11 @@ TEST_F(DeviceCommandsTest, TestAllPaintsCheckingBeforeEachConnectAndStopsAtABadN
 TEST_F(DeviceCommandsTest, ARefusalShowsNoSuccessTextAndTheLinkAlwaysCloses) {
   const DeviceList rows = {Ethernet(1)};
   // Not zeros or the values of an earlier reading.
-  EXPECT_EQ(commands.ReadClock(rows, 1), "07/12/2026  09:00:00");
+  EXPECT_EQ(commands.ReadClock(rows, 1, pc)->Text(), "07/12/2026  09:00:00");
   terminal.refusedOperations = {"GetDeviceTime"};
-  EXPECT_EQ(commands.ReadClock(rows, 1), "");
+  EXPECT_EQ(commands.ReadClock(rows, 1, pc)->Text(), "");
   EXPECT_EQ(sink.status[1], "Cihaz işlemi yapmadı");
-  EXPECT_EQ(commands.SetClock(rows, 1, test::TestClock()), "");
+  EXPECT_EQ(commands.SetClock(rows, 1, pc)->after.Text(), "");
   EXPECT_EQ(sink.status[1], "Tarih/Saat Kaydedildi");
 
   terminal.FailOnCall("ClearAdministrators", 1);
@@ -100,7 +105,7 @@ TEST_F(DeviceCommandsTest, ARefusalShowsNoSuccessTextAndTheLinkAlwaysCloses) {
   EXPECT_FALSE(commands.DeviceConnected());
   // A refused call never shows its success text.
   terminal.refusedOperations = {"SetDeviceTime", "ClearAdministrators", "ClearAllData"};
-  commands.SetClock(rows, 1, test::TestClock());
+  commands.SetClock(rows, 1, pc);
   EXPECT_EQ(sink.status[1], "Cihaz işlemi yapmadı");
   commands.ClearAdministrators(rows, 1);
   EXPECT_EQ(sink.status[1], "Cihaz işlemi yapmadı");
@@ -109,8 +114,69 @@ TEST_F(DeviceCommandsTest, ARefusalShowsNoSuccessTextAndTheLinkAlwaysCloses) {
   terminal.refusedOperations = {};
   // No connection: nothing for the field, and the row says why.
   terminal.refuseNetwork = true;
-  EXPECT_EQ(commands.ReadClock(rows, 1), std::nullopt);
+  EXPECT_FALSE(commands.ReadClock(rows, 1, pc).has_value());
   EXPECT_EQ(sink.status[1], "Bağlantı Kurulamadı");
+}
+
+// With a client per link: four rows, two of them on one link and one
+// refused. The links are tested at once, the rows of one link one after the
+// other, every status reaches the sink on the thread that started the test,
+// and a bad number still stops the run where a run row after row would.
+TEST(TestAllConnectionsByLinkTest, TestsTheLinksAtOnceAndTheRowsOfOneLinkInTurn) {
+  std::mutex mutex;
+  std::map<std::string, int> connecting;  // per connect call with its arguments
+  int atOnce = 0, mostAtOnce = 0, mostOnOneLink = 0;
+  const TerminalClientMaker maker = [&]() -> std::shared_ptr<TerminalClient> {
+    auto terminal = std::make_shared<test::FakeTerminal>();
+    terminal->refusedPorts = {3};
+    test::FakeTerminal* self = terminal.get();
+    terminal->onCall = [&, self](const std::string& operation) {
+      if (operation != "ConnectNetwork") return;
+      const std::string link = self->calls.back();
+      {
+        const std::lock_guard<std::mutex> hold(mutex);
+        mostAtOnce = std::max(mostAtOnce, ++atOnce);
+        mostOnOneLink = std::max(mostOnOneLink, ++connecting[link]);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      const std::lock_guard<std::mutex> hold(mutex);
+      --atOnce;
+      --connecting[link];
+    };
+    return terminal;
+  };
+  class CallerThreadSink : public RecordingSink {
+   public:
+    void StatusChanged(int device, const std::string& text) override {
+      onCaller = onCaller && std::this_thread::get_id() == caller;
+      RecordingSink::StatusChanged(device, text);
+    }
+    std::thread::id caller = std::this_thread::get_id();
+    bool onCaller = true;
+  } sink;
+  test::FakeTerminal unused;
+  DeviceCommands commands(unused, sink, maker);
+  DeviceList rows = {Ethernet(1), Ethernet(2), Ethernet(1), Ethernet(3)};
+  commands.TestAllConnections(rows);
+  EXPECT_EQ(sink.status, (std::map<int, std::string>{{1, "Bağlantı Kuruldu"},
+                                                     {2, "Bağlantı Kuruldu"},
+                                                     {3, "Bağlantı Kuruldu"},
+                                                     {4, "Bağlantı Kurulamadı"}}));
+  EXPECT_GE(mostAtOnce, 2);
+  EXPECT_EQ(mostOnOneLink, 1);
+  EXPECT_TRUE(sink.onCaller);
+  EXPECT_TRUE(unused.calls.empty());
+
+  rows[2].ipPort = "43x";
+  try {
+    commands.TestAllConnections(rows);
+    ADD_FAILURE() << "no error";
+  } catch (const AppError& error) {
+    EXPECT_STREQ(error.what(), "'43x' is not a valid integer value");
+  }
+  EXPECT_EQ(sink.status[2], "Bağlantı Kuruldu");
+  EXPECT_EQ(sink.status[3], "Kontrol Ediliyor");
+  EXPECT_EQ(sink.status[4], "");  // another link, but after the stop: not contacted
 }
 
 }  // namespace

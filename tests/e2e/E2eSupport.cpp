@@ -110,6 +110,10 @@ std::string PersonelPath() {
   return MIRAVEL_PERSONEL_PATH;
 }
 
+std::string CihazPath() {
+  return MIRAVEL_CIHAZ_PATH;
+}
+
 DeadPort::DeadPort() {
   fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in address{};

@@ -17,6 +17,7 @@ namespace miravel::e2e {
 // The programs this build made.
 std::string AktarPath();
 std::string PersonelPath();
+std::string CihazPath();
 
 // One run of a program with its stdout and stderr caught in files, so that a
 // chatty program never blocks on a full pipe.

@@ -38,12 +38,14 @@ echo "$(basename "$deb"): $(stat -c %s "$deb") bytes"
 listing=$(dpkg-deb -c "$deb")
 paths=$(awk '{print $6}' <<<"$listing")
 for path in \
-  ./usr/bin/miravel ./usr/bin/miravel-aktar ./usr/bin/miravel-personel ./usr/bin/miravel-terminal-emulator \
+  ./usr/bin/miravel ./usr/bin/miravel-aktar ./usr/bin/miravel-personel ./usr/bin/miravel-cihaz \
+  ./usr/bin/miravel-terminal-emulator \
   ./usr/share/applications/miravel.desktop \
   ./usr/share/icons/hicolor/48x48/apps/miravel.png \
   ./usr/share/icons/hicolor/128x128/apps/miravel.png \
   ./usr/share/icons/hicolor/scalable/apps/miravel.svg \
   ./usr/lib/systemd/user/miravel-aktar.service ./usr/lib/systemd/user/miravel-aktar.timer \
+  ./usr/lib/systemd/user/miravel-cihaz-saat.service ./usr/lib/systemd/user/miravel-cihaz-saat.timer \
   ./usr/share/miravel/yardim/index.html \
   ./usr/share/doc/miravel/copyright ./usr/share/doc/miravel/changelog.gz; do
   grep -qxF "$path" <<<"$paths" || fail "the package lacks $path"
@@ -101,11 +103,12 @@ desktop-file-validate "$root/usr/share/applications/miravel.desktop" ||
 if command -v systemd-analyze >/dev/null; then
   # Verified beside the unpacked program, which their ExecStart then names.
   mkdir "$scratch/units"
-  for unit in miravel-aktar.service miravel-aktar.timer; do
+  for unit in miravel-aktar.service miravel-aktar.timer miravel-cihaz-saat.service \
+    miravel-cihaz-saat.timer; do
     sed "s|=/usr/bin/|=$root/usr/bin/|" "$root/usr/lib/systemd/user/$unit" >"$scratch/units/$unit"
   done
-  systemd-analyze verify --man=no "$scratch"/units/miravel-aktar.{service,timer} ||
-    fail "the timer units do not verify"
+  systemd-analyze verify --man=no "$scratch"/units/miravel-aktar.{service,timer} \
+    "$scratch"/units/miravel-cihaz-saat.{service,timer} || fail "the timer units do not verify"
 fi
 if command -v lintian >/dev/null; then
   lintian --tag-display-limit 0 "$deb" >"$scratch/lintian.log" 2>&1 || true

@@ -361,7 +361,9 @@ TEST(SettingsWindowEmulatorTest, SetsAndReadsTheEmulatorsClockAndTestsADeadTermi
   WireTerminalClient terminal(nullptr);
   test::FakeUiServices ui;
   test::TestClock clock({2030, 6, 15, 10, 20, 30});
-  SettingsWindow window(state, terminal, ui, clock);
+  // As the program makes it: the test of all connections on a client per link.
+  SettingsWindow window(state, terminal, ui, clock, nullptr,
+                        [] { return std::make_shared<WireTerminalClient>(nullptr); });
   window.show();
   const auto click = [&window](const char* button) {
     QTest::mouseClick(&FindControl<QPushButton>(window, button), Qt::LeftButton);
