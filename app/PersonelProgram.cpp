@@ -121,8 +121,9 @@ void Choose(PersonnelList& list, const std::vector<std::string>& perNos, const c
     return;
   }
   std::string missing;
+  const PerNoIndex rows(list);
   for (const std::string& perNo : perNos) {
-    const int row = FindRow(list, perNo);
+    const int row = rows.Find(perNo);
     if (row < 0) {
       missing += (missing.empty() ? "" : ", ") + perNo;
     } else {

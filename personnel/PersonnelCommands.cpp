@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <exception>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -55,13 +56,23 @@ Person PersonOfRow(const PersonnelList& list, int row) {
 
 // The lines of personel.ini without one line of each erased Per.No: a
 // Per.No listed twice and deleted once stays listed once, as on the screen.
-std::vector<std::string> WithoutOneLineEach(std::vector<std::string> lines,
+// The first lines of each Per.No go, as many as were erased.
+std::vector<std::string> WithoutOneLineEach(const std::vector<std::string>& lines,
                                             const std::vector<std::string>& erased) {
-  for (const std::string& perNo : erased) {
-    const auto found = std::find(lines.begin(), lines.end(), perNo);
-    if (found != lines.end()) lines.erase(found);
+  std::unordered_map<std::string, int> toErase;
+  toErase.reserve(erased.size());
+  for (const std::string& perNo : erased) ++toErase[perNo];
+  std::vector<std::string> kept;
+  kept.reserve(lines.size());
+  for (const std::string& line : lines) {
+    const auto found = toErase.find(line);
+    if (found != toErase.end() && found->second > 0) {
+      --found->second;
+      continue;
+    }
+    kept.push_back(line);
   }
-  return lines;
+  return kept;
 }
 
 void CopyTexts(const PersonnelList& from, int fromRow, PersonnelList& to, int toRow) {
@@ -553,12 +564,10 @@ int PersonnelCommands::DeleteFromTerminal() {
   const std::int64_t deletions = std::int64_t{TickedCount(terminalList_)} * kTemplateSlots;
   std::int64_t deleted = 0;
   int refused = 0;
-  // A removed row's place is taken by the next one, which is examined in turn.
-  for (int row = 0; row < terminalList_.RowCount();) {
-    if (!terminalList_.Ticked(row)) {
-      ++row;
-      continue;
-    }
+  // The deleted users' rows leave the list together when the walk ends.
+  RowRemoval removal(terminalList_);
+  for (int row = 0; row < terminalList_.RowCount(); ++row) {
+    if (!terminalList_.Ticked(row)) continue;
     const int enrollNumber = TerminalEnrollNumber(terminalList_, row);
     // A finger without a template is refused as a matter of course: not counted.
     for (int finger = 0; finger < kTemplateSlots; ++finger) {
@@ -568,11 +577,11 @@ int PersonnelCommands::DeleteFromTerminal() {
     // A user the terminal kept can still punch: the row stays, ticked.
     if (!client.DeleteUser(Machine(), enrollNumber, 0, 0)) {
       ++refused;
-      ++row;
       continue;
     }
-    terminalList_.RemoveRow(row);
+    removal.Add(row);
   }
+  removal.Finish();
   progress.Hide();
   return refused;
 }
@@ -587,16 +596,17 @@ bool PersonnelCommands::DeleteFromStore() {
   int deleted = 0;
   std::vector<std::string> erased;
   std::vector<std::string> remaining;
-  for (int row = 0; row < storeList_.RowCount();) {
+  RowRemoval removal(storeList_);
+  for (int row = 0; row < storeList_.RowCount(); ++row) {
     if (!storeList_.Ticked(row)) {
       remaining.push_back(RowKey(storeList_, row));
-      ++row;
       continue;
     }
     erased.push_back(storeList_.Text(row, kPerNoColumn));
     progress.Set(++deleted, selected);
-    storeList_.RemoveRow(row);
+    removal.Add(row);
   }
+  removal.Finish();
   if (changedOnDisk) remaining = WithoutOneLineEach(onDisk, erased);
   // The list goes first: should the details then fail to be written, the
   // persons are gone from the list and their sections, never shown without

@@ -31,6 +31,24 @@ int TickedCount(const PersonnelList& list) {
   return count;
 }
 
+void PersonnelList::RemoveRows(const std::vector<int>& rows) {
+  for (auto row = rows.rbegin(); row != rows.rend(); ++row) RemoveRow(*row);
+}
+
+RowRemoval::~RowRemoval() {
+  try {
+    Finish();
+  } catch (...) {  // the command's own error is the one to show
+  }
+}
+
+void RowRemoval::Finish() {
+  if (rows_.empty()) return;
+  std::vector<int> rows;
+  rows.swap(rows_);
+  list_.RemoveRows(rows);
+}
+
 PerNoIndex::PerNoIndex(const PersonnelList& list) {
   first_.reserve(static_cast<std::size_t>(list.RowCount()));
   for (int row = 0; row < list.RowCount(); ++row) Add(list.Text(row, kPerNoColumn), row);
@@ -89,6 +107,11 @@ int PersonnelRows::AppendRow() {
 void PersonnelRows::RemoveRow(int row) {
   At(row);  // range check
   rows_.erase(rows_.begin() + row);
+}
+
+void PersonnelRows::RemoveRows(const std::vector<int>& rows) {
+  for (int row : rows) At(row);  // range check, before anything moves
+  EraseInOnePass(rows_, rows);
 }
 
 void PersonnelRows::SortByPerNo() {

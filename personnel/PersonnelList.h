@@ -54,12 +54,33 @@ class PersonnelList {
   // returns its number.
   virtual int AppendRow() = 0;
   virtual void RemoveRow(int row) = 0;
+  // Removes these rows (numbers ascending, each once) in one pass, so that
+  // deleting thousands of rows does not move the rows below each of them.
+  // The default removes them one by one, from the bottom.
+  virtual void RemoveRows(const std::vector<int>& rows);
   virtual void RemoveAllRows() = 0;
   // Orders the rows by the number their Per.No text holds, ascending, so that
   // 100007 comes after 20000 (a text that holds no number comes first);
   // rows with equal numbers keep their order.
   virtual void SortByPerNo() = 0;
 };
+
+// Erases these items (numbers ascending, each once) in one pass; the others
+// keep their order.
+template <class Item>
+void EraseInOnePass(std::vector<Item>& items, const std::vector<int>& rows) {
+  if (rows.empty()) return;
+  std::size_t kept = static_cast<std::size_t>(rows.front());
+  auto next = rows.begin();
+  for (std::size_t row = kept; row < items.size(); ++row) {
+    if (next != rows.end() && static_cast<std::size_t>(*next) == row) {
+      ++next;
+      continue;
+    }
+    items[kept++] = std::move(items[row]);
+  }
+  items.resize(kept);
+}
 
 // The first row, from the top, whose Per.No text is exactly perNo; -1 when
 // there is none (also for an empty list).
@@ -70,6 +91,27 @@ void TickAll(PersonnelList& list);
 void ClearTicks(PersonnelList& list);
 void InvertTicks(PersonnelList& list);
 int TickedCount(const PersonnelList& list);
+
+// Rows a command removes as it goes, taken out of the list together when it
+// ends, also when an error stops it: the rows it dealt with are gone, the
+// others stay, and no removal moves the rows below it one at a time.
+class RowRemoval {
+ public:
+  explicit RowRemoval(PersonnelList& list) : list_(list) {}
+  // Removes what was added, when Finish was not reached (an error stops the command).
+  ~RowRemoval();
+  RowRemoval(const RowRemoval&) = delete;
+  RowRemoval& operator=(const RowRemoval&) = delete;
+
+  // Rows are added from the top down.
+  void Add(int row) { rows_.push_back(row); }
+  // Removes the rows added so far; a command that ends well calls it.
+  void Finish();
+
+ private:
+  PersonnelList& list_;
+  std::vector<int> rows_;
+};
 
 // The first row of each Per.No text, looked up in constant time by the bulk
 // commands (a linear search per row would make a copy of thousands of people
@@ -112,6 +154,7 @@ class PersonnelRows : public PersonnelList {
   void SetEnrollNumber(int row, int enrollNumber) override { At(row).enrollNumber = enrollNumber; }
   int AppendRow() override;
   void RemoveRow(int row) override;
+  void RemoveRows(const std::vector<int>& rows) override;
   void RemoveAllRows() override { rows_.clear(); }
   void SortByPerNo() override;
 

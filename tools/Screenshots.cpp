@@ -10,6 +10,7 @@
 #include <QHeaderView>
 #include <QPixmap>
 #include <QPushButton>
+#include <QTableView>
 #include <QTimer>
 #include <cstdio>
 
@@ -87,15 +88,20 @@ int main(int argc, char** argv) {
   // The personnel window is modal too: pictured once it has loaded both lists.
   QTimer poll;
   QObject::connect(&poll, &QTimer::timeout, [&] {
-    auto* terminalGrid = personnel.findChild<ReportGrid*>("terminalGrid");
-    auto* storeGrid = personnel.findChild<ReportGrid*>("storeGrid");
+    auto* terminalGrid = personnel.findChild<QTableView*>("terminalGrid");
+    auto* storeGrid = personnel.findChild<QTableView*>("storeGrid");
     if (QApplication::activeModalWidget() != &personnel || CommandGuard::IsRunning() ||
-        terminalGrid->RowCount() == 0) {
+        terminalGrid->model()->rowCount() == 0) {
       return;
     }
     poll.stop();
-    for (int row : {1, 2, 4}) terminalGrid->SetChecked(row, 6, true);
-    storeGrid->SetChecked(3, 6, true);
+    // Ticked as by a click on the box.
+    const auto tick = [](QTableView* list, int row) {
+      list->model()->setData(list->model()->index(row, 6), static_cast<int>(Qt::Checked),
+                             Qt::CheckStateRole);
+    };
+    for (int row : {1, 2, 4}) tick(terminalGrid, row);
+    tick(storeGrid, 3);
     emit storeGrid->horizontalHeader()->sectionClicked(1);  // sorted by name, as by a click
     save(personnel, "personel-penceresi.png");
     Click(personnel, "exitButton");

@@ -11,11 +11,12 @@
 
 #include "personnel/PersonnelStore.h"
 #include "ui/CommandGuard.h"
-#include "ui/PersonnelGridList.h"
+#include "ui/PersonnelModel.h"
+#include "ui/PersonnelView.h"
+#include "ui/PersonnelViewList.h"
 #include "ui/Pictures.h"
 #include "ui/UiServices.h"
 #include "ui/WindowControls.h"
-#include "ui/grid/ReportGrid.h"
 
 namespace miravel {
 namespace {
@@ -29,53 +30,14 @@ constexpr int kMiddleLeft = 10 + kGridWidth + 8;
 constexpr int kMiddleWidth = 120;
 constexpr int kStoreGridLeft = kMiddleLeft + kMiddleWidth + 8;
 
-QStringList PrivilegeNames() {
-  QStringList names;
-  for (int privilege = 0; privilege <= 3; ++privilege) names << Q(PrivilegeName(privilege));
-  return names;
-}
-
-// The columns both lists share; only the store list's texts can be edited and
-// only its "Parmak izi" is a picture.
-QList<GridColumn> PersonnelColumns(bool storeList) {
-  QList<GridColumn> columns = {
-      {.caption = QStringLiteral("Per.No"), .width = 58, .numericSort = true},
-      {.caption = QStringLiteral("İsim"), .width = 98, .editable = storeList},
-      {.caption = QStringLiteral("Yetki"),
-       .kind = ColumnKind::DropDown,
-       .width = 72,
-       .editable = storeList,
-       .items = PrivilegeNames(),
-       .freeText = storeList},
-      {.caption = storeList ? QStringLiteral("Kart no") : QStringLiteral("Kart No"),
-       .width = 60,
-       .editable = storeList},
-      {.caption = QStringLiteral("Şifre"), .width = 46, .editable = storeList},
-      {.caption = QStringLiteral("Parmak izi"),
-       .kind = storeList ? ColumnKind::Image : ColumnKind::Text,
-       .width = 70,
-       .centred = true},
-      {.caption = QStringLiteral("Seç"),
-       .kind = ColumnKind::CheckBox,
-       .width = 30,
-       .editable = true,
-       .centred = true},
-  };
-  // The terminal's list marks the rows it loaded with "1".
-  if (!storeList) columns.append({.caption = QStringLiteral("durum"), .hidden = true});
-  return columns;
-}
-
-ReportGrid* PersonnelGrid(QWidget* parent, const QString& name, const QString& caption, int left,
-                          bool storeList) {
-  auto* grid = new ReportGrid(parent);
+PersonnelView* PersonnelGrid(QWidget* parent, const QString& name, const QString& caption, int left,
+                             PersonnelModel::Side side) {
+  auto* persons = new PersonnelModel(side, parent);
+  auto* grid = new PersonnelView(*persons, parent);
   grid->setObjectName(name);
   grid->setAccessibleName(caption);
-  grid->SetColumns(PersonnelColumns(storeList));
-  grid->SetRowHeight(20);
-  grid->SetSortable(true);
   grid->setGeometry(left, kGridTop, kGridWidth, kGridHeight);
-  if (storeList) grid->SetImageList(FingerprintImages());
+  if (side == PersonnelModel::Side::kStore) grid->SetImageList(FingerprintImages());
 
   auto* heading = new QLabel(caption, parent);
   QFont bold = heading->font();
@@ -169,13 +131,14 @@ PersonnelWindow::~PersonnelWindow() {
 
 void PersonnelWindow::BuildControls() {
   // The terminal's users on the left, the store on this computer on the right.
-  terminalGrid_ = PersonnelGrid(this, QStringLiteral("terminalGrid"),
-                                QStringLiteral("Cihazdaki Kayıtlar"), 10, false);
-  storeGrid_ = PersonnelGrid(this, QStringLiteral("storeGrid"),
-                             QStringLiteral("Bilgisayardaki Kayıtlar"), kStoreGridLeft, true);
-  terminalList_ =
-      std::make_unique<PersonnelGridList>(*terminalGrid_, PersonnelGridList::Side::kTerminal);
-  storeList_ = std::make_unique<PersonnelGridList>(*storeGrid_, PersonnelGridList::Side::kStore);
+  terminalGrid_ =
+      PersonnelGrid(this, QStringLiteral("terminalGrid"), QStringLiteral("Cihazdaki Kayıtlar"), 10,
+                    PersonnelModel::Side::kTerminal);
+  storeGrid_ =
+      PersonnelGrid(this, QStringLiteral("storeGrid"), QStringLiteral("Bilgisayardaki Kayıtlar"),
+                    kStoreGridLeft, PersonnelModel::Side::kStore);
+  terminalList_ = std::make_unique<PersonnelViewList>(*terminalGrid_);
+  storeList_ = std::make_unique<PersonnelViewList>(*storeGrid_);
 
   CopyPanel(this, QStringLiteral("Personel"), QStringLiteral("Bilgileri"),
             {QStringLiteral("(İsim, Kartno "), QStringLiteral("Yetki Durumu)")}, 70,
@@ -218,7 +181,7 @@ void PersonnelWindow::BuildControls() {
   connect(deleteButton_, &QPushButton::clicked, this, &PersonnelWindow::DeleteTicked);
   connect(exitButton_, &QPushButton::clicked, this, &PersonnelWindow::reject);
 
-  const auto tickButtons = [this](QPushButton*(&buttons)[3], PersonnelGridList& list) {
+  const auto tickButtons = [this](QPushButton*(&buttons)[3], PersonnelViewList& list) {
     connect(buttons[0], &QPushButton::clicked, this, [this, &list] { ChangeTicks(list, TickAll); });
     connect(buttons[1], &QPushButton::clicked, this,
             [this, &list] { ChangeTicks(list, ClearTicks); });
@@ -228,7 +191,7 @@ void PersonnelWindow::BuildControls() {
   tickButtons(terminalButtons, *terminalList_);
   tickButtons(storeButtons, *storeList_);
 
-  connect(storeGrid_, &ReportGrid::CellEdited, this, &PersonnelWindow::SaveEditedStoreCell);
+  connect(storeGrid_, &PersonnelView::CellEdited, this, &PersonnelWindow::SaveEditedStoreCell);
 }
 
 template <class Body>
@@ -331,9 +294,10 @@ void PersonnelWindow::SaveEditedStoreCell(int row, int column) {
 }
 
 template <class Change>
-void PersonnelWindow::ChangeTicks(PersonnelGridList& list, Change change) {
+void PersonnelWindow::ChangeTicks(PersonnelViewList& list, Change change) {
   runner_.Run([&list, change] {
-    GridBulkUpdate bulk(list.Grid());
+    // The view hears of the new ticks once, not once per row.
+    NotificationHold hold(list.Persons());
     change(list);
   });
 }

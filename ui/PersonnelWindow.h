@@ -13,9 +13,9 @@ class QPushButton;
 
 namespace miravel {
 
-class PersonnelGridList;
 class PersonnelStore;
-class ReportGrid;
+class PersonnelView;
+class PersonnelViewList;
 
 // The "Personel" window: the users of one terminal (left, "Cihazdaki
 // Kayıtlar") beside the personnel store on this computer (right,
@@ -82,7 +82,7 @@ class PersonnelWindow : public TerminalDialog, private PersonnelFeedback {
   void SaveEditedStoreCell(int row, int column);
   // The six selection buttons.
   template <class Change>
-  void ChangeTicks(PersonnelGridList& list, Change change);
+  void ChangeTicks(PersonnelViewList& list, Change change);
 
   // A command on the lists of this showing; nothing before the window is shown.
   template <class Body>
@@ -106,10 +106,10 @@ class PersonnelWindow : public TerminalDialog, private PersonnelFeedback {
   // Whether this showing has loaded (or tried to load) the lists.
   bool loadStarted_ = false;
 
-  ReportGrid* terminalGrid_ = nullptr;
-  ReportGrid* storeGrid_ = nullptr;
-  std::unique_ptr<PersonnelGridList> terminalList_;
-  std::unique_ptr<PersonnelGridList> storeList_;
+  PersonnelView* terminalGrid_ = nullptr;
+  PersonnelView* storeGrid_ = nullptr;
+  std::unique_ptr<PersonnelViewList> terminalList_;
+  std::unique_ptr<PersonnelViewList> storeList_;
   QPushButton* sendPersonalButton_ = nullptr;
   QPushButton* takePersonalButton_ = nullptr;
   QPushButton* sendFingerprintsButton_ = nullptr;

@@ -15,6 +15,7 @@
 // and makes the exit status 1. Exit status 3: the window never loaded.
 #include <QApplication>
 #include <QPushButton>
+#include <QTableView>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
@@ -28,7 +29,7 @@
 #include "tests/support/FakeUiServices.h"
 #include "tests/ui/FindControl.h"
 #include "ui/CommandGuard.h"
-#include "ui/PersonnelGridList.h"
+#include "ui/PersonnelModel.h"
 #include "ui/PersonnelWindow.h"
 #include "ui/SettingsWindow.h"
 #include "ui/grid/ReportGrid.h"
@@ -49,14 +50,16 @@ void RunInPersonnelWindow(PersonnelWindow& personnel, const char* button) {
   auto* poll = new QTimer;
   QObject::connect(poll, &QTimer::timeout, [poll, &personnel, button] {
     if (QApplication::activeModalWidget() != &personnel || CommandGuard::IsRunning() ||
-        FindControl<ReportGrid>(personnel, "terminalGrid").RowCount() == 0) {
+        FindControl<QTableView>(personnel, "terminalGrid").model()->rowCount() == 0) {
       return;
     }
     poll->stop();
     poll->deleteLater();
     Click(personnel, "terminalTickAllButton");
     if (std::string(button) == "deleteButton") {
-      FindControl<ReportGrid>(personnel, "storeGrid").SetChecked(0, PersonnelGridList::kTick, true);
+      QAbstractItemModel& store = *FindControl<QTableView>(personnel, "storeGrid").model();
+      store.setData(store.index(0, PersonnelModel::kTick), static_cast<int>(Qt::Checked),
+                    Qt::CheckStateRole);
     }
     Click(personnel, button);
     Click(personnel, "exitButton");

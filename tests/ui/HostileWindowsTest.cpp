@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QPushButton>
+#include <QTableView>
 #include <QTest>
 #include <algorithm>
 #include <array>
@@ -119,6 +120,10 @@ class HostileWindowsTest : public ::testing::TestWithParam<const char*> {
   ReportGrid& Grid(const QWidget& window, const char* name) {
     return FindControl<ReportGrid>(window, name);
   }
+  // The rows a list of the personnel window shows.
+  static int Rows(const QWidget& window, const char* name) {
+    return FindControl<QTableView>(window, name).model()->rowCount();
+  }
 
   void Transfer(int row) {
     for (int r = 0; r < 2; ++r) Grid(*mainWindow, "deviceGrid").SetChecked(r, 0, r == row);
@@ -146,8 +151,7 @@ class HostileWindowsTest : public ::testing::TestWithParam<const char*> {
     TurnBad(false);
     OpenPersonnel(bad.Port());
     EXPECT_TRUE(QTest::qWaitFor([this] {
-      return Grid(*personnel, "terminalGrid").RowCount() > 0 &&
-             Grid(*personnel, "storeGrid").RowCount() > 0;
+      return Rows(*personnel, "terminalGrid") > 0 && Rows(*personnel, "storeGrid") > 0;
     })) << "both lists loaded while the terminal behaved";
     Click(*personnel, tickButton);
     TurnBad(true);
@@ -286,7 +290,7 @@ TEST_P(HostileWindowsTest, EveryCommandEndsWithItsMessageAndTheWindowsStillWork)
   EXPECT_GT(test::ReadFile(RecordFile()).size(), recordBytes);
   EXPECT_EQ(OnSettingsRow(1, "readClockButton"), "Tarih/Saat okundu");
   OpenPersonnel(good.Port());
-  EXPECT_EQ(Grid(*personnel, "terminalGrid").RowCount(), 3);
+  EXPECT_EQ(Rows(*personnel, "terminalGrid"), 3);
   LeavePersonnel();
   EXPECT_TRUE(ui.errors.isEmpty() && ui.messages.isEmpty())
       << (ui.errors + ui.messages).join(" | ").toStdString();

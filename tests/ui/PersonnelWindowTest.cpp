@@ -27,10 +27,11 @@
 #include "tests/ui/FindControl.h"
 #include "tests/ui/QtPrinters.h"
 #include "ui/CommandGuard.h"
+#include "ui/PersonnelModel.h"
+#include "ui/PersonnelView.h"
 #include "ui/PersonnelWindow.h"
 #include "ui/QtUiServices.h"
 #include "ui/SettingsWindow.h"
-#include "ui/grid/ReportGrid.h"
 
 namespace miravel {
 namespace {
@@ -41,17 +42,36 @@ using ::testing::ElementsAre;
 const QColor kEven(255, 255, 225);
 const QColor kOdd(255, 255, 197);
 
-QStringList Column(const ReportGrid& grid, int column) {
+// What a list shows in one column, from the top.
+QStringList Column(const QAbstractItemModel& rows, int column, int role = Qt::DisplayRole) {
   QStringList texts;
-  for (int row = 0; row < grid.RowCount(); ++row) texts << grid.CellText(row, column);
+  for (int row = 0; row < rows.rowCount(); ++row) {
+    texts << rows.index(row, column).data(role).toString();
+  }
   return texts;
 }
 
+QList<bool> Ticks(const QAbstractItemModel& rows) {
+  QList<bool> ticked;
+  for (int row = 0; row < rows.rowCount(); ++row) {
+    ticked << (rows.index(row, 6).data(Qt::CheckStateRole).toInt() == Qt::Checked);
+  }
+  return ticked;
+}
+
+void SetTick(QAbstractItemModel& rows, int row, bool ticked) {
+  rows.setData(rows.index(row, 6), static_cast<int>(ticked ? Qt::Checked : Qt::Unchecked),
+               Qt::CheckStateRole);
+}
+
 // Whether the rows alternate from the top, as far as the colours go.
-bool StripedFromTheTop(const ReportGrid& grid) {
-  for (int row = 0; row < grid.RowCount(); ++row) {
+bool StripedFromTheTop(const QAbstractItemModel& rows) {
+  for (int row = 0; row < rows.rowCount(); ++row) {
     for (int column = 0; column <= 6; ++column) {
-      if (grid.CellBackground(row, column) != (row % 2 == 0 ? kEven : kOdd)) return false;
+      if (rows.index(row, column).data(Qt::BackgroundRole).value<QColor>() !=
+          (row % 2 == 0 ? kEven : kOdd)) {
+        return false;
+      }
     }
   }
   return true;
@@ -81,8 +101,10 @@ class PersonnelWindowTest : public ::testing::Test {
   std::string Stored(const std::string& section, const std::string& key) {
     return IniFile(folder / "personel/parmakizi.ini").ReadString(section, key, "<yok>");
   }
-  ReportGrid& TerminalGrid() { return FindControl<ReportGrid>(window, "terminalGrid"); }
-  ReportGrid& StoreGrid() { return FindControl<ReportGrid>(window, "storeGrid"); }
+  PersonnelView& TerminalGrid() { return FindControl<PersonnelView>(window, "terminalGrid"); }
+  PersonnelView& StoreGrid() { return FindControl<PersonnelView>(window, "storeGrid"); }
+  PersonnelModel& TerminalRows() { return TerminalGrid().Persons(); }
+  PersonnelModel& StoreRows() { return StoreGrid().Persons(); }
   void Click(const char* button) {
     QTest::mouseClick(&FindControl<QPushButton>(window, button), Qt::LeftButton);
   }
@@ -109,25 +131,23 @@ TEST_F(PersonnelWindowTest, LoadsOnceWhenShownSortsTheTerminalAndStripesAfterEac
   EXPECT_TRUE(window.IsConnected());
   EXPECT_EQ(terminal.calls[1], "RegisterEvents(3,1)");
   // By number: 100001 is shown whole, after 20000.
-  EXPECT_EQ(Column(TerminalGrid(), 0), QStringList({"00005", "00042", "20000", "100001"}));
-  EXPECT_EQ(Column(TerminalGrid(), 2), QStringList({"Yetkili", "", "Normal", "Normal"}));
-  EXPECT_EQ(Column(TerminalGrid(), 7), QStringList({"1", "1", "1", "1"}));
+  EXPECT_EQ(Column(TerminalRows(), 0), QStringList({"00005", "00042", "20000", "100001"}));
+  EXPECT_EQ(Column(TerminalRows(), 2), QStringList({"Yetkili", "", "Normal", "Normal"}));
+  EXPECT_EQ(Column(TerminalRows(), 7), QStringList({"1", "1", "1", "1"}));
   EXPECT_TRUE(TerminalGrid().isColumnHidden(7));
-  EXPECT_EQ(Column(StoreGrid(), 0), QStringList({"00034", "00012", "00050"}));
+  EXPECT_EQ(Column(StoreRows(), 0), QStringList({"00034", "00012", "00050"}));
   // The red cross, the fingerprint (from parmakizi9 alone), the red cross.
-  EXPECT_EQ(QList<int>({StoreGrid().CellValue(0, 5), StoreGrid().CellValue(1, 5),
-                        StoreGrid().CellValue(2, 5)}),
-            QList<int>({0, 1, 0}));
-  EXPECT_TRUE(StripedFromTheTop(TerminalGrid()));
-  EXPECT_TRUE(StripedFromTheTop(StoreGrid()));
+  EXPECT_EQ(Column(StoreRows(), 5, kGridValueRole), QStringList({"0", "1", "0"}));
+  EXPECT_TRUE(StripedFromTheTop(TerminalRows()));
+  EXPECT_TRUE(StripedFromTheTop(StoreRows()));
   EXPECT_FALSE(FindControl<QWidget>(window, "progressGroup").isVisible());
 
   // A header click sorts; the colours follow the positions again.
   QHeaderView* header = StoreGrid().horizontalHeader();
   QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
                     QPoint(header->sectionViewportPosition(0) + 5, header->height() / 2));
-  EXPECT_EQ(Column(StoreGrid(), 0), QStringList({"00012", "00034", "00050"}));
-  EXPECT_TRUE(StripedFromTheTop(StoreGrid()));
+  EXPECT_EQ(Column(StoreRows(), 0), QStringList({"00012", "00034", "00050"}));
+  EXPECT_TRUE(StripedFromTheTop(StoreRows()));
 
   // Activated again (a box of a command closing): nothing is loaded twice.
   const std::size_t callsAfterLoading = terminal.calls.size();
@@ -135,13 +155,13 @@ TEST_F(PersonnelWindowTest, LoadsOnceWhenShownSortsTheTerminalAndStripesAfterEac
   QApplication::setActiveWindow(&window);
   QTest::qWait(20);
   EXPECT_EQ(terminal.calls.size(), callsAfterLoading);
-  EXPECT_EQ(StoreGrid().RowCount(), 3);
+  EXPECT_EQ(StoreRows().rowCount(), 3);
 
   Click("exitButton");
   EXPECT_FALSE(window.isVisible());
   EXPECT_FALSE(terminal.IsConnected());
-  EXPECT_EQ(TerminalGrid().RowCount(), 0);
-  EXPECT_EQ(StoreGrid().RowCount(), 0);
+  EXPECT_EQ(TerminalRows().rowCount(), 0);
+  EXPECT_EQ(StoreRows().rowCount(), 0);
   // The next showing loads the file's order: the header shows no sort.
   EXPECT_EQ(header->sortIndicatorSection(), -1);
   EXPECT_TRUE(ui.messages.isEmpty() && ui.errors.isEmpty()) << ui.errors.join("\n").toStdString();
@@ -153,41 +173,36 @@ TEST_F(PersonnelWindowTest, EachButtonRunsItsOwnCommandOnItsOwnList) {
   WriteStore("00012\r\n00013\r\n", "[00012]\r\nisim=Öykü\r\nparmakizi0=" + std::string(30, 'q') +
                                        "\r\n[00013]\r\nisim=Ümit\r\n");
   Open(window);
-  const auto ticks = [](const ReportGrid& grid) {
-    QList<bool> ticked;
-    for (int row = 0; row < grid.RowCount(); ++row) ticked << grid.IsChecked(row, 6);
-    return ticked;
-  };
   Click("storeTickAllButton");
-  EXPECT_EQ(ticks(StoreGrid()), QList<bool>({true, true}));
-  StoreGrid().SetChecked(1, 6, false);
+  EXPECT_EQ(Ticks(StoreRows()), QList<bool>({true, true}));
+  SetTick(StoreRows(), 1, false);
   Click("storeInvertTicksButton");
-  EXPECT_EQ(ticks(StoreGrid()), QList<bool>({false, true}));
-  EXPECT_EQ(ticks(TerminalGrid()), QList<bool>({false}));
+  EXPECT_EQ(Ticks(StoreRows()), QList<bool>({false, true}));
+  EXPECT_EQ(Ticks(TerminalRows()), QList<bool>({false}));
   Click("storeClearTicksButton");
-  EXPECT_EQ(ticks(StoreGrid()), QList<bool>({false, false}));
+  EXPECT_EQ(Ticks(StoreRows()), QList<bool>({false, false}));
 
   // "Al" takes from the terminal on the left, "Gönder" sends to it.
   Click("terminalTickAllButton");
   Click("takePersonalButton");
-  EXPECT_EQ(Column(StoreGrid(), 0), QStringList({"00012", "00013", "00007"}));
+  EXPECT_EQ(Column(StoreRows(), 0), QStringList({"00012", "00013", "00007"}));
   Click("terminalInvertTicksButton");
   Click("takeFingerprintsButton");
   EXPECT_EQ(Stored("00007", "parmakizi0"), std::string(30, 'p'));
   Click("terminalClearTicksButton");
-  StoreGrid().SetChecked(0, 6, true);
+  SetTick(StoreRows(), 0, true);
   Click("sendPersonalButton");
   EXPECT_EQ(terminal.users.at(12).name, "Öykü");
-  StoreGrid().SetChecked(0, 6, true);
+  SetTick(StoreRows(), 0, true);
   Click("sendFingerprintsButton");
   EXPECT_EQ(terminal.templates.at({12, 0}), std::string(30, 'q'));
-  EXPECT_TRUE(StripedFromTheTop(StoreGrid()));  // 00007 came below 00013
+  EXPECT_TRUE(StripedFromTheTop(StoreRows()));  // 00007 came below 00013
 
   // A deleted row's place is taken by the next one, in the next one's colour.
-  StoreGrid().SetChecked(0, 6, true);
+  SetTick(StoreRows(), 0, true);
   Click("deleteButton");
-  EXPECT_EQ(Column(StoreGrid(), 0), QStringList({"00013", "00007"}));
-  EXPECT_TRUE(StripedFromTheTop(StoreGrid()));
+  EXPECT_EQ(Column(StoreRows(), 0), QStringList({"00013", "00007"}));
+  EXPECT_TRUE(StripedFromTheTop(StoreRows()));
   EXPECT_FALSE(FindControl<QWidget>(window, "progressGroup").isVisible());
   EXPECT_TRUE(ui.messages.isEmpty() && ui.errors.isEmpty()) << ui.errors.join("\n").toStdString();
 }
@@ -224,30 +239,43 @@ TEST_F(PersonnelWindowTest, AUserOfSixDigitsIsNeverTakenForTheUserOfItsLastFive)
   QHeaderView* header = TerminalGrid().horizontalHeader();
   QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
                     QPoint(header->sectionViewportPosition(0) + 5, header->height() / 2));
-  ASSERT_EQ(Column(TerminalGrid(), 0), QStringList({"100007", "00007"}));
-  TerminalGrid().SetChecked(0, 6, true);
+  ASSERT_EQ(Column(TerminalRows(), 0), QStringList({"100007", "00007"}));
+  TerminalRows().SetTicked(0, true);
   Click("deleteButton");
   EXPECT_EQ(terminal.templates, (std::map<std::pair<int, int>, std::string>{{{7, 0}, seven}}));
-  EXPECT_EQ(Column(TerminalGrid(), 0), QStringList({"00007"}));
+  EXPECT_EQ(Column(TerminalRows(), 0), QStringList({"00007"}));
+}
+
+TEST_F(PersonnelWindowTest, ATenDigitUserWidensPerNoUntilTheListIsEmptied) {
+  terminal.users[2147483647] = {"Uzun", "", 0};
+  Open(window);
+  PersonnelView& grid = TerminalGrid();
+  const int wanted = grid.fontMetrics().horizontalAdvance(QStringLiteral("2147483647"));
+  EXPECT_GE(grid.columnWidth(0), wanted);
+  EXPECT_EQ(grid.columnWidth(0) + grid.columnWidth(1), 58 + 98);
+  Click("exitButton");
+  EXPECT_EQ(grid.columnWidth(0), 58);
+  EXPECT_EQ(grid.columnWidth(1), 98);
 }
 
 TEST_F(PersonnelWindowTest, LoadingPaintsTheListsOnlyAtTheirRepaintPoints) {
   for (int enroll = 1; enroll <= 45; ++enroll) terminal.users[enroll] = {"Kişi", "", 0};
   // The rows the list holds at each paint, and the last one seen whole.
   struct PaintCounter : QObject {
-    explicit PaintCounter(const ReportGrid& grid) : grid(grid) {}
+    explicit PaintCounter(const PersonnelView& grid) : grid(grid) {}
     bool eventFilter(QObject*, QEvent* event) override {
       if (event->type() != QEvent::Paint) return false;
+      const int rows = grid.model()->rowCount();
       const int last = grid.rowAt(grid.viewport()->height() - 1);
-      paints.emplace_back(grid.RowCount(), last >= 0 ? last : grid.RowCount() - 1);
+      paints.emplace_back(rows, last >= 0 ? last : rows - 1);
       return false;
     }
-    const ReportGrid& grid;
+    const PersonnelView& grid;
     std::vector<std::pair<int, int>> paints;
   } counter(TerminalGrid());
   TerminalGrid().viewport()->installEventFilter(&counter);
   Open(window);
-  ASSERT_EQ(TerminalGrid().RowCount(), 45);
+  ASSERT_EQ(TerminalRows().rowCount(), 45);
   // After rows 1, 11, 21, 31, 41 and the sort, and once the command has
   // ended: not at each of the progress bar's 45 steps. Each row loaded is
   // in sight when the list is painted.
@@ -269,24 +297,25 @@ TEST_F(PersonnelWindowTest, ATerminalThatDoesNotAnswerIsToldOnceAndTheWindowClos
   EXPECT_THAT(ui.messages, ElementsAre("Bağlantı Kurulamadı"));
   EXPECT_TRUE(ui.errors.isEmpty());
   EXPECT_THAT(terminal.calls, ElementsAre("ConnectNetwork(127.0.0.1,4370)"));
-  EXPECT_EQ(StoreGrid().RowCount(), 0);
+  EXPECT_EQ(StoreRows().rowCount(), 0);
 
   // The next showing connects again and loads.
   terminal.refuseNetwork = false;
   Open(window);
-  EXPECT_EQ(StoreGrid().RowCount(), 1);
+  EXPECT_EQ(StoreRows().rowCount(), 1);
   EXPECT_EQ(ui.messages.size(), 1);
 }
 
 TEST_F(PersonnelWindowTest, AnEditedStoreCellIsWrittenAtOnceEvenWhenTheWindowClosesMidEdit) {
   WriteStore("00034\r\n00035\r\n", "[00034]\r\nisim=Ali\r\n[00035]\r\nisim=Zeki\r\n");
   Open(window);
-  ReportGrid& grid = StoreGrid();
-  grid.SortByColumn(1, Qt::DescendingOrder);  // rows moved: Zeki (00035) first
+  PersonnelView& grid = StoreGrid();
+  grid.Persons().sort(1, Qt::DescendingOrder);  // rows moved: Zeki (00035) first
   const auto typeInto = [&grid](int row, int column, const QString& text) {
-    grid.setCurrentCell(row, column);
-    grid.editItem(grid.item(row, column));
-    auto* editor = qobject_cast<QLineEdit*>(grid.indexWidget(grid.model()->index(row, column)));
+    const QModelIndex cell = grid.model()->index(row, column);
+    grid.setCurrentIndex(cell);
+    grid.edit(cell);
+    auto* editor = qobject_cast<QLineEdit*>(grid.indexWidget(cell));
     if (editor == nullptr) throw std::logic_error("no editor opened");
     editor->setText(text);
     return editor;
@@ -322,7 +351,7 @@ TEST_F(PersonnelWindowTest, ATerminalLostWhileLoadingIsShownInARealBoxOnceAndThe
   Open(shown);
   QTest::qWait(200);  // the box closing activates the window again
   EXPECT_THAT(boxes, ElementsAre("Cihazla iletişim koptu"));
-  EXPECT_EQ(FindControl<ReportGrid>(shown, "terminalGrid").RowCount(), 2);
+  EXPECT_EQ(FindControl<PersonnelView>(shown, "terminalGrid").model()->rowCount(), 2);
   EXPECT_FALSE(FindControl<QWidget>(shown, "progressGroup").isVisible());
 
   QTest::mouseClick(&FindControl<QPushButton>(shown, "exitButton"), Qt::LeftButton);
@@ -359,14 +388,14 @@ TEST(PersonnelWindowEmulatorTest, OpensFromTheSettingsWindowAndLoadsBothLists) {
   QStringList storeNames;
   QTimer whenLoaded;
   QObject::connect(&whenLoaded, &QTimer::timeout, [&] {
-    auto& terminalGrid = FindControl<ReportGrid>(personnel, "terminalGrid");
+    auto& terminalRows = FindControl<PersonnelView>(personnel, "terminalGrid").Persons();
     if (QApplication::activeModalWidget() != &personnel || CommandGuard::IsRunning() ||
-        terminalGrid.RowCount() == 0) {
+        terminalRows.rowCount() == 0) {
       return;
     }
     whenLoaded.stop();
-    terminalPerNos = Column(terminalGrid, 0);
-    storeNames = Column(FindControl<ReportGrid>(personnel, "storeGrid"), 1);
+    terminalPerNos = Column(terminalRows, 0);
+    storeNames = Column(FindControl<PersonnelView>(personnel, "storeGrid").Persons(), 1);
     EXPECT_TRUE(personnelTerminal.IsConnected());
     QTest::mouseClick(&FindControl<QPushButton>(personnel, "exitButton"), Qt::LeftButton);
   });

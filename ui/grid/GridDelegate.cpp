@@ -10,9 +10,8 @@
 #include <QStyleOptionProgressBar>
 #include <algorithm>
 
-#include "ui/grid/GridItem.h"
+#include "ui/grid/GridColumn.h"
 #include "ui/grid/IntegerTextValidator.h"
-#include "ui/grid/ReportGrid.h"
 
 namespace miravel {
 
@@ -29,11 +28,12 @@ bool IsCheckToggleKey(const QEvent* event) {
 
 }  // namespace
 
-GridDelegate::GridDelegate(ReportGrid& grid) : QStyledItemDelegate(&grid), grid_(grid) {}
+GridDelegate::GridDelegate(GridDelegateHost& host, QObject* parent)
+    : QStyledItemDelegate(parent), host_(host) {}
 
 void GridDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const {
   QStyledItemDelegate::initStyleOption(option, index);
-  const GridColumn& column = grid_.ColumnAt(index.column());
+  const GridColumn& column = host_.ColumnAt(index.column());
   option->displayAlignment =
       column.centred ? Qt::AlignCenter : Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter);
   // Check boxes are drawn by PaintCheckBox, where they can be centred.
@@ -42,7 +42,7 @@ void GridDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelInd
 
 void GridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                          const QModelIndex& index) const {
-  switch (grid_.ColumnAt(index.column()).kind) {
+  switch (host_.ColumnAt(index.column()).kind) {
     case ColumnKind::CheckBox:
       PaintCheckBox(painter, option, index);
       return;
@@ -77,7 +77,7 @@ QRect GridDelegate::CheckBoxRect(const QStyleOptionViewItem& option,
   cell.features |= QStyleOptionViewItem::HasCheckIndicator;
   const QRect styleRect =
       StyleOf(option)->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &cell, option.widget);
-  if (!grid_.ColumnAt(index.column()).centred) return styleRect;
+  if (!host_.ColumnAt(index.column()).centred) return styleRect;
   QRect centred(QPoint(0, 0), styleRect.size());
   centred.moveCenter(option.rect.center());
   return centred;
@@ -100,7 +100,7 @@ void GridDelegate::PaintCheckBox(QPainter* painter, const QStyleOptionViewItem& 
 void GridDelegate::PaintProgress(QPainter* painter, const QStyleOptionViewItem& option,
                                  const QModelIndex& index) const {
   PaintEmptyCell(painter, option, index);
-  const int maximum = std::max(1, grid_.ColumnAt(index.column()).maximum);
+  const int maximum = std::max(1, host_.ColumnAt(index.column()).maximum);
   QStyleOptionProgressBar bar;
   bar.rect = option.rect.adjusted(2, 3, -2, -3);
   bar.direction = option.direction;
@@ -111,7 +111,7 @@ void GridDelegate::PaintProgress(QPainter* painter, const QStyleOptionViewItem& 
               QStyle::State_Horizontal;
   bar.minimum = 0;
   bar.maximum = maximum;
-  bar.progress = std::clamp(index.data(GridItem::kValueRole).toInt(), 0, maximum);
+  bar.progress = std::clamp(index.data(kGridValueRole).toInt(), 0, maximum);
   bar.textVisible = false;
   QStyle* style = StyleOf(option);
   style->drawControl(QStyle::CE_ProgressBarGroove, &bar, painter, option.widget);
@@ -124,8 +124,8 @@ void GridDelegate::PaintProgress(QPainter* painter, const QStyleOptionViewItem& 
 void GridDelegate::PaintImage(QPainter* painter, const QStyleOptionViewItem& option,
                               const QModelIndex& index) const {
   PaintEmptyCell(painter, option, index);
-  const QList<QPixmap>& images = grid_.ImageList();
-  const int number = index.data(GridItem::kValueRole).toInt();
+  const QList<QPixmap>& images = host_.ImageList();
+  const int number = index.data(kGridValueRole).toInt();
   if (number < 0 || number >= images.size() || images[number].isNull()) return;
   const QPixmap& picture = images[number];
   QSize size = picture.deviceIndependentSize().toSize();
@@ -143,7 +143,7 @@ void GridDelegate::PaintImage(QPainter* painter, const QStyleOptionViewItem& opt
 
 QWidget* GridDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& /*option*/,
                                     const QModelIndex& index) const {
-  const GridColumn& column = grid_.ColumnAt(index.column());
+  const GridColumn& column = host_.ColumnAt(index.column());
   if (!column.editable) return nullptr;
   switch (column.kind) {
     case ColumnKind::Text:
@@ -208,7 +208,7 @@ void GridDelegate::setModelData(QWidget* editor, QAbstractItemModel* model,
 
 bool GridDelegate::editorEvent(QEvent* event, QAbstractItemModel* model,
                                const QStyleOptionViewItem& option, const QModelIndex& index) {
-  if (grid_.ColumnAt(index.column()).kind != ColumnKind::CheckBox) return false;
+  if (host_.ColumnAt(index.column()).kind != ColumnKind::CheckBox) return false;
   const Qt::ItemFlags flags = model->flags(index);
   if (!flags.testFlag(Qt::ItemIsUserCheckable) || !flags.testFlag(Qt::ItemIsEnabled)) {
     return false;
@@ -248,7 +248,7 @@ void GridDelegate::WriteIfChanged(QAbstractItemModel* model, const QModelIndex& 
   // is in after the write, whatever the model does with it.
   const QPersistentModelIndex edited(index);
   if (!model->setData(index, value, role)) return;
-  grid_.ReportUserEdit(edited);
+  host_.ReportUserEdit(edited);
 }
 
 }  // namespace miravel

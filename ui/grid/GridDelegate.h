@@ -4,16 +4,17 @@
 
 namespace miravel {
 
-class ReportGrid;
+class GridDelegateHost;
 
-// Draws and edits the cells of a ReportGrid by their column's kind. Every
-// change a user makes in place passes through here, which is how the grid
-// tells user edits (CellEdited) from changes made in code.
+// Draws and edits the cells of a list (a ReportGrid or another view of the
+// program) by their column's kind. Every change a user makes in place passes
+// through here, which is how the list tells user edits from changes made in
+// code.
 class GridDelegate : public QStyledItemDelegate {
   Q_OBJECT
 
  public:
-  explicit GridDelegate(ReportGrid& grid);
+  GridDelegate(GridDelegateHost& host, QObject* parent);
 
   void paint(QPainter* painter, const QStyleOptionViewItem& option,
              const QModelIndex& index) const override;
@@ -45,7 +46,7 @@ class GridDelegate : public QStyledItemDelegate {
   void WriteIfChanged(QAbstractItemModel* model, const QModelIndex& index, const QVariant& value,
                       int role) const;
 
-  ReportGrid& grid_;
+  GridDelegateHost& host_;
 };
 
 }  // namespace miravel

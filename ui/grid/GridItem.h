@@ -2,6 +2,8 @@
 
 #include <QTableWidgetItem>
 
+#include "ui/grid/GridColumn.h"
+
 namespace miravel {
 
 // One cell of a ReportGrid. It knows how its column sorts, so that a header
@@ -9,7 +11,7 @@ namespace miravel {
 class GridItem : public QTableWidgetItem {
  public:
   // Where Progress and Image cells keep their number.
-  static constexpr int kValueRole = Qt::UserRole + 1;
+  static constexpr int kValueRole = kGridValueRole;
 
   enum class SortKey { Text, Number, CheckState, Value };
 

@@ -34,19 +34,10 @@ std::string CellName(int row, int column) {
 
 }  // namespace
 
-ReportGrid::ReportGrid(QWidget* parent) : QTableWidget(parent), delegate_(new GridDelegate(*this)) {
+ReportGrid::ReportGrid(QWidget* parent)
+    : QTableWidget(parent), delegate_(new GridDelegate(*this, this)) {
   setItemDelegate(delegate_);
-  setSelectionMode(QAbstractItemView::SingleSelection);
-  setSelectionBehavior(QAbstractItemView::SelectItems);
-  setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
-                  QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
-  setShowGrid(true);
-  setWordWrap(false);
-  setAlternatingRowColors(false);  // windows colour their rows themselves
-  verticalHeader()->hide();
-  verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-  horizontalHeader()->setHighlightSections(false);
-  horizontalHeader()->setStretchLastSection(false);
+  SetUpGridView(*this);
   horizontalHeader()->setSectionsClickable(false);
   connect(horizontalHeader(), &QHeaderView::sectionClicked, this, &ReportGrid::HeaderClicked);
   connect(this, &QTableWidget::currentCellChanged, this, [this](int row, int column, int, int) {

@@ -1,34 +1,15 @@
 #pragma once
 
 #include <QColor>
-#include <QList>
-#include <QPixmap>
-#include <QString>
-#include <QStringList>
 #include <QTableWidget>
 #include <initializer_list>
+
+#include "ui/grid/GridColumn.h"
 
 namespace miravel {
 
 class GridDelegate;
 class GridItem;
-
-enum class ColumnKind { Text, CheckBox, DropDown, Number, Progress, Image };
-
-// One column of a report grid, set once when the window is built. Members
-// left out of a brace list take the values below.
-struct GridColumn {
-  QString caption{};
-  ColumnKind kind = ColumnKind::Text;
-  int width = 64;
-  bool editable = false;  // the user may edit in place (check boxes: toggle)
-  QStringList items{};    // DropDown: the offered values
-  bool freeText = true;   // DropDown: the user may also type another value
-  bool centred = false;   // text or check box centred in the cell
-  int maximum = 100;      // Progress: the value of a full bar
-  bool hidden = false;
-  bool numericSort = false;  // sort by the number the text holds, not by the text
-};
 
 // The multi-column list every window shows: typed columns (text, check box,
 // drop-down, number, progress bar, image), per-cell background colours,
@@ -46,7 +27,7 @@ struct GridColumn {
 // whether it did, so a window can repaint a cell at most once per visible
 // change (a progress cell is set for every record but changes at most 101
 // times).
-class ReportGrid : public QTableWidget {
+class ReportGrid : public QTableWidget, private GridDelegateHost {
   Q_OBJECT
 
  public:
@@ -60,7 +41,7 @@ class ReportGrid : public QTableWidget {
 
   // The pictures of Image columns; a cell shows the picture its value indexes.
   void SetImageList(const QList<QPixmap>& images);
-  const QList<QPixmap>& ImageList() const { return images_; }
+  const QList<QPixmap>& ImageList() const override { return images_; }
 
   void SetHeaderHeight(int pixels);
   void SetRowHeight(int pixels);  // every row, present and future
@@ -121,18 +102,15 @@ class ReportGrid : public QTableWidget {
   void CellSelected(int row, int column);
 
  private:
-  friend class GridDelegate;
-
-  // The delegate's view of a column: a plain text column for a column the
-  // grid was not told about, so painting never throws.
-  const GridColumn& ColumnAt(int column) const;
+  // GridDelegateHost
+  const GridColumn& ColumnAt(int column) const override;
   GridItem* NewItem(int column) const;
   GridItem* Item(int row, int column) const;
   GridItem* TypedItem(int row, int column, std::initializer_list<ColumnKind> kinds) const;
   void AppendRows(int count);
   void HeaderClicked(int column);
   // Called by the delegate after it wrote a user's edit into the model.
-  void ReportUserEdit(const QPersistentModelIndex& index);
+  void ReportUserEdit(const QPersistentModelIndex& index) override;
 
   QList<GridColumn> columns_;
   QList<QPixmap> images_;

@@ -1,55 +1,43 @@
 #pragma once
 
-#include <QColor>
-#include <QMetaObject>
-#include <QTableWidgetItem>
+#include <QString>
 
 #include "personnel/PersonnelList.h"
 
 namespace miravel {
 
-class ReportGrid;
+class PersonnelModel;
+class PersonnelView;
 
-// One list of the personnel window as the personnel commands see it, over
-// the report grid that shows it. Both lists share the columns 0 to 4 (texts),
-// 5 ("Parmak izi") and 6 ("Seç"); the terminal's list adds the hidden
-// "durum" column 7.
+// One list of the personnel window as the personnel commands see it: the
+// persons of its model, shown by its view.
 //
-// The commands only change rows; the list decides what the user sees of it:
+// The commands only change the persons; the list decides what the user sees
+// of it:
 // - a Per.No too long for its column widens the column (the name's narrows),
 //   until the list is emptied;
-// - rows alternate between two colours by position, also after rows are
-//   added, removed or sorted (by a command or a header click);
+// - rows alternate between two colours by position (the model's doing), also
+//   after rows are added, removed or sorted;
 // - the list follows the rows a command adds, and shows its top once a
 //   command filled it anew;
 // - while a command runs (paints held), the list is painted when the
 //   command's progress moves, and only when what the user sees of it changed;
 //   rows being added count at the first one and every tenth after it, so that
-//   loading thousands of rows does not cost thousands of paints.
-class PersonnelGridList : public PersonnelList {
+//   loading thousands of rows does not cost thousands of paints. Until then
+//   the view is not even told of them.
+class PersonnelViewList : public PersonnelList {
  public:
-  enum Column { kFingerprint = 5, kTick = 6, kLoadedMark = 7 };
+  explicit PersonnelViewList(PersonnelView& view);
+  PersonnelViewList(const PersonnelViewList&) = delete;
+  PersonnelViewList& operator=(const PersonnelViewList&) = delete;
 
-  // Rows alternate between these two colours by position.
-  static const QColor kEvenRow;
-  static const QColor kOddRow;
-
-  enum class Side {
-    kTerminal,  // "Parmak izi" is a text no command fills; "durum" marks loaded rows
-    kStore,     // "Parmak izi" is a picture: the fingerprint or the red cross
-  };
-
-  PersonnelGridList(ReportGrid& grid, Side side);
-  ~PersonnelGridList() override;
-  PersonnelGridList(const PersonnelGridList&) = delete;
-  PersonnelGridList& operator=(const PersonnelGridList&) = delete;
-
-  ReportGrid& Grid() const { return grid_; }
+  PersonnelView& View() const { return view_; }
+  PersonnelModel& Persons() const { return persons_; }
 
   // While held, the rows are painted only by ShowChanges: the changes in
   // between (thousands of rows appended) are not painted by every other
-  // paint of the window, such as the progress bar's. Released, every row
-  // has its colour again and the list is painted with the window.
+  // paint of the window, such as the progress bar's. Released, the view
+  // knows every row and the list is painted with the window.
   void HoldPaints(bool held);
   // The command's progress moved: paints the list now, if it is due (see above).
   void ShowChanges();
@@ -66,11 +54,11 @@ class PersonnelGridList : public PersonnelList {
   void SetEnrollNumber(int row, int enrollNumber) override;
   int AppendRow() override;
   void RemoveRow(int row) override;
+  void RemoveRows(const std::vector<int>& rows) override;
   void RemoveAllRows() override;
   void SortByPerNo() override;
 
  private:
-  QTableWidgetItem& PerNoCell(int row) const;
   // Widens the Per.No column for a number longer than five digits, so that it
   // is shown whole, narrowing the name column for it.
   void FitPerNo(const QString& perNo);
@@ -85,15 +73,9 @@ class PersonnelGridList : public PersonnelList {
   void Changed(int row);
   // The rows moved: nothing is being filled or followed any more.
   void RowsMoved();
-  // Colours the row by its position.
-  void Stripe(int row);
-  void StripeRange(int first, int last);
-  // Colours the rows from stripeFrom_ down.
-  void StripeMovedRows();
 
-  ReportGrid& grid_;
-  Side side_;
-  QMetaObject::Connection sorted_;
+  PersonnelView& view_;
+  PersonnelModel& persons_;
   bool held_ = false;
   // Whether what is seen of the list changed since it was last painted.
   bool stale_ = true;
@@ -104,22 +86,21 @@ class PersonnelGridList : public PersonnelList {
   int lastAppended_ = -1;
   // The row the list follows, until rows move.
   int followed_ = -1;
-  // The first row whose colour may be wrong (rows above it moved up).
-  int stripeFrom_ = -1;
   // Emptied by the command: shows its top when the command ends.
   bool refilled_ = false;
 };
+
 // Holds the paints of both lists for the length of a command.
 class ListPaintHold {
  public:
-  ListPaintHold(PersonnelGridList& first, PersonnelGridList& second);
+  ListPaintHold(PersonnelViewList& first, PersonnelViewList& second);
   ~ListPaintHold();
   ListPaintHold(const ListPaintHold&) = delete;
   ListPaintHold& operator=(const ListPaintHold&) = delete;
 
  private:
-  PersonnelGridList& first_;
-  PersonnelGridList& second_;
+  PersonnelViewList& first_;
+  PersonnelViewList& second_;
 };
 
 }  // namespace miravel
