@@ -1,13 +1,49 @@
 #include "ui/CommandGuard.h"
 
+#include <QAbstractScrollArea>
+#include <QAbstractSpinBox>
 #include <QApplication>
+#include <QComboBox>
 #include <QEvent>
+#include <QScrollBar>
+#include <QVariant>
 #include <QWindow>
 
 namespace miravel {
 namespace {
 
 int runningCommands = 0;
+
+constexpr const char* kLiveProperty = "miravelLiveDuringCommand";
+constexpr const char* kCloseProperty = "miravelClosableDuringCommand";
+
+bool HasPropertyUp(const QWidget* widget, const char* property) {
+  for (; widget != nullptr; widget = widget->parentWidget()) {
+    if (widget->property(property).toBool()) return true;
+  }
+  return false;
+}
+
+bool WithinScrollBar(const QWidget* widget) {
+  for (; widget != nullptr; widget = widget->parentWidget()) {
+    if (qobject_cast<const QScrollBar*>(widget) != nullptr) return true;
+  }
+  return false;
+}
+
+// The wheel over a list scrolls it; over a drop-down or a number field it
+// would change a value, which a running command may be working from.
+bool WheelOnlyScrolls(const QWidget* widget) {
+  bool inList = false;
+  for (; widget != nullptr; widget = widget->parentWidget()) {
+    if (qobject_cast<const QComboBox*>(widget) != nullptr ||
+        qobject_cast<const QAbstractSpinBox*>(widget) != nullptr) {
+      return false;
+    }
+    if (qobject_cast<const QAbstractScrollArea*>(widget) != nullptr) inList = true;
+  }
+  return inList;
+}
 
 bool IsUserInput(QEvent::Type type) {
   switch (type) {
@@ -70,6 +106,23 @@ bool CommandGuard::IsRunning() {
   return runningCommands > 0;
 }
 
+void CommandGuard::LetThroughDuringCommands(QWidget* widget) {
+  widget->setProperty(kLiveProperty, true);
+}
+
+void CommandGuard::LetCloseThroughDuringCommands(QWidget* window) {
+  window->setProperty(kCloseProperty, true);
+}
+
+bool CommandGuard::IsLetThrough(QObject* watched, const QEvent& event) {
+  const QWidget* widget = WidgetOf(watched);
+  if (widget == nullptr) return false;
+  if (event.type() == QEvent::Close) return widget->property(kCloseProperty).toBool();
+  if (event.type() == QEvent::Wheel) return WheelOnlyScrolls(widget);
+  if (WithinScrollBar(widget)) return true;
+  return HasPropertyUp(widget, kLiveProperty);
+}
+
 bool CommandGuard::IsForDialogOfCommand(QObject* watched) const {
   const QWidget* modal = QApplication::activeModalWidget();
   if (modal == nullptr || modal == modalAtStart_) return false;
@@ -79,7 +132,8 @@ bool CommandGuard::IsForDialogOfCommand(QObject* watched) const {
 bool CommandGuard::eventFilter(QObject* watched, QEvent* event) {
   // A close the program asks for itself is not the user's.
   const bool fromUser = event->type() != QEvent::Close || event->spontaneous();
-  if (IsUserInput(event->type()) && fromUser && !IsForDialogOfCommand(watched)) {
+  if (IsUserInput(event->type()) && fromUser && !IsForDialogOfCommand(watched) &&
+      !IsLetThrough(watched, *event)) {
     event->ignore();
     return true;
   }

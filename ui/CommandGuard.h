@@ -28,12 +28,22 @@ class CommandGuard : public QObject {
   static void Pump();
   static bool IsRunning();
 
+  // Input that still reaches its widget while a command runs: every click
+  // and key of widget (a "Durdur" control), and the user's close of a window
+  // that asks before it lets a command be stopped (CommandRunner's
+  // AskToStopBeforeClose). The mouse wheel and the scroll bars always
+  // answer, so that lists can be read during a command.
+  static void LetThroughDuringCommands(QWidget* widget);
+  static void LetCloseThroughDuringCommands(QWidget* window);
+
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   // Whether the input is addressed to a dialog opened during the command.
   bool IsForDialogOfCommand(QObject* watched) const;
+  // Whether the input may pass although a command runs.
+  static bool IsLetThrough(QObject* watched, const QEvent& event);
 
   // The modal window the command was started from (none for the main window).
   QPointer<QWidget> modalAtStart_;

@@ -5,11 +5,9 @@
 #include <QMouseEvent>
 #include <QShowEvent>
 #include <QUrl>
-#include <atomic>
 #include <chrono>
 #include <exception>
 #include <map>
-#include <thread>
 
 #include "core/OfficeFolder.h"
 #include "terminal/TerminalClient.h"
@@ -309,24 +307,9 @@ void MainWindow::TransferRecords() {
     QueuedSink sink(*this, grid, deleteAfterTransferBox_->isChecked());
     // The transfer runs beside the window, which keeps painting its grid
     // while the command guard holds its input.
-    std::atomic<bool> done{false};
-    std::exception_ptr error;
-    std::thread transfer([&] {
-      try {
-        RunParallelTransfer(job, makeClient, sink, parallel);
-      } catch (...) {
-        error = std::current_exception();
-      }
-      done = true;
-    });
-    while (!done) {
-      CommandGuard::Pump();
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    transfer.join();
-    CommandGuard::Pump();  // what the transfer reported last
+    runner_.RunBeside(
+        [&](const StopRequest&) { RunParallelTransfer(job, makeClient, sink, parallel); });
     if (!grid.LedgerProblem().isEmpty()) ui_.ShowError(this, grid.LedgerProblem());
-    if (error) std::rethrow_exception(error);
     if (!grid.Problems().isEmpty()) ui_.ShowMessage(this, grid.Problems().join("\n"));
   });
 }

@@ -3,6 +3,7 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace miravel {
 
@@ -29,6 +30,15 @@ QString QtUiServices::ChooseOpenFile(QWidget* parent, const QString& startFile) 
   }
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
   return dialog.selectedFiles().constFirst();
+}
+
+bool QtUiServices::AskYesNo(QWidget* parent, const QString& text) {
+  QMessageBox box(QMessageBox::Question, QStringLiteral("Miravel"), text, QMessageBox::NoButton,
+                  parent);
+  QPushButton* yes = box.addButton(QStringLiteral("Evet"), QMessageBox::YesRole);
+  box.addButton(QStringLiteral("Hayır"), QMessageBox::NoRole);
+  box.exec();
+  return box.clickedButton() == yes;
 }
 
 void QtUiServices::OpenUrl(const QUrl& address) {

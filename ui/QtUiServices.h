@@ -11,6 +11,7 @@ class QtUiServices : public UiServices {
   void ShowError(QWidget* parent, const QString& text) override;
   QString ChooseOpenFile(QWidget* parent, const QString& startFile) override;
   void OpenUrl(const QUrl& address) override;
+  bool AskYesNo(QWidget* parent, const QString& text) override;
 };
 
 }  // namespace miravel

@@ -24,6 +24,8 @@ class UiServices {
   // A file-open dialog starting at startFile; empty when the user cancels.
   virtual QString ChooseOpenFile(QWidget* parent, const QString& startFile) = 0;
   virtual void OpenUrl(const QUrl& address) = 0;
+  // A yes/no question (caption "Miravel"); true for "Evet".
+  virtual bool AskYesNo(QWidget* parent, const QString& text) = 0;
 };
 
 // Runs one command of a window. An error stops the command where it happened

@@ -17,12 +17,18 @@ class FakeUiServices : public UiServices {
     return nextChosenFile;
   }
   void OpenUrl(const QUrl& address) override { openedUrls << address; }
+  bool AskYesNo(QWidget*, const QString& text) override {
+    questions << text;
+    return answerYes;
+  }
 
   QStringList messages;
   QStringList errors;
   QStringList chooseStartFiles;
   QString nextChosenFile;
   QList<QUrl> openedUrls;
+  QStringList questions;
+  bool answerYes = true;
 };
 
 }  // namespace miravel::test

@@ -23,6 +23,7 @@ class RecordingUiServices : public UiServices {
   void ShowError(QWidget*, const QString& text) override { errors << text; }
   QString ChooseOpenFile(QWidget*, const QString&) override { return {}; }
   void OpenUrl(const QUrl&) override {}
+  bool AskYesNo(QWidget*, const QString&) override { return false; }
 
   QStringList messages;
   QStringList errors;
