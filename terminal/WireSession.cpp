@@ -100,7 +100,8 @@ bool WireSession::GetDeviceStatus(int machineNumber, int statusIndex, int& value
                   [&](PayloadReader& reply) { value = reply.I32(); });
 }
 
-bool WireSession::ReadAttendanceLog(int machineNumber, std::vector<wire::LogRecord>& records) {
+bool WireSession::ReadAttendanceLog(int machineNumber, std::vector<wire::LogRecord>& records,
+                                    const ItemsArrived& onItems) {
   records.clear();
   const bool done = Exchange(
       Op::kReadAttendanceLog, machineNumber, PayloadWriter(),
@@ -111,6 +112,7 @@ bool WireSession::ReadAttendanceLog(int machineNumber, std::vector<wire::LogReco
         const std::uint32_t count = ChunkCount(chunk, wire::kLogRecordBytes);
         if (records.size() + count > wire::kMaxLogRecords) Malformed();
         for (std::uint32_t i = 0; i < count; ++i) records.push_back(chunk.Log());
+        if (onItems) onItems(records.size());
       });
   if (!done) records.clear();
   return done;
@@ -122,7 +124,8 @@ bool WireSession::ClearAttendanceLog(int machineNumber, std::uint32_t count) {
   return Exchange(Op::kClearAttendanceLog, machineNumber, args);
 }
 
-bool WireSession::ReadAllUsers(int machineNumber, std::vector<wire::UserEntry>& users) {
+bool WireSession::ReadAllUsers(int machineNumber, std::vector<wire::UserEntry>& users,
+                               const ItemsArrived& onItems) {
   users.clear();
   const bool done = Exchange(
       Op::kReadAllUsers, machineNumber, PayloadWriter(),
@@ -139,6 +142,7 @@ bool WireSession::ReadAllUsers(int machineNumber, std::vector<wire::UserEntry>& 
           user.enabled = chunk.U8() != 0;
           users.push_back(user);
         }
+        if (onItems) onItems(users.size());
       });
   if (!done) users.clear();
   return done;
@@ -171,7 +175,8 @@ bool WireSession::DeleteUser(int machineNumber, int enrollNumber, int backupNumb
   return Exchange(Op::kDeleteUser, machineNumber, args);
 }
 
-bool WireSession::ReadAllTemplates(int machineNumber, std::vector<wire::TemplateEntry>& templates) {
+bool WireSession::ReadAllTemplates(int machineNumber, std::vector<wire::TemplateEntry>& templates,
+                                   const ItemsArrived& onItems) {
   templates.clear();
   std::size_t totalBytes = 0;
   const bool done = Exchange(
@@ -190,6 +195,7 @@ bool WireSession::ReadAllTemplates(int machineNumber, std::vector<wire::Template
           if (totalBytes > wire::kMaxTemplateTotalBytes) Malformed();
           templates.push_back(std::move(entry));
         }
+        if (onItems) onItems(templates.size());
       });
   if (!done) templates.clear();
   return done;

@@ -90,10 +90,30 @@ bool FakeTerminal::GetDeviceStatus(int machineNumber, int statusIndex, int& valu
   return true;
 }
 
+void FakeTerminal::TellLoad(int countStatus, std::size_t total) {
+  BulkReadObserver* observer = BulkReadObserverOrNull();
+  if (!observer) return;
+  int count = 0;  // what a failing status leaves
+  if (!statusFails && countStatus == 2) {
+    count = reportedUserCount.value_or(static_cast<int>(users.size()));
+  } else if (!statusFails && countStatus == 6) {
+    count = reportedRecordCount.value_or(static_cast<int>(log.size()));
+  } else if (!statusFails) {
+    count = static_cast<int>(templates.size());
+  }
+  BulkReadMeter meter(observer, static_cast<std::size_t>(std::max(count, 0)));
+  for (std::size_t received = 0; received < total;) {
+    received = std::min(total, received + std::max<std::size_t>(itemsPerChunk, 1));
+    meter.Arrived(received);
+  }
+  meter.Finished(total);
+}
+
 bool FakeTerminal::ReadAttendanceLog(int machineNumber) {
   Enter("ReadAttendanceLog", N(machineNumber));
   ForgetLoadedLog();
   if (!connected_ || refuseReadLog) return false;
+  TellLoad(6, log.size());
   loadedLog_ = log;
   return true;
 }
@@ -133,6 +153,7 @@ bool FakeTerminal::ReadAllUsers(int machineNumber) {
   loadedUsers_.clear();
   for (const auto& [enroll, user] : users) loadedUsers_.push_back(enroll);
   nextUser_ = 0;
+  TellLoad(2, loadedUsers_.size());
   return true;
 }
 
@@ -183,6 +204,7 @@ bool FakeTerminal::ReadAllTemplates(int machineNumber) {
   Enter("ReadAllTemplates", N(machineNumber));
   if (!connected_) return false;
   loadedTemplates_ = templates;
+  TellLoad(3, loadedTemplates_.size());
   return true;
 }
 
