@@ -26,6 +26,15 @@ constexpr std::size_t kSentPasswordChars = 5;
 
 constexpr const char* kTerminalLoadCaption = "Cihazdaki Personeller Yükleniyor";
 constexpr const char* kStoreLoadCaption = "Bilgisayardaki Personeller Yükleniyor";
+constexpr const char* kTemplateReadCaption = "Cihazdaki Parmak İzleri Okunuyor";
+
+// The stretch of the bar a command's bulk load fills before the work on what
+// it brought. Loading the users, the names asked one by one cost several
+// times the list itself on any line; for "Al" of the fingerprints the
+// templates are nearly all there is to move over a slow line, and writing
+// them to the store is quick.
+constexpr int kUserListShare = 10;
+constexpr int kTemplateListShare = 80;
 
 // A "Yetki" text that is none of the four names is sent as "Normal": the
 // terminal must not get whatever the row before happened to have.
@@ -84,13 +93,14 @@ void CopyTexts(const PersonnelList& from, int fromRow, PersonnelList& to, int to
 }  // namespace
 
 // The progress group for the length of a command: hidden however the command
-// ends, and its bar told only of values that change.
-class PersonnelCommands::Progress {
+// ends, and its bar told only of values that change. While it watches a bulk
+// load, the items arriving move the bar.
+class PersonnelCommands::Progress : public BulkReadObserver {
  public:
   Progress(PersonnelFeedback& feedback, const std::string& caption) : feedback_(feedback) {
     Show(caption);
   }
-  ~Progress() { Hide(); }
+  ~Progress() override { Hide(); }
   Progress(const Progress&) = delete;
   Progress& operator=(const Progress&) = delete;
 
@@ -98,9 +108,16 @@ class PersonnelCommands::Progress {
     feedback_.ShowProgress(caption);
     shown_ = true;
     percent_ = 0;
+    Stretch(0, 100);
+  }
+  // The next values of Set fill the bar from `from` to `to`: a command of
+  // two parts gives each its stretch of one bar, which never goes back.
+  void Stretch(int from, int to) {
+    from_ = from;
+    to_ = to;
   }
   void Set(std::int64_t done, std::int64_t total) {
-    const int percent = ProgressPercent(done, total);
+    const int percent = from_ + (to_ - from_) * ProgressPercent(done, total) / 100;
     if (percent == percent_) return;
     percent_ = percent;
     feedback_.SetProgress(percent);
@@ -109,11 +126,16 @@ class PersonnelCommands::Progress {
     if (shown_) feedback_.HideProgress();
     shown_ = false;
   }
+  void BulkReadProgress(std::size_t received, std::size_t expected) override {
+    Set(static_cast<std::int64_t>(received), static_cast<std::int64_t>(expected));
+  }
 
  private:
   PersonnelFeedback& feedback_;
   bool shown_ = false;
   int percent_ = 0;
+  int from_ = 0;
+  int to_ = 100;
 };
 
 // The writes of one copy into the store: the details in one commit, and only
@@ -254,7 +276,12 @@ std::optional<std::string> PersonnelCommands::LoadTerminalList(Progress& progres
   // empty terminal: copied from, it would leave the store as it was and
   // look like a backup.
   client.GetDeviceStatus(Machine(), kUserCountStatus, terminal_.userCount);
-  if (!client.ReadAllUsers(Machine())) return UsersRefusedMessage();
+  progress.Stretch(0, kUserListShare);
+  {
+    const BulkReadWatch watch(client, progress);
+    if (!client.ReadAllUsers(Machine())) return UsersRefusedMessage();
+  }
+  progress.Stretch(kUserListShare, 100);
   // The walk ends with the users the terminal has, not after the count it
   // gave: a terminal holding fewer would otherwise show the last user again.
   // The walk goes through the copy just loaded, with no call to the
@@ -435,7 +462,12 @@ PersonnelOutcome PersonnelCommands::CopyTemplatesToStore() {
   PersonnelOutcome outcome;
   const int selected = TickedCount(terminalList_);
   TerminalClient& client = terminal_.client;
-  if (!client.ReadAllTemplates(Machine())) throw AppError(TemplatesRefusedToListMessage());
+  progress.Stretch(0, kTemplateListShare);
+  {
+    const BulkReadWatch watch(client, progress);
+    if (!client.ReadAllTemplates(Machine())) throw AppError(TemplatesRefusedToListMessage());
+  }
+  progress.Stretch(kTemplateListShare, 100);
   PerNoIndex storeRows(storeList_);
   StoreWrites writes(store_, storeLines_);
   for (int row = 0; row < terminalList_.RowCount(); ++row) {
@@ -525,8 +557,12 @@ PersonnelOutcome PersonnelCommands::SendTemplatesToTerminal() {
 
 void PersonnelCommands::MarkTerminalFingerprints() {
   TerminalClient& client = terminal_.client;
-  // Refused, every user would be listed without a fingerprint.
-  if (!client.ReadAllTemplates(Machine())) throw AppError(TemplatesRefusedToListMessage());
+  {
+    Progress progress(feedback_, kTemplateReadCaption);
+    const BulkReadWatch watch(client, progress);
+    // Refused, every user would be listed without a fingerprint.
+    if (!client.ReadAllTemplates(Machine())) throw AppError(TemplatesRefusedToListMessage());
+  }
   for (int row = 0; row < terminalList_.RowCount(); ++row) {
     const int enrollNumber = TerminalEnrollNumber(terminalList_, row);
     bool found = false;

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "terminal/BulkReadProgress.h"
+
 namespace miravel {
 
 // One terminal, as the program sees it: one member per terminal operation.
@@ -24,13 +26,22 @@ class TerminalClient {
   // What the connected terminal says it is in its hello (the same text on
   // every connection, whatever link reaches it); empty when it says nothing.
   virtual std::string Identity() const { return {}; }
+
+  // The observer told of every later bulk load's progress (nullptr: none),
+  // until another is set; it must outlive its setting (see BulkReadWatch).
+  // A client that cannot tell progress ignores it: the load then reports
+  // nothing. A client that wraps another passes it on.
+  virtual void SetBulkReadObserver(BulkReadObserver* observer) { bulkReadObserver_ = observer; }
+  BulkReadObserver* BulkReadObserverOrNull() const { return bulkReadObserver_; }
+
   virtual bool RegisterEvents(int machineNumber, int eventMask) = 0;
 
   // Status index 2 is the number of users, 6 the number of attendance records.
   virtual bool GetDeviceStatus(int machineNumber, int statusIndex, int& value) = 0;
 
   // Loads the whole log; GetNextAttendanceRecord then walks the loaded copy
-  // and returns false at its end.
+  // and returns false at its end. The three bulk loads tell the observer, if
+  // any, of their progress against the count of status 6, 2 or 3.
   virtual bool ReadAttendanceLog(int machineNumber) = 0;
   virtual bool GetNextAttendanceRecord(int machineNumber, int& terminalNumber, int& enrollNumber,
                                        int& enrollMachine, int& verifyMode, int& inOutState,
@@ -67,6 +78,9 @@ class TerminalClient {
 
   virtual bool ClearAdministrators(int machineNumber) = 0;
   virtual bool ClearAllData(int machineNumber) = 0;
+
+ private:
+  BulkReadObserver* bulkReadObserver_ = nullptr;
 };
 
 }  // namespace miravel

@@ -38,7 +38,8 @@ inline constexpr std::size_t kMaxLogRecords = 4'000'000;
 inline constexpr std::size_t kMaxUsers = 1'000'000;
 inline constexpr std::size_t kMaxTemplateTotalBytes = 256u << 20;
 
-// Records per chunk frame of a log reply (11 bytes each, well under kMaxPayload).
+// The most records a chunk frame of a log reply carries (11 bytes each, well
+// under kMaxPayload).
 inline constexpr std::size_t kLogRecordsPerChunk = 4096;
 inline constexpr std::size_t kLogRecordBytes = 11;
 

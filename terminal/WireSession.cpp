@@ -96,12 +96,16 @@ bool WireSession::GetDeviceStatus(int machineNumber, int statusIndex, int& value
                   [&](PayloadReader& reply) { value = reply.I32(); });
 }
 
-bool WireSession::ReadAttendanceLog(int machineNumber, std::vector<wire::LogRecord>& records) {
+bool WireSession::ReadAttendanceLog(int machineNumber, std::vector<wire::LogRecord>& records,
+                                    const ItemsArrived& onItems) {
   records.clear();
   const bool done = Exchange(
       Op::kReadAttendanceLog, machineNumber, PayloadWriter(),
       [&](PayloadReader& reply) { wire::ReadBulkTotal(reply, records.size()); },
-      [&](PayloadReader& chunk) { wire::ReadLogChunk(chunk, records); });
+      [&](PayloadReader& chunk) {
+        wire::ReadLogChunk(chunk, records);
+        if (onItems) onItems(records.size());
+      });
   if (!done) records.clear();
   return done;
 }
@@ -112,12 +116,16 @@ bool WireSession::ClearAttendanceLog(int machineNumber, std::uint32_t count) {
   return Exchange(Op::kClearAttendanceLog, machineNumber, args);
 }
 
-bool WireSession::ReadAllUsers(int machineNumber, std::vector<wire::UserEntry>& users) {
+bool WireSession::ReadAllUsers(int machineNumber, std::vector<wire::UserEntry>& users,
+                               const ItemsArrived& onItems) {
   users.clear();
   const bool done = Exchange(
       Op::kReadAllUsers, machineNumber, PayloadWriter(),
       [&](PayloadReader& reply) { wire::ReadBulkTotal(reply, users.size()); },
-      [&](PayloadReader& chunk) { wire::ReadUsersChunk(chunk, users); });
+      [&](PayloadReader& chunk) {
+        wire::ReadUsersChunk(chunk, users);
+        if (onItems) onItems(users.size());
+      });
   if (!done) users.clear();
   return done;
 }
@@ -149,13 +157,17 @@ bool WireSession::DeleteUser(int machineNumber, int enrollNumber, int backupNumb
   return Exchange(Op::kDeleteUser, machineNumber, args);
 }
 
-bool WireSession::ReadAllTemplates(int machineNumber, std::vector<wire::TemplateEntry>& templates) {
+bool WireSession::ReadAllTemplates(int machineNumber, std::vector<wire::TemplateEntry>& templates,
+                                   const ItemsArrived& onItems) {
   templates.clear();
   std::size_t templateBytes = 0;
   const bool done = Exchange(
       Op::kReadAllTemplates, machineNumber, PayloadWriter(),
       [&](PayloadReader& reply) { wire::ReadBulkTotal(reply, templates.size()); },
-      [&](PayloadReader& chunk) { wire::ReadTemplatesChunk(chunk, templates, templateBytes); });
+      [&](PayloadReader& chunk) {
+        wire::ReadTemplatesChunk(chunk, templates, templateBytes);
+        if (onItems) onItems(templates.size());
+      });
   if (!done) templates.clear();
   return done;
 }

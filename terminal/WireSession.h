@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -23,6 +24,9 @@ struct DeviceTime {
 // After a throw the link is out of step and must be closed.
 class WireSession {
  public:
+  // Told after each chunk of a bulk load how many items have arrived in all.
+  using ItemsArrived = std::function<void(std::size_t received)>;
+
   // progressLimit: the longest time a call may go without progress (see
   // WireTimeouts::progress); then it throws the no-answer error.
   explicit WireSession(ByteStream& stream,
@@ -34,17 +38,20 @@ class WireSession {
   bool Hello(int machineNumber, std::uint8_t version, int& terminalMachine, std::string& identity);
   bool RegisterEvents(int machineNumber, int eventMask);
   bool GetDeviceStatus(int machineNumber, int statusIndex, int& value);
-  bool ReadAttendanceLog(int machineNumber, std::vector<wire::LogRecord>& records);
+  bool ReadAttendanceLog(int machineNumber, std::vector<wire::LogRecord>& records,
+                         const ItemsArrived& onItems = {});
   // The terminal removes count records from the front of its log (all it
   // holds when it holds fewer) and keeps the rest.
   bool ClearAttendanceLog(int machineNumber, std::uint32_t count);
-  bool ReadAllUsers(int machineNumber, std::vector<wire::UserEntry>& users);
+  bool ReadAllUsers(int machineNumber, std::vector<wire::UserEntry>& users,
+                    const ItemsArrived& onItems = {});
   bool GetUserInfo(int machineNumber, int enrollNumber, std::string& name, std::string& password,
                    int& privilege, bool& enabled);
   bool SetUserInfo(int machineNumber, int enrollNumber, std::string_view name,
                    std::string_view password, int privilege, bool enabled);
   bool DeleteUser(int machineNumber, int enrollNumber, int backupNumber, int reserved);
-  bool ReadAllTemplates(int machineNumber, std::vector<wire::TemplateEntry>& templates);
+  bool ReadAllTemplates(int machineNumber, std::vector<wire::TemplateEntry>& templates,
+                        const ItemsArrived& onItems = {});
   bool SetFingerTemplate(int machineNumber, int enrollNumber, int finger, std::string_view text);
   bool DeleteFingerTemplate(int machineNumber, int enrollNumber, int finger);
   bool GetDeviceTime(int machineNumber, DeviceTime& time);

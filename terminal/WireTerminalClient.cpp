@@ -11,12 +11,34 @@ namespace {
 // Verify mode reported with every record: the terminals identify by finger.
 constexpr int kVerifyByFinger = 1;
 
+// The status indexes that count what each bulk load brings.
+constexpr int kUserCountStatus = 2;
+constexpr int kTemplateCountStatus = 3;
+constexpr int kRecordCountStatus = 6;
+
+// The session's per-chunk word for the meter; nothing at all when nobody listens.
+WireSession::ItemsArrived Told(BulkReadMeter& meter) {
+  if (!meter.Active()) return {};
+  return [&meter](std::size_t received) { meter.Arrived(received); };
+}
+
 }  // namespace
 
 WireTerminalClient::WireTerminalClient(SerialDevicePathFor serialDevicePath, WireTimeouts timeouts)
     : serialDevicePath_(std::move(serialDevicePath)), timeouts_(timeouts) {}
 
 WireTerminalClient::~WireTerminalClient() = default;
+
+BulkReadMeter WireTerminalClient::StartMeter(WireSession& session, int machineNumber,
+                                             int countStatus) {
+  BulkReadObserver* observer = BulkReadObserverOrNull();
+  // Without anyone to tell, the load costs no extra exchange.
+  if (!observer) return BulkReadMeter(nullptr, 0);
+  int count = 0;
+  // A terminal that will not say only costs the bar its steps, not the load.
+  if (!session.GetDeviceStatus(machineNumber, countStatus, count) || count < 0) count = 0;
+  return BulkReadMeter(observer, static_cast<std::size_t>(count));
+}
 
 template <typename Call>
 bool WireTerminalClient::OnLink(Call&& call) {
@@ -97,7 +119,12 @@ bool WireTerminalClient::ReadAttendanceLog(int machineNumber) {
   nextRecord_ = 0;
   clearedRecords_ = 0;
   log_.clear();
-  return OnLink([&](WireSession& s) { return s.ReadAttendanceLog(machineNumber, log_); });
+  return OnLink([&](WireSession& s) {
+    BulkReadMeter meter = StartMeter(s, machineNumber, kRecordCountStatus);
+    if (!s.ReadAttendanceLog(machineNumber, log_, Told(meter))) return false;
+    meter.Finished(log_.size());
+    return true;
+  });
 }
 
 bool WireTerminalClient::GetNextAttendanceRecord(int /*machineNumber*/, int& terminalNumber,
@@ -138,7 +165,12 @@ bool WireTerminalClient::ClearAttendanceLog(int machineNumber) {
 bool WireTerminalClient::ReadAllUsers(int machineNumber) {
   nextUser_ = 0;
   users_.clear();
-  return OnLink([&](WireSession& s) { return s.ReadAllUsers(machineNumber, users_); });
+  return OnLink([&](WireSession& s) {
+    BulkReadMeter meter = StartMeter(s, machineNumber, kUserCountStatus);
+    if (!s.ReadAllUsers(machineNumber, users_, Told(meter))) return false;
+    meter.Finished(users_.size());
+    return true;
+  });
 }
 
 bool WireTerminalClient::GetNextUser(int /*machineNumber*/, int& enrollNumber, int& enrollMachine,
@@ -177,8 +209,12 @@ bool WireTerminalClient::DeleteUser(int machineNumber, int enrollNumber, int bac
 bool WireTerminalClient::ReadAllTemplates(int machineNumber) {
   templates_.clear();
   std::vector<wire::TemplateEntry> loaded;
-  const bool done =
-      OnLink([&](WireSession& s) { return s.ReadAllTemplates(machineNumber, loaded); });
+  const bool done = OnLink([&](WireSession& s) {
+    BulkReadMeter meter = StartMeter(s, machineNumber, kTemplateCountStatus);
+    if (!s.ReadAllTemplates(machineNumber, loaded, Told(meter))) return false;
+    meter.Finished(loaded.size());
+    return true;
+  });
   for (auto& entry : loaded) {
     templates_[{entry.enrollNumber, entry.finger}] = std::move(entry.text);
   }

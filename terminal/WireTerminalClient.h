@@ -20,7 +20,9 @@ class WireSession;
 
 // The production TerminalClient: our wire protocol over TCP (ConnectNetwork)
 // or over a serial device (ConnectSerial). Bulk loads fetch everything in one
-// exchange and the GetNext... calls walk the local copy. A link failure during
+// exchange and the GetNext... calls walk the local copy; while an observer
+// listens, each load first asks the terminal for its count and tells the
+// observer as the chunks arrive. A link failure during
 // a call throws AppError and closes the link; later calls then return false
 // like every call made while not connected.
 class WireTerminalClient : public TerminalClient {
@@ -71,6 +73,9 @@ class WireTerminalClient : public TerminalClient {
   // Takes an open descriptor, says hello and keeps the link when the
   // expected terminal answered; otherwise closes it.
   bool Open(int fd, bool serial, int machineNumber);
+  // The meter of a bulk load counted by status countStatus: asks the terminal
+  // for the count first when an observer listens.
+  BulkReadMeter StartMeter(WireSession& session, int machineNumber, int countStatus);
   // Runs call on the open link; any exception closes the link first.
   template <typename Call>
   bool OnLink(Call&& call);

@@ -17,6 +17,7 @@
 #include "core/BufferedFile.h"
 #include "core/Numbers.h"
 #include "core/SafeFile.h"
+#include "terminal/BulkReadProgress.h"
 #include "terminal/DeviceConnection.h"
 #include "terminal/TerminalClient.h"
 #include "transfer/RecordLine.h"
@@ -75,6 +76,27 @@ struct Row {
                               std::pair<std::size_t, TerminalRecord>{i, {}},
                               [](const auto& a, const auto& b) { return a.first < b.first; });
   }
+};
+
+// A row's bar: the log's read over the link fills it up to kLogReadShare
+// (over a slow serial line that is nearly all of the time), the walk through
+// the records read the rest.
+constexpr int kLogReadShare = 90;
+
+class LogReadBar : public BulkReadObserver {
+ public:
+  explicit LogReadBar(std::function<void(int percent)> show) : show_(std::move(show)) {}
+  void BulkReadProgress(std::size_t received, std::size_t expected) override {
+    if (expected == 0) return;
+    const int percent = ProgressPercent(static_cast<std::int64_t>(received),
+                                        static_cast<std::int64_t>(expected)) *
+                        kLogReadShare / 100;
+    if (percent > shown_) show_(shown_ = percent);
+  }
+
+ private:
+  std::function<void(int)> show_;
+  int shown_ = 0;
 };
 
 class ParallelRun {
@@ -186,8 +208,11 @@ void ParallelRun::Walk(Row& row, TerminalClient& terminal) {
     row.records.push_back({r.enrollNumber, r.inOutState, static_cast<std::uint16_t>(r.year),
                            static_cast<std::uint8_t>(r.month), static_cast<std::uint8_t>(r.day),
                            static_cast<std::uint8_t>(r.hour), static_cast<std::uint8_t>(r.minute)});
-    const int percent = ProgressPercent(static_cast<std::int64_t>(row.records.size()), total);
-    if (percent != shownPercent) {
+    const int percent =
+        kLogReadShare +
+        ProgressPercent(static_cast<std::int64_t>(row.records.size()), total) *
+            (100 - kLogReadShare) / 100;
+    if (percent > shownPercent) {
       shownPercent = percent;
       Report([&] {
         sink_.ProgressChanged(row.number, percent);
@@ -219,7 +244,18 @@ void ParallelRun::ReadRow(Row& row) {
     // A network terminal's machine number is read once it is connected.
     row.machine = row.target.kind == ConnectionKind::kNetwork ? MachineNumberOf(*row.device)
                                                               : row.target.machineNumber;
-    if (!terminal->ReadAttendanceLog(row.machine)) {
+    LogReadBar bar([&](int percent) {
+      Report([&] {
+        sink_.ProgressChanged(row.number, percent);
+        sink_.Repaint();
+      });
+    });
+    bool read = false;
+    {
+      const BulkReadWatch watch(*terminal, bar);
+      read = terminal->ReadAttendanceLog(row.machine);
+    }
+    if (!read) {
       row.outcome = Outcome::kReadRefused;
       Report([&] { sink_.StatusChanged(row.number, RowStatus::kFailed); });
     } else {

@@ -3,7 +3,9 @@
 // not there.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <set>
 #include <sstream>
 
 #include "app/PersonelProgram.h"
@@ -92,6 +94,29 @@ TEST_F(PersonelProgramTest, ATerminalThatCannotListEndsWithStatusTwoAndNothingWr
   EXPECT_EQ(
       ReadFile(folder / "personel/personel.ini") + ReadFile(folder / "personel/parmakizi.ini"),
       "00008\r\n[00008]\r\nisim=Eski\r\n");
+}
+
+// The console bar of "parmakizi-al" moves while the templates are read: with
+// one person chosen, the copy itself could only show 0 and 100.
+TEST_F(PersonelProgramTest, FingerprintCopyMovesItsBarDuringTheRead) {
+  for (int enroll = 1; enroll <= 2000; ++enroll) {
+    terminal.users[enroll] = {"Kişi", "", 0};
+    terminal.templates[{enroll, 0}] = std::string(20, 'p');
+  }
+  terminal.itemsPerChunk = 50;
+  PersonelOptions options = ParsePersonelArguments(
+      {"--folder", folder.Path(), "--cihaz", "1", "parmakizi-al", "--per-no", "7"});
+  ASSERT_EQ(RunPersonel(options, terminal, out, err, true), kPersonelDone);
+  std::set<int> percents;
+  std::istringstream bars(err.str());
+  const std::string caption = "Parmak izleri bilgisayara kopyalanıyor [";
+  for (std::string draw; std::getline(bars, draw, '\r');) {
+    if (draw.rfind(caption, 0) != 0) continue;
+    percents.insert(std::stoi(draw.substr(draw.find("] ") + 2)));
+  }
+  EXPECT_GE(std::count_if(percents.begin(), percents.end(), [](int p) { return p > 0 && p < 100; }),
+            10);
+  EXPECT_EQ(*percents.rbegin(), 100);
 }
 
 }  // namespace

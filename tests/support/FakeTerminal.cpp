@@ -90,10 +90,30 @@ bool FakeTerminal::GetDeviceStatus(int machineNumber, int statusIndex, int& valu
   return true;
 }
 
+void FakeTerminal::TellLoad(int countStatus, std::size_t total) {
+  BulkReadObserver* observer = BulkReadObserverOrNull();
+  if (!observer) return;
+  int count = 0;  // what a failing status leaves
+  if (!statusFails && countStatus == 2) {
+    count = reportedUserCount.value_or(static_cast<int>(users.size()));
+  } else if (!statusFails && countStatus == 6) {
+    count = reportedRecordCount.value_or(static_cast<int>(log.size()));
+  } else if (!statusFails) {
+    count = static_cast<int>(templates.size());
+  }
+  BulkReadMeter meter(observer, static_cast<std::size_t>(std::max(count, 0)));
+  for (std::size_t received = 0; received < total;) {
+    received = std::min(total, received + std::max<std::size_t>(itemsPerChunk, 1));
+    meter.Arrived(received);
+  }
+  meter.Finished(total);
+}
+
 bool FakeTerminal::ReadAttendanceLog(int machineNumber) {
   Enter("ReadAttendanceLog", N(machineNumber));
   ForgetLoadedLog();
   if (!connected_ || refuseReadLog) return false;
+  TellLoad(6, log.size());
   loadedLog_ = log;
   return true;
 }
@@ -134,6 +154,7 @@ bool FakeTerminal::ReadAllUsers(int machineNumber) {
   if (!Accepts("ReadAllUsers")) return false;
   for (const auto& [enroll, user] : users) loadedUsers_.push_back(enroll);
   if (!listedOrder.empty()) loadedUsers_ = listedOrder;
+  TellLoad(2, loadedUsers_.size());
   return true;
 }
 
@@ -185,6 +206,7 @@ bool FakeTerminal::ReadAllTemplates(int machineNumber) {
   loadedTemplates_.clear();
   if (!Accepts("ReadAllTemplates")) return false;
   loadedTemplates_ = templates;
+  TellLoad(3, loadedTemplates_.size());
   return true;
 }
 

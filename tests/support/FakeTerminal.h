@@ -55,6 +55,9 @@ class FakeTerminal : public TerminalClient {
   bool statusFails = false;                // GetDeviceStatus returns false
   bool refuseReadLog = false;              // ReadAttendanceLog returns false
   bool refuseClearLog = false;             // ClearAttendanceLog returns false, log kept
+  // A bulk load tells its observer as if its items came in chunks of this
+  // many, against the count GetDeviceStatus would give (none when it fails).
+  std::size_t itemsPerChunk = 100;
   // The clock, administrator and erase operations and the bulk reads of
   // users and templates named here return false (the terminal refuses them)
   // though connected.
@@ -107,6 +110,9 @@ class FakeTerminal : public TerminalClient {
   // What was read goes with the connection: a clear on the next one removes
   // nothing until the log is read again.
   void ForgetLoadedLog();
+  // Tells the observer of a load of total items, chunk by chunk, counted
+  // beforehand as status countStatus answers.
+  void TellLoad(int countStatus, std::size_t total);
   // Connected and not told to refuse the operation.
   bool Accepts(const std::string& operation) const;
 

@@ -2,7 +2,10 @@
 // checked both through the client's answers and in the emulator's state file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <set>
 #include <thread>
+#include <utility>
 
 #include "core/AppError.h"
 #include "emulator/TerminalState.h"
@@ -229,6 +232,36 @@ TEST(WireClientPunchTest, ClearRemovesOnlyTheRecordsTakenSinceTheReading) {
   const std::vector<wire::LogRecord> left = test::LoadState(statePath).log;
   ASSERT_EQ(left.size(), expected.size());
   EXPECT_EQ(left, expected);
+}
+
+// The bar of a long read moves as the log arrives, ends on the whole log,
+// and is told only of changes; without an observer nothing more is asked.
+TEST_F(WireClientTest, BulkLoadsTellTheirProgressAsTheChunksArrive) {
+  struct Recorder : BulkReadObserver {
+    void BulkReadProgress(std::size_t received, std::size_t expected) override {
+      told.emplace_back(received, expected);
+    }
+    std::vector<std::pair<std::size_t, std::size_t>> told;
+  } recorder;
+  {
+    const BulkReadWatch watch(client_, recorder);
+    ASSERT_TRUE(client_.ReadAttendanceLog(4));
+    ASSERT_TRUE(client_.ReadAllUsers(4));
+  }
+  ASSERT_TRUE(client_.ReadAllTemplates(4));  // after the watch: not told
+  const std::size_t records = expected_.log.size();
+  ASSERT_GE(recorder.told.size(), 6u);
+  EXPECT_EQ(recorder.told.front().second, records) << "against the count asked first";
+  std::set<std::size_t> beforeTheEnd;
+  for (std::size_t i = 0; i + 1 < recorder.told.size(); ++i) {
+    if (recorder.told[i].first < records) beforeTheEnd.insert(recorder.told[i].first);
+  }
+  EXPECT_GE(beforeTheEnd.size(), 5u) << "the bar moves during the read";
+  const auto logEnd = std::find(recorder.told.begin(), recorder.told.end(),
+                                std::pair<std::size_t, std::size_t>{records, records});
+  ASSERT_NE(logEnd, recorder.told.end());
+  EXPECT_EQ(recorder.told.back(), (std::pair<std::size_t, std::size_t>{3, 3})) << "the users";
+  EXPECT_LE(recorder.told.size(), 101u + 101u);
 }
 
 }  // namespace
