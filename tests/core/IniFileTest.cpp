@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "core/AppError.h"
 #include "core/DeviceSettings.h"
@@ -268,6 +269,60 @@ TEST_F(IniFileTest, WriteGroupCommitsOnceAtTheOutermostEnd) {
     EXPECT_EQ(ini.ReadString("s", "a", "-"), "-");
   }
   EXPECT_EQ(ReadFile(path_), "[t]\r\nb=3\r\n[s]\r\nc=4\r\n");
+}
+
+struct Write {
+  std::string section;
+  std::string key;
+  std::string value;
+};
+
+// A small commit is spliced into the bytes held and their index is shifted;
+// a big one writes the file afresh. Commit by commit, the splices must give
+// the file one big commit writes, and read what a fresh read of the disk does.
+TEST_F(IniFileTest, SmallCommitsWriteAndReadWhatOneBigCommitDoes) {
+  std::string many = "\r\n[cok]\r\n";
+  std::vector<Write> manyWrites;  // more than a small commit takes
+  for (int key = 0; key < 20; ++key) {
+    many += "k" + std::to_string(key) + "=" + std::to_string(key) + "\r\n";
+    manyWrites.push_back({"cok", "k" + std::to_string(key), "yeni"});
+  }
+  const std::string start =
+      kHandEdited + many + "[uzun]\r\nv=" + std::string(5000, 'u') + "\r\n[son]\r\nz=9";
+  const std::vector<std::vector<Write>> commits = {
+      {{"ayarlar", "DOSYA", "C:\\yeni\\yol\\daha\\uzun\\tr500.txt"}},
+      {{"cihaz1", "adi", "K"}},
+      {{"son", "z", "on"}, {"son", "yeni", "1"}},  // the last line, then after it
+      {{"empty", "x", "2"}, {"cihaz1", "flagonly", "3"}},
+      {{"Ayarlar", "next", ""}, {"ayarlar", "a", "1"}, {"ayarlar", "b", "2"}, {"uzun", "v", "w"}},
+      {{"son", "z", std::string(300, 'z')}, {"ayarlar", "silkontrol", "1"}},
+      {{"cihaz1", "adi", "Kapı 1 ve 2"}, {"cihaz1", "extra", "yok"}, {"son", "yeni", ""}},
+      manyWrites,
+      {{"uzun", "v", std::string(6000, 'v')}, {"ayarlar", "a", "-"}, {"son", "sonra", "9"}},
+      {{"cok", "k3", "3"}, {"empty", "x", "5"}},
+  };
+  const std::string bigPath = dir_ / "big.ini";
+  WriteFile(bigPath, start);
+  IniFile& small = Load(start);
+  IniFile big(bigPath);
+  auto bigCommit = std::make_unique<IniWriteGroup>(big);
+  for (const auto& commit : commits) {
+    {
+      IniWriteGroup group(small);
+      for (const Write& write : commit) small.WriteString(write.section, write.key, write.value);
+    }
+    for (const Write& write : commit) big.WriteString(write.section, write.key, write.value);
+    const IniFile disk(path_);
+    for (const auto& each : commits) {
+      for (const Write& write : each) {
+        EXPECT_EQ(small.ReadString(write.section, write.key, "-"),
+                  disk.ReadString(write.section, write.key, "-"))
+            << write.section << "/" << write.key;
+      }
+    }
+  }
+  bigCommit.reset();
+  EXPECT_EQ(ReadFile(path_), ReadFile(bigPath));
 }
 
 struct CommandStopped {};
