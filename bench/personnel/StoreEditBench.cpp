@@ -24,20 +24,13 @@
 #include "core/SafeFile.h"
 #include "personnel/PersonnelCommands.h"
 #include "tests/support/FakeTerminal.h"
+#include "tests/support/SilentPersonnelFeedback.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
 
 using namespace miravel;
 using Clock = std::chrono::steady_clock;
-
-class NoFeedback : public PersonnelFeedback {
- public:
-  void ShowProgress(const std::string&) override {}
-  void SetProgress(int) override {}
-  void HideProgress() override {}
-  void ShowMessage(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
-};
 
 template <class Work>
 double Seconds(Work work) {
@@ -69,7 +62,7 @@ int main(int argc, char** argv) {
   PersonnelStore store(folder.Path());
   PersonnelRows terminalList;
   PersonnelRows storeList;
-  NoFeedback feedback;
+  test::SilentPersonnelFeedback feedback;
   PersonnelCommands commands(terminal, store, terminalList, storeList, feedback);
   const double load = Seconds([&] { commands.LoadStoreList(); });
   std::printf("%d persons, parmakizi.ini %.0f MB; store list loaded in %.2f s\n", persons,

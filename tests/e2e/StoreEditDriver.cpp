@@ -8,23 +8,10 @@
 #include "core/AppError.h"
 #include "personnel/PersonnelCommands.h"
 #include "tests/support/FakeTerminal.h"
-
-namespace {
-
-using namespace miravel;
-
-class SilentFeedback : public PersonnelFeedback {
- public:
-  void ShowProgress(const std::string&) override {}
-  void SetProgress(int) override {}
-  void HideProgress() override {}
-  void ShowMessage(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
-  void WaitingForStore() override {}
-};
-
-}  // namespace
+#include "tests/support/SilentPersonnelFeedback.h"
 
 int main(int argc, char** argv) {
+  using namespace miravel;
   if (argc != 4) {
     std::fputs("miravel_store_edit_driver OFFICE PERNO NAME\n", stderr);
     return 2;
@@ -35,7 +22,7 @@ int main(int argc, char** argv) {
     PersonnelStore store(argv[1]);
     PersonnelRows terminalList;
     PersonnelRows storeList;
-    SilentFeedback feedback;
+    test::SilentPersonnelFeedback feedback;
     PersonnelCommands commands(terminal, store, terminalList, storeList, feedback);
     commands.LoadStoreList();
     const int row = FindRow(storeList, argv[2]);
