@@ -896,9 +896,35 @@ std::vector<std::optional<std::string>> IniFile::ReadKeys(
   std::vector<std::optional<std::string>> values(keys.size());
   const Impl::Found found = impl_->FindSection(LookupKey(section));
   if (!found) return values;
-  for (std::size_t i = 0; i < keys.size(); ++i) {
-    const std::optional<std::string_view> line = impl_->KeyText(found, LookupKey(keys[i].key));
-    if (line) values[i] = Cp1254ToUtf8(ParseLine(*line, true).value.substr(0, keys[i].maxChars));
+  std::vector<std::string> folded;
+  for (const KeyToRead& key : keys) folded.push_back(LookupKey(key.key));
+  const auto take = [&](std::size_t i, std::string_view line) {
+    values[i] = Cp1254ToUtf8(ParseLine(line, true).value.substr(0, keys[i].maxChars));
+  };
+  if (impl_->pending.dirty || found.section == kNone) {
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+      if (const auto line = impl_->KeyText(found, folded[i])) take(i, *line);
+    }
+    return values;
+  }
+  // With nothing pending the section's own lines tell it all: one walk over
+  // a few lines that lie together instead of a search of the whole index per
+  // key. The first line of a name wins, as everywhere.
+  std::vector<bool> seen(keys.size());
+  const std::string_view bytes = impl_->bytes;
+  const std::size_t end = impl_->SectionEnd(found.section);
+  for (std::size_t pos = impl_->Line(impl_->index.headers[found.section]).next; pos < end;) {
+    const LineSpan line = impl_->Line(pos);
+    pos = line.next;
+    const ParsedLine parsed = ParseLine(TextOf(bytes, line), true);
+    if (parsed.kind != LineKind::kKey) continue;
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+      if (!seen[i] && SameFolded(parsed.name, folded[i])) {
+        seen[i] = true;
+        take(i, TextOf(bytes, line));
+        break;
+      }
+    }
   }
   return values;
 }

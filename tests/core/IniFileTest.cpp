@@ -60,6 +60,27 @@ TEST_F(IniFileTest, HandEditedFileReadsAsWindowsReadsIt) {
   EXPECT_FALSE(ini.SectionExists("cihaz2"));
 }
 
+// Several keys read at once read as each read alone, from the bytes and
+// with writes of a group not yet on disk.
+TEST_F(IniFileTest, KeysReadTogetherReadAsEachAlone) {
+  IniFile& ini = Load(kHandEdited);
+  const std::vector<IniFile::KeyToRead> keys = {{"DOSYA", 3}, {"adi", 100},  {"flagonly", 100},
+                                                {"x", 100},   {"next", 100}, {"extra", 100}};
+  const auto expectSame = [&](const char* section) {
+    const auto values = ini.ReadKeys(section, keys);
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+      EXPECT_EQ(values[i].value_or("-"),
+                ini.ReadString(section, keys[i].key, "-", keys[i].maxChars))
+          << section << "/" << keys[i].key;
+    }
+  };
+  for (const char* section : {"ayarlar", "cihaz1", "empty", "yok"}) expectSame(section);
+  IniWriteGroup group(ini);
+  ini.WriteString("cihaz1", "extra", "yeni");
+  ini.WriteString("ayarlar", "next", "sonra");
+  for (const char* section : {"ayarlar", "cihaz1"}) expectSame(section);
+}
+
 TEST_F(IniFileTest, LineWithoutEqualsIsNoKeyButStandsAmongTheKeys) {
   const std::string original =
       "[cihaz1]\r\nadi\r\nipadres=10.0.0.1\r\n; not a key\r\n[cihaz2]\r\n  adi \r\n";
