@@ -29,7 +29,10 @@ namespace {
 // its size in memory whatever its lines look like. Changes not yet on disk
 // live beside the bytes (Pending); a commit writes the bytes with them
 // applied and then holds what it wrote, so a reload of what we wrote gives
-// what we hold. Every marker of the format is ASCII and the code page has one
+// what we hold. A small commit (a cell edit) splices its lines into the held
+// bytes and shifts the index, so that it costs one safe replacement of the
+// file and little else; a big one builds the file and its index afresh.
+// Every marker of the format is ASCII and the code page has one
 // byte per character, so parsing the bytes is exact.
 
 // A bare line is a line of a section with no '=': it names no key, so it is
