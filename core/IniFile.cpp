@@ -29,7 +29,10 @@ namespace {
 // its size in memory whatever its lines look like. Changes not yet on disk
 // live beside the bytes (Pending); a commit writes the bytes with them
 // applied and then holds what it wrote, so a reload of what we wrote gives
-// what we hold. Every marker of the format is ASCII and the code page has one
+// what we hold. A small commit (a cell edit) splices its lines into the held
+// bytes and shifts the index, so that it costs one safe replacement of the
+// file and little else; a big one builds the file and its index afresh.
+// Every marker of the format is ASCII and the code page has one
 // byte per character, so parsing the bytes is exact.
 
 // A bare line is a line of a section with no '=': it names no key, so it is
@@ -397,6 +400,76 @@ std::string ValueBytes(std::string_view value) {
 
 constexpr std::size_t kNone = std::string_view::npos;
 
+// A commit of at most this many changed or new key lines (a cell edit, a
+// person's four personal keys) is spliced into the held bytes, and the index
+// follows by shifting offsets; a bigger one (a bulk command) builds the file
+// and its index afresh, which costs the same once per command.
+constexpr std::size_t kSmallCommit = 16;
+
+// Room kept free behind the held bytes, so that a commit that makes the file
+// a little longer grows it in place instead of copying it whole. Room never
+// written takes no memory.
+constexpr std::size_t kGrowthRoom = 1 << 20;
+
+// Splices closer than this are moved as one, so that the tail of a big file
+// is moved once for the keys of one section.
+constexpr std::size_t kSpliceJoinGap = 4096;
+
+// `removed` bytes at `at` of the held bytes give way to text: a replaced key
+// line, or new key lines of a section (keys, after `prefix` bytes of line end).
+struct Splice {
+  std::size_t at = 0;
+  std::size_t removed = 0;
+  std::string text;
+  std::size_t section = kNone;
+  const NewKeys* keys = nullptr;
+  std::size_t prefix = 0;
+
+  std::ptrdiff_t Growth() const {
+    return static_cast<std::ptrdiff_t>(text.size()) - static_cast<std::ptrdiff_t>(removed);
+  }
+};
+
+// Applies sorted, disjoint splices to bytes, back to front so that each
+// position still holds when it is reached; returns what undoes them.
+std::vector<Splice> ApplySplices(std::string& bytes, const std::vector<Splice>& splices) {
+  std::vector<Splice> joined;
+  for (const Splice& splice : splices) {
+    if (!joined.empty() &&
+        splice.at - (joined.back().at + joined.back().removed) < kSpliceJoinGap) {
+      Splice& last = joined.back();
+      const std::size_t lastEnd = last.at + last.removed;
+      last.text.append(bytes, lastEnd, splice.at - lastEnd);
+      last.text += splice.text;
+      last.removed = splice.at + splice.removed - last.at;
+    } else {
+      joined.push_back({splice.at, splice.removed, splice.text});
+    }
+  }
+  std::ptrdiff_t growth = 0;
+  for (const Splice& splice : joined) growth += splice.Growth();
+  if (growth > 0 && bytes.size() + static_cast<std::size_t>(growth) > bytes.capacity()) {
+    bytes.reserve(bytes.size() + static_cast<std::size_t>(growth) + kGrowthRoom);
+  }
+  std::vector<Splice> undo(joined.size());
+  std::ptrdiff_t before = growth;
+  for (std::size_t i = joined.size(); i-- > 0;) {
+    const Splice& splice = joined[i];
+    before -= splice.Growth();
+    // Where the splice stands once every splice before it is applied.
+    undo[i] = {splice.at + static_cast<std::size_t>(before), splice.text.size(),
+               bytes.substr(splice.at, splice.removed)};
+    bytes.replace(splice.at, splice.removed, splice.text);
+  }
+  return undo;
+}
+
+void UndoSplices(std::string& bytes, const std::vector<Splice>& undo) {
+  for (std::size_t i = undo.size(); i-- > 0;) {
+    bytes.replace(undo[i].at, undo[i].removed, undo[i].text);
+  }
+}
+
 }  // namespace
 
 struct IniFile::Impl {
@@ -441,6 +514,9 @@ struct IniFile::Impl {
   void Erase(const std::string& lookupKey);
   std::string Serialize() const;
   void Commit();
+  bool CommitSmall();
+  void CommitWhole();
+  void ShiftIndex(const std::vector<Splice>& splices);
   void Rollback() { pending = Pending(); }
   template <typename Change>
   void Apply(Change change);
@@ -533,6 +609,7 @@ void IniFile::Impl::Reload(const FileStamp& now) {
   // pipe that would block the read) reads as empty, as a missing file does,
   // and a write to it fails.
   if (now.kind == FileStamp::Kind::kRegular || now.kind == FileStamp::Kind::kUnknown) {
+    fresh.reserve(static_cast<std::size_t>(std::max<off_t>(now.size, 0)) + kGrowthRoom);
     if (!ReadWholeFile(path, fresh)) fresh.clear();
   }
   Adopt(std::move(fresh));
@@ -609,7 +686,7 @@ void IniFile::Impl::Erase(const std::string& lookupKey) {
 
 std::string IniFile::Impl::Serialize() const {
   std::string out;
-  out.reserve(bytes.size() + pending.ExtraBytes());
+  out.reserve(bytes.size() + pending.ExtraBytes() + kGrowthRoom);
   const std::string_view all = bytes;
   // Only the last line of a file may lack its line end: a line written after
   // it gets one first.
@@ -661,25 +738,98 @@ void IniFile::Impl::Commit() {
     pending = Pending();
     return;
   }
+  if (!CommitSmall()) CommitWhole();
+  pending = Pending();
+  // Our own write is no outside edit. A size other than ours means another
+  // program wrote in between; the next call reads its file.
+  stamp = StampOf(path);
+  if (stamp.kind != FileStamp::Kind::kRegular || stamp.size != static_cast<off_t>(bytes.size())) {
+    stamp.kind = FileStamp::Kind::kUnknown;
+  }
+}
+
+// The file is still replaced whole, the safe way: nothing else of the format
+// would leave the old file or the new one after a crash. What a small change
+// spares is the rest: building a second copy of the file and parsing it again.
+bool IniFile::Impl::CommitSmall() {
+  if (!pending.erased.empty() || !pending.appended.empty() ||
+      pending.replaced.size() + pending.added.size() > kSmallCommit) {
+    return false;
+  }
+  std::vector<Splice> splices;
+  for (const auto& [offset, line] : pending.replaced) {
+    splices.push_back({offset, Line(offset).next - offset, line + "\r\n"});
+  }
+  for (const auto& [section, keys] : pending.added) {
+    Splice splice{keys.at, 0, "", section, &keys};
+    // Only the file's last line may lack its line end: new lines after it
+    // give it one, unless it is replaced and has one already.
+    const char before = bytes[keys.at - 1];
+    const bool replacedThere = std::any_of(splices.begin(), splices.end(), [&](const Splice& s) {
+      return s.keys == nullptr && s.at + s.removed == keys.at;
+    });
+    if (before != '\n' && before != '\r' && !replacedThere) splice.text = "\r\n";
+    splice.prefix = splice.text.size();
+    for (const std::string& line : keys.lines) splice.text += line + "\r\n";
+    splices.push_back(std::move(splice));
+  }
+  std::sort(splices.begin(), splices.end(),
+            [](const Splice& a, const Splice& b) { return a.at < b.at; });
+  const std::vector<Splice> undo = ApplySplices(bytes, splices);
+  try {
+    WriteFileAtomically(path, bytes);
+  } catch (...) {
+    // What is not on disk must not be read either.
+    UndoSplices(bytes, undo);
+    Rollback();
+    throw;
+  }
+  ShiftIndex(splices);
+  return true;
+}
+
+// Offsets behind a splice move by its growth; a replaced line keeps its own.
+// The shift keeps the order of the sorted lists: within one hash, offsets
+// stay in file order. New key lines join the list where their entry sorts.
+void IniFile::Impl::ShiftIndex(const std::vector<Splice>& splices) {
+  const auto shifted = [&](std::uint64_t offset) {
+    std::ptrdiff_t growth = 0;
+    for (const Splice& splice : splices) {
+      if (splice.at > offset || (splice.at == offset && splice.removed > 0)) break;
+      growth += splice.Growth();
+    }
+    return static_cast<std::uint64_t>(static_cast<std::ptrdiff_t>(offset) + growth);
+  };
+  for (std::uint64_t& header : index.headers) header = shifted(header);
+  for (std::uint64_t& entry : index.keys) {
+    entry = (entry & ~kPositionMask) | shifted(entry & kPositionMask);
+  }
+  std::ptrdiff_t growth = 0;
+  for (const Splice& splice : splices) {
+    if (splice.keys != nullptr) {
+      std::uint64_t at = splice.at + static_cast<std::size_t>(growth) + splice.prefix;
+      for (const std::string& line : splice.keys->lines) {
+        const std::uint64_t entry =
+            IndexEntry(KeyHash(splice.section, ParseLine(line, true).name), at);
+        index.keys.insert(std::upper_bound(index.keys.begin(), index.keys.end(), entry), entry);
+        at += line.size() + 2;
+      }
+    }
+    growth += splice.Growth();
+  }
+}
+
+void IniFile::Impl::CommitWhole() {
   std::string out;
   try {
     out = Serialize();
     WriteFileAtomically(path, out);
   } catch (...) {
-    // What is not on disk must not be read either.
     Rollback();
     throw;
   }
-  pending = Pending();
-  const std::size_t written = out.size();
   // The file now holds what we wrote: we hold it too, parsed afresh.
   Adopt(std::move(out));
-  // Our own write is no outside edit. A size other than ours means another
-  // program wrote in between; the next call reads its file.
-  stamp = StampOf(path);
-  if (stamp.kind != FileStamp::Kind::kRegular || stamp.size != static_cast<off_t>(written)) {
-    stamp.kind = FileStamp::Kind::kUnknown;
-  }
 }
 
 template <typename Change>
@@ -741,6 +891,45 @@ std::string IniFile::ReadString(std::string_view section, std::string_view key,
     }
   }
   return CutToChars(defaultValue, maxChars);
+}
+
+std::vector<std::optional<std::string>> IniFile::ReadKeys(
+    std::string_view section, const std::vector<KeyToRead>& keys) const {
+  impl_->Refresh();
+  std::vector<std::optional<std::string>> values(keys.size());
+  const Impl::Found found = impl_->FindSection(LookupKey(section));
+  if (!found) return values;
+  std::vector<std::string> folded;
+  for (const KeyToRead& key : keys) folded.push_back(LookupKey(key.key));
+  const auto take = [&](std::size_t i, std::string_view line) {
+    values[i] = Cp1254ToUtf8(ParseLine(line, true).value.substr(0, keys[i].maxChars));
+  };
+  if (impl_->pending.dirty || found.section == kNone) {
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+      if (const auto line = impl_->KeyText(found, folded[i])) take(i, *line);
+    }
+    return values;
+  }
+  // With nothing pending the section's own lines tell it all: one walk over
+  // a few lines that lie together instead of a search of the whole index per
+  // key. The first line of a name wins, as everywhere.
+  std::vector<bool> seen(keys.size());
+  const std::string_view bytes = impl_->bytes;
+  const std::size_t end = impl_->SectionEnd(found.section);
+  for (std::size_t pos = impl_->Line(impl_->index.headers[found.section]).next; pos < end;) {
+    const LineSpan line = impl_->Line(pos);
+    pos = line.next;
+    const ParsedLine parsed = ParseLine(TextOf(bytes, line), true);
+    if (parsed.kind != LineKind::kKey) continue;
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+      if (!seen[i] && SameFolded(parsed.name, folded[i])) {
+        seen[i] = true;
+        take(i, TextOf(bytes, line));
+        break;
+      }
+    }
+  }
+  return values;
 }
 
 void IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {

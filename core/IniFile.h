@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -61,6 +62,16 @@ class IniFile {
   std::string ReadString(std::string_view section, std::string_view key,
                          std::string_view defaultValue,
                          std::size_t maxChars = kDefaultReadLimit) const;
+
+  // Several keys of one section with one look-up of the section (a person's
+  // details at once): each value as ReadString gives it, nullopt for a key
+  // that is missing (or all of them when the section is).
+  struct KeyToRead {
+    std::string_view key;
+    std::size_t maxChars;
+  };
+  std::vector<std::optional<std::string>> ReadKeys(std::string_view section,
+                                                   const std::vector<KeyToRead>& keys) const;
 
   // Writes key=value into section and commits it to disk (unless a write
   // group is open). CR, LF and NUL in the value become blanks. Throws AppError

@@ -33,6 +33,14 @@ const char* FieldKey(PersonalField field) {
   return "sifre";
 }
 
+constexpr PersonalField kPersonalFields[] = {PersonalField::kName, PersonalField::kPrivilege,
+                                             PersonalField::kCard, PersonalField::kPassword};
+
+// What a person without the key has.
+std::string DefaultOf(PersonalField field) {
+  return field == PersonalField::kPrivilege ? "Normal" : "";
+}
+
 // Creates the list empty when it is missing: a new office starts with an
 // empty store, which the first copy appends to.
 void CreateEmptyList(const std::string& listPath, const std::string& folder) {
@@ -120,14 +128,30 @@ std::string PersonnelStore::TemplateKey(int slot) {
 }
 
 Person PersonnelStore::ReadPerson(const std::string& perNo) {
+  static const std::vector<std::string> kTemplateKeys = [] {
+    std::vector<std::string> keys;
+    for (int slot = 0; slot < kTemplateSlots; ++slot) keys.push_back(TemplateKey(slot));
+    return keys;
+  }();
+  // One look-up of the section for all its keys: a store of many persons is
+  // loaded person by person.
+  std::vector<IniFile::KeyToRead> keys;
+  for (const PersonalField field : kPersonalFields) keys.push_back({FieldKey(field), kReadLimit});
+  for (const std::string& key : kTemplateKeys) keys.push_back({key, std::string::npos});
+  const std::vector<std::optional<std::string>> values = Details().ReadKeys(perNo, keys);
+  const auto personal = [&](PersonalField field) {
+    const std::optional<std::string>& value = values[static_cast<std::size_t>(field)];
+    return value ? *value : DefaultOf(field);
+  };
   Person person;
   person.perNo = perNo;
-  person.name = ReadPersonalField(perNo, PersonalField::kName);
-  person.privilege = ReadPersonalField(perNo, PersonalField::kPrivilege);
-  person.cardNumber = ReadPersonalField(perNo, PersonalField::kCard);
-  person.password = ReadPersonalField(perNo, PersonalField::kPassword);
-  for (int slot = 0; slot < kTemplateSlots && !person.hasFingerprint; ++slot) {
-    person.hasFingerprint = HoldsTemplate(ReadTemplate(perNo, slot), TemplateUse::kMarked);
+  person.name = personal(PersonalField::kName);
+  person.privilege = personal(PersonalField::kPrivilege);
+  person.cardNumber = personal(PersonalField::kCard);
+  person.password = personal(PersonalField::kPassword);
+  for (std::size_t slot = 0; slot < kTemplateKeys.size() && !person.hasFingerprint; ++slot) {
+    const std::optional<std::string>& text = values[std::size(kPersonalFields) + slot];
+    person.hasFingerprint = text && HoldsTemplate(*text, TemplateUse::kMarked);
   }
   return person;
 }
@@ -145,8 +169,7 @@ void PersonnelStore::WritePersonal(const Person& person) {
 }
 
 std::string PersonnelStore::ReadPersonalField(const std::string& perNo, PersonalField field) {
-  return Details().ReadString(perNo, FieldKey(field),
-                              field == PersonalField::kPrivilege ? "Normal" : "", kReadLimit);
+  return Details().ReadString(perNo, FieldKey(field), DefaultOf(field), kReadLimit);
 }
 
 void PersonnelStore::WritePersonalField(const std::string& perNo, PersonalField field,

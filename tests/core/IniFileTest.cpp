@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "core/AppError.h"
 #include "core/DeviceSettings.h"
@@ -57,6 +58,27 @@ TEST_F(IniFileTest, HandEditedFileReadsAsWindowsReadsIt) {
   EXPECT_FALSE(ini.SectionExists(""));
   EXPECT_EQ(ini.ReadString("", "stray", "-"), "-");
   EXPECT_FALSE(ini.SectionExists("cihaz2"));
+}
+
+// Several keys read at once read as each read alone, from the bytes and
+// with writes of a group not yet on disk.
+TEST_F(IniFileTest, KeysReadTogetherReadAsEachAlone) {
+  IniFile& ini = Load(kHandEdited);
+  const std::vector<IniFile::KeyToRead> keys = {{"DOSYA", 3}, {"adi", 100},  {"flagonly", 100},
+                                                {"x", 100},   {"next", 100}, {"extra", 100}};
+  const auto expectSame = [&](const char* section) {
+    const auto values = ini.ReadKeys(section, keys);
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+      EXPECT_EQ(values[i].value_or("-"),
+                ini.ReadString(section, keys[i].key, "-", keys[i].maxChars))
+          << section << "/" << keys[i].key;
+    }
+  };
+  for (const char* section : {"ayarlar", "cihaz1", "empty", "yok"}) expectSame(section);
+  IniWriteGroup group(ini);
+  ini.WriteString("cihaz1", "extra", "yeni");
+  ini.WriteString("ayarlar", "next", "sonra");
+  for (const char* section : {"ayarlar", "cihaz1"}) expectSame(section);
 }
 
 TEST_F(IniFileTest, LineWithoutEqualsIsNoKeyButStandsAmongTheKeys) {
@@ -268,6 +290,60 @@ TEST_F(IniFileTest, WriteGroupCommitsOnceAtTheOutermostEnd) {
     EXPECT_EQ(ini.ReadString("s", "a", "-"), "-");
   }
   EXPECT_EQ(ReadFile(path_), "[t]\r\nb=3\r\n[s]\r\nc=4\r\n");
+}
+
+struct Write {
+  std::string section;
+  std::string key;
+  std::string value;
+};
+
+// A small commit is spliced into the bytes held and their index is shifted;
+// a big one writes the file afresh. Commit by commit, the splices must give
+// the file one big commit writes, and read what a fresh read of the disk does.
+TEST_F(IniFileTest, SmallCommitsWriteAndReadWhatOneBigCommitDoes) {
+  std::string many = "\r\n[cok]\r\n";
+  std::vector<Write> manyWrites;  // more than a small commit takes
+  for (int key = 0; key < 20; ++key) {
+    many += "k" + std::to_string(key) + "=" + std::to_string(key) + "\r\n";
+    manyWrites.push_back({"cok", "k" + std::to_string(key), "yeni"});
+  }
+  const std::string start =
+      kHandEdited + many + "[uzun]\r\nv=" + std::string(5000, 'u') + "\r\n[son]\r\nz=9";
+  const std::vector<std::vector<Write>> commits = {
+      {{"ayarlar", "DOSYA", "C:\\yeni\\yol\\daha\\uzun\\tr500.txt"}},
+      {{"cihaz1", "adi", "K"}},
+      {{"son", "z", "on"}, {"son", "yeni", "1"}},  // the last line, then after it
+      {{"empty", "x", "2"}, {"cihaz1", "flagonly", "3"}},
+      {{"Ayarlar", "next", ""}, {"ayarlar", "a", "1"}, {"ayarlar", "b", "2"}, {"uzun", "v", "w"}},
+      {{"son", "z", std::string(300, 'z')}, {"ayarlar", "silkontrol", "1"}},
+      {{"cihaz1", "adi", "Kapı 1 ve 2"}, {"cihaz1", "extra", "yok"}, {"son", "yeni", ""}},
+      manyWrites,
+      {{"uzun", "v", std::string(6000, 'v')}, {"ayarlar", "a", "-"}, {"son", "sonra", "9"}},
+      {{"cok", "k3", "3"}, {"empty", "x", "5"}},
+  };
+  const std::string bigPath = dir_ / "big.ini";
+  WriteFile(bigPath, start);
+  IniFile& small = Load(start);
+  IniFile big(bigPath);
+  auto bigCommit = std::make_unique<IniWriteGroup>(big);
+  for (const auto& commit : commits) {
+    {
+      IniWriteGroup group(small);
+      for (const Write& write : commit) small.WriteString(write.section, write.key, write.value);
+    }
+    for (const Write& write : commit) big.WriteString(write.section, write.key, write.value);
+    const IniFile disk(path_);
+    for (const auto& each : commits) {
+      for (const Write& write : each) {
+        EXPECT_EQ(small.ReadString(write.section, write.key, "-"),
+                  disk.ReadString(write.section, write.key, "-"))
+            << write.section << "/" << write.key;
+      }
+    }
+  }
+  bigCommit.reset();
+  EXPECT_EQ(ReadFile(path_), ReadFile(bigPath));
 }
 
 struct CommandStopped {};

@@ -252,6 +252,42 @@ TEST_F(StoreKillTest, PersonelCopiesLeaveTheOldOrTheNewStoreAndTheNextRunComplet
   }
 }
 
+// A store big enough that replacing parmakizi.ini takes a while: 1,000
+// persons with two templates each, and the hand-written comment.
+void PutBigStore(const std::string& office) {
+  const std::string folder = office + "personel/";
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directory(folder);
+  std::string list;
+  std::string details = "; elle yazıldı\r\n";
+  for (int person = 1; person <= 1000; ++person) {
+    const std::string perNo = std::to_string(10000 + person);
+    list += perNo + "\r\n";
+    details += "[" + perNo + "]\r\nisim=Kişi " + perNo + "\r\nyetki=Normal\r\nkartno=" + perNo +
+               "\r\nsifre=\r\nparmakizi0=" + std::string(1200, 'a') +
+               "\r\nparmakizi1=" + std::string(1200, 'b') + "\r\n";
+  }
+  WriteFile(folder + "personel.ini", list);
+  WriteFile(folder + "parmakizi.ini", Utf8ToCp1254(details));
+}
+
+TEST_F(StoreKillTest, ACellEditKilledAtAnyMomentLeavesTheOldOrTheNewStore) {
+  constexpr int kKills = 16;
+  KillCampaign campaign;
+  campaign.program = MIRAVEL_STORE_EDIT_DRIVER;
+  campaign.arguments = {office, "10500", "Yeni Adı Daha Uzun"};
+  campaign.outputFolder = office;
+  campaign.putOldFiles = [this] { PutBigStore(office); };
+  campaign.files = {Watch(office + "personel/parmakizi.ini")};
+  campaign.aims = {campaign.files[0].path};
+  Calibrate(campaign);
+  ASSERT_FALSE(HasFatalFailure());
+  EXPECT_NE(campaign.files[0].versions.back().find(Utf8ToCp1254("isim=Yeni Adı Daha Uzun\r\n")),
+            std::string::npos);
+  const Clock::duration took = RunKills(campaign, kKills, random);
+  Report(campaign, kKills, took);
+}
+
 #if defined(MIRAVEL_WINDOW_DRIVER)
 
 // The settings window saves a changed device list, then the personnel window
