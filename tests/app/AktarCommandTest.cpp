@@ -121,7 +121,8 @@ TEST_F(AktarCommandTest, AClockGoneWrongIsToldOnTheRowsLineAndChangesNothing) {
 
   // 3 min 20 s behind; of the records, only the last is more than a day ahead.
   pcClock.Set({2026, 12, 7, 9, 3, 20});
-  terminal.log = {{8, 0, 2026, 12, 7, 8, 40}, {9, 0, 2026, 12, 8, 9, 3}, {10, 0, 2026, 12, 9, 9, 1}};
+  terminal.log = {
+      {8, 0, 2026, 12, 7, 8, 40}, {9, 0, 2026, 12, 8, 9, 3}, {10, 0, 2026, 12, 9, 9, 1}};
   EXPECT_EQ(Run(folder.Path()), kAktarAllTransferred);
   EXPECT_EQ(out.str(),
             "1 Kapi: aktarıldı, 3 kayıt; cihazın saati bu bilgisayarınkinden 3 dk 20 sn geri; 1 "
