@@ -42,6 +42,7 @@ class ConsoleSink : public TransferSink {
   void TerminalTransferred(int row, int records) override { taken_[row] = records; }
   void AlreadyDelivered(int row, int records) override { alreadyDelivered_[row] = records; }
   void UserNumbersCut(int row, int records) override { cut_[row] = records; }
+  void ClockWrong(int row, const ClockWarning& warning) override { clock_[row] = warning; }
   void LogReadRefused(int row) override { readRefused_[row] = true; }
   void LogClearRefused(int row) override { clearRefused_[row] = true; }
   void RecordsSetAside(int row, int records, const std::string& file) override {
@@ -74,6 +75,12 @@ class ConsoleSink : public TransferSink {
         out_ << " (" << alreadyDelivered_[row] << " kayıt önceki bir aktarımda alınmıştı)";
       }
       if (cut_.count(row) != 0) out_ << "; " << CutUserNumbersNote(cut_[row]);
+      // Only a warning: the records are in the record file, the status stays.
+      if (const auto clock = clock_.find(row); clock != clock_.end()) {
+        out_ << "; "
+             << ClockWarningNote(clock->second,
+                                 "miravel-cihaz --cihaz " + std::to_string(row) + " saat-ayarla");
+      }
       ++tried_;
       if (const auto aside = setAside_.find(row); aside != setAside_.end()) {
         out_ << "; " << aside->second.first
@@ -120,6 +127,7 @@ class ConsoleSink : public TransferSink {
   std::map<int, int> taken_;
   std::map<int, int> alreadyDelivered_;
   std::map<int, int> cut_;
+  std::map<int, ClockWarning> clock_;
   std::map<int, bool> readRefused_;
   std::map<int, bool> clearRefused_;
   std::map<int, std::pair<int, std::string>> setAside_;
@@ -173,7 +181,11 @@ std::string AktarUsage() {
          "kayıtlarını vermedi veya silmedi, tarihi geçersiz kayıtlar ayrıldı ya da\n"
          "teslim defteri okunamadı (ötekiler aktarıldı); 2 aktarım bir hatayla\n"
          "durdu (program klasörü ya da cihazlar.ini bulunamadı, başka aktarım\n"
-         "bitmedi, dosya hatası...).\n";
+         "bitmedi, dosya hatası...).\n"
+         "\n"
+         "Bir cihazın saati bu bilgisayarınkinden 2 dakikadan fazla farklıysa ya da\n"
+         "cihaz bir günden fazla ileri tarihli kayıt verdiyse satırında söylenir;\n"
+         "kayıtlar yine cihazın yazdığı gibi aktarılır ve çıkış durumu değişmez.\n";
 }
 
 AktarOptions ParseAktarArguments(const std::vector<std::string>& arguments,
@@ -207,7 +219,7 @@ AktarOptions ParseAktarArguments(const std::vector<std::string>& arguments,
 }
 
 int RunAktar(const AktarOptions& options, const TerminalClientMaker& makeClient, std::ostream& out,
-             std::ostream& err, bool progressBar) {
+             std::ostream& err, bool progressBar, const Clock& pcClock) {
   try {
     // A schedule with a mistyped folder must fail, not report success for ever.
     const std::string settingsPath = options.programFolder + "cihazlar.ini";
@@ -222,6 +234,7 @@ int RunAktar(const AktarOptions& options, const TerminalClientMaker& makeClient,
     job.recordFilePath = RecordFileLocation(options.recordFileBase, settings.recordFilePath);
     job.programFolder = options.programFolder;
     job.deliverAgain = options.deliverAgain;
+    job.clock = &pcClock;
     job.serialDeviceOf = [&settingsFile](int comPort) {
       return SerialDevicePath(settingsFile, comPort);
     };

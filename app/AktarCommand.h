@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "core/Clock.h"
 #include "transfer/ParallelTransfer.h"
 
 namespace miravel {
@@ -34,8 +35,9 @@ std::string AktarUsage();
 
 // Runs the transfer over the rows of cihazlar.ini in the program folder:
 // one line per row on out, a progress bar on err when it is a terminal, the
-// error that stopped the run on err. Returns the exit status.
+// error that stopped the run on err. Each terminal's clock is compared with
+// pcClock. Returns the exit status.
 int RunAktar(const AktarOptions& options, const TerminalClientMaker& makeClient, std::ostream& out,
-             std::ostream& err, bool progressBar);
+             std::ostream& err, bool progressBar, const Clock& pcClock = SystemClock());
 
 }  // namespace miravel

@@ -23,4 +23,8 @@ class Clock {
 // The computer's own clock.
 Clock& SystemClock();
 
+// The seconds from one clock reading to another (negative when `to` is
+// earlier), across days, months and leap years.
+long long SecondsBetween(const LocalDateTime& from, const LocalDateTime& to);
+
 }  // namespace miravel

@@ -11,8 +11,4 @@ namespace miravel {
 // longer number keeps its last digits): 05/03/2024  09:07:03.
 std::string FormatClockText(const LocalDateTime& time);
 
-// The seconds from one clock reading to another (negative when `to` is
-// earlier), across days, months and leap years.
-long long SecondsBetween(const LocalDateTime& from, const LocalDateTime& to);
-
 }  // namespace miravel

@@ -11,6 +11,7 @@
 #include <exception>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "core/AppError.h"
@@ -66,6 +67,8 @@ struct Row {
   int cutUserNumbers = 0;  // of the records merged (FitsUserColumn)
   std::shared_ptr<TerminalClient> client;
   bool clearRefused = false;
+  LocalDateTime pcAtRead;  // this computer's clock when the log was read
+  ClockWarning clock;
 
   TerminalRecord At(std::size_t i) const {
     const KeptRecord& r = records[i];
@@ -117,6 +120,7 @@ class ParallelRun {
   }
   void ReadRow(Row& row);
   void Walk(Row& row, TerminalClient& terminal);
+  void CheckClock(Row& row, TerminalClient& terminal);
   void Stop(Row& row);
   void Report(const std::function<void()>& call);
   // In row order: what of each log is new, against the ledger and the rows
@@ -225,6 +229,16 @@ void ParallelRun::Walk(Row& row, TerminalClient& terminal) {
   }
 }
 
+void ParallelRun::CheckClock(Row& row, TerminalClient& terminal) {
+  LocalDateTime time;
+  // A terminal that will not tell its clock is no fault of the transfer.
+  const bool told = terminal.GetDeviceTime(row.machine, time.year, time.month, time.day, time.hour,
+                                           time.minute, time.second);
+  row.pcAtRead = (job_.clock ? *job_.clock : SystemClock()).Now();
+  row.clock.terminalAhead =
+      ClockOffBeyondTolerance(told ? std::optional(time) : std::nullopt, row.pcAtRead);
+}
+
 void ParallelRun::ReadRow(Row& row) {
   // After a stop, as in a run one terminal at a time, no later row is contacted.
   if (row.number > stop_) return;
@@ -259,6 +273,7 @@ void ParallelRun::ReadRow(Row& row) {
       row.outcome = Outcome::kReadRefused;
       Report([&] { sink_.StatusChanged(row.number, RowStatus::kFailed); });
     } else {
+      CheckClock(row, *terminal);
       Walk(row, *terminal);
       row.outcome = Outcome::kRead;
     }
@@ -299,8 +314,11 @@ void ParallelRun::Decide(const std::vector<Row*>& transferred) {
     for (const auto& bad : row->impossible) row->setAside += bad.first >= row->start ? 1 : 0;
     row->merged = static_cast<int>(row->records.size() - row->start) - row->setAside;
     for (std::size_t i = row->start; i < row->records.size(); ++i) {
-      if (!FitsUserColumn(row->records[i].enrollNumber) && !row->Impossible(i)) {
-        ++row->cutUserNumbers;
+      const KeptRecord& r = row->records[i];
+      if (row->Impossible(i)) continue;
+      if (!FitsUserColumn(r.enrollNumber)) ++row->cutUserNumbers;
+      if (StampedTooFarAhead({r.year, r.month, r.day, r.hour, r.minute, 0}, row->pcAtRead)) {
+        ++row->clock.recordsAhead;
       }
     }
   }
@@ -494,6 +512,7 @@ void ParallelRun::Finish(Row& row) {
       sink_.RecordsSetAside(row.number, row.setAside, SetAsideFileOf(job_.programFolder));
     }
     if (row.cutUserNumbers > 0) sink_.UserNumbersCut(row.number, row.cutUserNumbers);
+    if (row.clock.Any()) sink_.ClockWrong(row.number, row.clock);
     sink_.TerminalTransferred(row.number, row.merged);
   }
   sink_.RowFinished(row.number);

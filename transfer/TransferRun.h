@@ -6,9 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "core/Clock.h"
 #include "core/DeviceSettings.h"
-#include "transfer/DeliveryLedger.h"
 #include "core/RecordFileLock.h"
+#include "transfer/ClockCheck.h"
+#include "transfer/DeliveryLedger.h"
 #include "transfer/RecordFileMerger.h"
 
 namespace miravel {
@@ -49,6 +51,10 @@ class TransferSink {
   virtual void RecordsSetAside(int row, int records, const std::string& setAsideFile) {
     (void)row, (void)records, (void)setAsideFile;
   }
+  // The terminal's clock was off when its log was read, or records of this
+  // transfer were stamped far ahead (ClockWarning); they were merged as
+  // stamped. Called before TerminalTransferred, only when there was something.
+  virtual void ClockWrong(int row, const ClockWarning& warning) { (void)row, (void)warning; }
   // The delivery ledger could not be read (problem says which file and what
   // was used instead): up to maybeTwice of the records merged in this run may
   // have been in the record file already. Called once, after the merge.
@@ -75,6 +81,8 @@ struct TransferJob {
   std::string recordFilePath;
   std::string programFolder;
   std::function<CalendarDate()> today;  // the computer's date when not set
+  // What a terminal's clock is compared with: this computer's when not set.
+  const Clock* clock = nullptr;
   std::chrono::milliseconds lockWaitLimit = kTransferLockWaitLimit;
   // The device a COM port maps to, so that two rows on one line are known as
   // one link; none (or an empty result) compares the port numbers.

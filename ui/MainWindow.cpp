@@ -48,6 +48,13 @@ class GridTransferSink : public TransferSink {
   void UserNumbersCut(int row, int records) override {
     problems_ << Q(devices_[row - 1].name) + ": " + Q(CutUserNumbersNote(records)) + ".";
   }
+  void ClockWrong(int row, const ClockWarning& warning) override {
+    problems_ << Q(devices_[row - 1].name) + ": " +
+                     Q(ClockWarningNote(warning,
+                                        "Ayarlar penceresinde cihazı seçip \"Tarihi "
+                                        "Kaydet\" düğmesine basın")) +
+                     ".";
+  }
   void LogClearRefused(int row) override {
     problems_ << Q(devices_[row - 1].name) +
                      ": kayıtlar aktarıldı, ama cihaz onları silmedi; kayıtlar cihazda duruyor.";
@@ -100,6 +107,9 @@ class QueuedSink : public TransferSink {
   }
   void UserNumbersCut(int row, int records) override {
     Post([=, this] { grid_.UserNumbersCut(row, records); });
+  }
+  void ClockWrong(int row, const ClockWarning& warning) override {
+    Post([=, this] { grid_.ClockWrong(row, warning); });
   }
   void RecordsSetAside(int row, int records, const std::string& file) override {
     Post([=, this] { grid_.RecordsSetAside(row, records, file); });
@@ -277,6 +287,7 @@ void MainWindow::TransferRecords() {
     }
     job.recordFilePath = RecordFileLocation(state_.recordFileBase, state_.settings.recordFilePath);
     job.programFolder = state_.programFolder;
+    job.clock = clock_;
     // The serial devices are looked up here: the reading threads must not
     // touch the settings file.
     std::map<int, std::string> serialDevices;

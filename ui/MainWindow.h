@@ -11,6 +11,7 @@
 #include <string>
 
 #include "core/AppState.h"
+#include "core/Clock.h"
 #include "ui/CommandRunner.h"
 #include "ui/grid/ReportGrid.h"
 
@@ -59,6 +60,10 @@ class MainWindow : public QWidget {
       const std::function<std::string(int comPort)>& serialDeviceOf)>;
   void SetTransferClients(TransferClientMaker maker) { makeTransferClient_ = std::move(maker); }
 
+  // What a transfer compares each terminal's clock with: this computer's
+  // clock unless set.
+  void SetClock(const Clock& clock) { clock_ = &clock; }
+
   // Shown modally by "Ayarlar"; the main window rebuilds its rows when it
   // closes. Set once the settings window exists.
   void SetSettingsWindow(QWidget* settingsWindow) { settingsWindow_ = settingsWindow; }
@@ -90,6 +95,7 @@ class MainWindow : public QWidget {
   AppState& state_;
   TerminalClient& terminalClient_;
   TransferClientMaker makeTransferClient_;
+  const Clock* clock_ = &SystemClock();
   UiServices& ui_;
   CommandRunner runner_{ui_, *this};
   QWidget* settingsWindow_ = nullptr;

@@ -8,6 +8,7 @@
 #include "app/AktarCommand.h"
 #include "tests/support/FakeTerminal.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/TestClock.h"
 #include "transfer/RecordLine.h"
 
 namespace miravel {
@@ -30,7 +31,7 @@ class AktarCommandTest : public ::testing::Test {
     // The one fake serves every connection (the run makes them one by one).
     return RunAktar(
         options, [&] { return std::shared_ptr<TerminalClient>(&terminal, [](TerminalClient*) {}); },
-        out, err, false);
+        out, err, false, pcClock);
   }
 
   void Settings(const std::string& connectionType) {
@@ -42,6 +43,8 @@ class AktarCommandTest : public ::testing::Test {
 
   TempFolder folder;
   FakeTerminal terminal;
+  // Where the fake terminal's clock stands.
+  test::TestClock pcClock{{2026, 12, 7, 9, 0, 0}};
   std::ostringstream out;
   std::ostringstream err;
 };
@@ -104,6 +107,37 @@ TEST_F(AktarCommandTest, AUserNumberCutToFiveColumnsIsToldOnTheRowsLine) {
     EXPECT_EQ(test::ReadFile(folder / "tr500.txt"),
               "000,00007,1 2026/12/07 08:30:00\r\n000,00007,1 2026/12/07 08:31:00\r\n");
   }
+}
+
+// A terminal's clock gone wrong is told on its row's line, with the command
+// that mends it; the records still go into the record file as stamped, and
+// the exit status is the transfer's.
+TEST_F(AktarCommandTest, AClockGoneWrongIsToldOnTheRowsLineAndChangesNothing) {
+  Settings("Ethernet");
+  terminal.log = {{7, 0, 2026, 12, 7, 8, 30}};
+  pcClock.Set({2026, 12, 7, 9, 1, 0});  // the terminal a minute behind: near enough
+  EXPECT_EQ(Run(folder.Path()), kAktarAllTransferred);
+  EXPECT_EQ(out.str(), "1 Kapi: aktarıldı, 1 kayıt\n");
+
+  // 3 min 20 s behind; of the records, only the last is more than a day ahead.
+  pcClock.Set({2026, 12, 7, 9, 3, 20});
+  terminal.log = {
+      {8, 0, 2026, 12, 7, 8, 40}, {9, 0, 2026, 12, 8, 9, 3}, {10, 0, 2026, 12, 9, 9, 1}};
+  EXPECT_EQ(Run(folder.Path()), kAktarAllTransferred);
+  EXPECT_EQ(out.str(),
+            "1 Kapi: aktarıldı, 3 kayıt; cihazın saati bu bilgisayarınkinden 3 dk 20 sn geri; 1 "
+            "kaydın tarihi bu bilgisayarın saatinden bir günden fazla ileride (kayıt dosyasına "
+            "cihazın yazdığı gibi aktarıldı); ayarlamak için: miravel-cihaz --cihaz 1 "
+            "saat-ayarla\n");
+  EXPECT_EQ(test::ReadFile(folder / "tr500.txt"),
+            "000,00007,1 2026/12/07 08:30:00\r\n000,00008,1 2026/12/07 08:40:00\r\n"
+            "000,00009,1 2026/12/08 09:03:00\r\n000,00010,1 2026/12/09 09:01:00\r\n");
+
+  // A terminal that will not tell its clock is transferred without a word of it.
+  terminal.refusedOperations = {"GetDeviceTime"};
+  terminal.log = {{11, 0, 2026, 12, 7, 8, 50}};
+  EXPECT_EQ(Run(folder.Path()), kAktarAllTransferred);
+  EXPECT_EQ(out.str(), "1 Kapi: aktarıldı, 1 kayıt\n");
 }
 
 }  // namespace

@@ -137,7 +137,7 @@ TEST_F(TransferRunTest, CallsTheTerminalInOrderWithItsOwnArguments) {
   job.ticked = {true};
   Run();
   EXPECT_THAT(terminal.calls,
-              ElementsAre("ConnectSerial(3,3,115200)", "ReadAttendanceLog(3)",
+              ElementsAre("ConnectSerial(3,3,115200)", "ReadAttendanceLog(3)", "GetDeviceTime(3)",
                           "GetDeviceStatus(3,6)", "GetNextAttendanceRecord(3)",
                           "GetNextAttendanceRecord(3)", "ClearAttendanceLog(3)", "Disconnect()"));
   // "Her Zaman Çıkış" writes exit whatever the state.

@@ -18,6 +18,7 @@
 #include "tests/support/FakeTerminal.h"
 #include "tests/support/FakeUiServices.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/TestClock.h"
 #include "tests/ui/FindControl.h"
 #include "tests/ui/ModalAnswer.h"
 #include "ui/MainWindow.h"
@@ -56,6 +57,7 @@ class MainWindowTest : public ::testing::Test {
   MainWindow& Open(const std::string& settings) {
     WriteFile(folder / "cihazlar.ini", Utf8ToCp1254(settings));
     form = std::make_unique<MainWindow>(state, terminal, ui);
+    form->SetClock(clock);
     form->show();
     return *form;
   }
@@ -65,6 +67,8 @@ class MainWindowTest : public ::testing::Test {
   TempFolder folder;
   AppState state;
   FakeTerminal terminal;
+  // Where the fake terminal's clock stands.
+  test::TestClock clock{{2026, 12, 7, 9, 0, 0}};
   test::FakeUiServices ui;
   std::unique_ptr<MainWindow> form;
   std::filesystem::path previousFolder;
@@ -198,6 +202,17 @@ TEST_F(MainWindowTest, TerminalsThatKeepTheirLogAreNamedAfterTheRun) {
   EXPECT_TRUE(ui.errors.isEmpty());
 }
 
+TEST_F(MainWindowTest, AClockGoneWrongIsToldAfterTheRunWithHowToSetIt) {
+  MainWindow& window = Open(Ethernet(1, "Bir", 1));
+  terminal.log = {{5, 0, 2026, 12, 7, 8, 30}};
+  clock.Set({2026, 12, 7, 9, 3, 20});
+  QTest::mouseClick(Button(window, "transferButton"), Qt::LeftButton);
+  EXPECT_EQ(ui.messages, QStringList{"Bir: cihazın saati bu bilgisayarınkinden 3 dk 20 sn geri; "
+                                     "ayarlamak için: Ayarlar penceresinde cihazı seçip \"Tarihi "
+                                     "Kaydet\" düğmesine basın."});
+  EXPECT_TRUE(ui.errors.isEmpty());
+}
+
 TEST_F(MainWindowTest, RealErrorBoxOfAStoppedTransferClosesByKeyAndByClick) {
   QtUiServices realDialogs;
   const std::string record = folder / "kayit.txt";
@@ -205,6 +220,7 @@ TEST_F(MainWindowTest, RealErrorBoxOfAStoppedTransferClosesByKeyAndByClick) {
             "[ayarlar]\r\ndosya=" + record + "\r\n" + Ethernet(1, "Bir", 1));
   std::filesystem::remove(folder / "yedekler");
   MainWindow window(state, terminal, realDialogs);
+  window.SetClock(clock);
   window.show();
   terminal.log = {{5, 0, 2026, 12, 7, 8, 30}};
 
