@@ -78,21 +78,24 @@ class SettingsWindowTest : public ::testing::Test {
 
   // The terminal holds its first connect until the window's thread runs
   // during the command (a timer of the test, which a frozen window never
-  // fires) and has run during: what it did there, on the window's thread.
+  // fires), at most 3 s; what the timer does runs there, on the window's
+  // thread. firedDuring: the timer, not the 3 s, let the connect go on.
   void DuringTheFirstConnect(std::function<void()> during) {
-    released = false;
     terminal.onCall = [this](const std::string& operation) {
       if (operation.rfind("Connect", 0) != 0 || heldOnce.exchange(true)) return;
       const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(3);
       while (!released && std::chrono::steady_clock::now() < until) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
       }
+      firedDuring = released.load();
     };
-    QTimer::singleShot(30, window.get(), [this, during] {
-      firedDuring = !released && heldOnce;
+    probe.setInterval(10);
+    QObject::connect(&probe, &QTimer::timeout, window.get(), [this, during] {
+      if (!heldOnce || released) return;  // not yet, or done
       during();
       released = true;
     });
+    probe.start();
   }
 
   test::TempFolder folder;
@@ -105,6 +108,7 @@ class SettingsWindowTest : public ::testing::Test {
   test::FakeTerminal personnelTerminal;
   PersonnelWindow personnel{state, personnelTerminal, ui};
   std::unique_ptr<W> window;
+  QTimer probe;
   std::atomic<bool> released{false}, heldOnce{false}, firedDuring{false};
 };
 
