@@ -526,8 +526,9 @@ void SettingsWindow::StatusChanged(int device, const std::string& text) {
 }
 
 void SettingsWindow::Repaint() {
-  // The command runs beside the window, whose event loop paints the rest.
-  deviceGrid_->RepaintNow();
+  // The commands run beside the window, whose event loop paints: a paint
+  // asked for is enough, and many in a row cost one.
+  deviceGrid_->viewport()->update();
 }
 
 bool SettingsWindow::ConfirmReset() {
