@@ -88,14 +88,19 @@ void DeviceCommands::TestConnection(const DeviceList& rows, int device) {
   sink_.Repaint();
 }
 
-void DeviceCommands::TestAllConnections(const DeviceList& rows) {
+void DeviceCommands::TestAllConnections(const DeviceList& rows, const StopRequest* stop) {
   std::vector<int> devices;
   for (int device = 1; Exists(rows, device); ++device) {
     sink_.StatusChanged(device, "");
     devices.push_back(device);
   }
   RunRowsByLink(rows, devices, kConnectionTest, makeClient_, &terminal_, sink_,
-                [&rows](DeviceCommands& commands, int device) {
+                [&rows, stop](DeviceCommands& commands, int device) {
+                  // An empty cell would read as a test still to come.
+                  if (stop != nullptr && stop->Requested()) {
+                    commands.sink_.StatusChanged(device, device_status::kNotTested);
+                    return;
+                  }
                   commands.sink_.StatusChanged(device, device_status::kChecking);
                   commands.sink_.Repaint();
                   commands.TestDevice(rows, device);
@@ -177,12 +182,19 @@ void DeviceCommands::ClearAdministrators(const DeviceList& rows, int device) {
 }
 
 void DeviceCommands::Reset(const DeviceList& rows, int device) {
-  if (!Exists(rows, device)) return;
+  if (AskReset(rows, device)) EraseAfterYes(rows, device);
+}
+
+bool DeviceCommands::AskReset(const DeviceList& rows, int device) {
+  if (!Exists(rows, device)) return false;
   Start(rows, device, device_status::kResetting);
-  if (!sink_.ConfirmReset()) {
-    sink_.StatusChanged(device, "");
-    return;
-  }
+  if (sink_.ConfirmReset()) return true;
+  sink_.StatusChanged(device, "");
+  return false;
+}
+
+void DeviceCommands::EraseAfterYes(const DeviceList& rows, int device) {
+  if (!Exists(rows, device)) return;
   if (!ConnectSelectedDevice(rows, device)) return;
   Session session(*this);
   const bool erased = terminal_.ClearAllData(machineNumber_);

@@ -5,6 +5,7 @@
 
 #include "core/Clock.h"
 #include "core/DeviceSettings.h"
+#include "core/StopRequest.h"
 #include "terminal/LinkGroups.h"
 
 namespace miravel {
@@ -70,9 +71,11 @@ class DeviceCommands {
   // keeps "Kontrol Ediliyor". The test of all empties every status first,
   // then shows "Kontrol Ediliyor" on each row as its test begins: rows on
   // different links at the same time (see RunRowsByLink), so a terminal that
-  // does not answer holds up only the rows on its own link.
+  // does not answer holds up only the rows on its own link. Once stop is
+  // requested, the tests under way end (answered or timed out) and every row
+  // not yet begun shows "Test Edilmedi".
   void TestConnection(const DeviceList& rows, int device);
-  void TestAllConnections(const DeviceList& rows);
+  void TestAllConnections(const DeviceList& rows, const StopRequest* stop = nullptr);
 
   // "Tarihi Oku": the terminal's clock; nothing when no connection was made
   // (the field keeps its text).
@@ -86,6 +89,12 @@ class DeviceCommands {
   void ClearAdministrators(const DeviceList& rows, int device);
   // "Cihazı Sıfırla": erases the terminal's user data once the user said "Evet".
   void Reset(const DeviceList& rows, int device);
+  // The reset in its two halves, for a window that asks on its own thread and
+  // talks to the terminal on another: AskReset shows the start and asks (true
+  // for "Evet"; otherwise the status is emptied and nothing is sent), and
+  // EraseAfterYes connects and erases.
+  bool AskReset(const DeviceList& rows, int device);
+  void EraseAfterYes(const DeviceList& rows, int device);
 
  private:
   class Session;

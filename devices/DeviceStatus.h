@@ -8,6 +8,8 @@ inline constexpr const char* kChecking = "Kontrol Ediliyor";
 inline constexpr const char* kConnected = "Bağlantı Kuruldu";
 // Also the message of the personnel hand-over when its terminal does not answer.
 inline constexpr const char* kRefused = "Bağlantı Kurulamadı";
+// The test of all connections was stopped before this row's turn.
+inline constexpr const char* kNotTested = "Test Edilmedi";
 inline constexpr const char* kReadingClock = "Tarih/saat Okunuyor";
 inline constexpr const char* kClockRead = "Tarih/Saat okundu";
 inline constexpr const char* kSettingClock = "Tarih/saat kaydediliyor";

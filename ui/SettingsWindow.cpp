@@ -1,5 +1,6 @@
 #include "ui/SettingsWindow.h"
 
+#include <QCloseEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -7,6 +8,8 @@
 #include <QShowEvent>
 #include <QTimer>
 #include <algorithm>
+#include <atomic>
+#include <memory>
 #include <utility>
 
 #include "core/IniFile.h"
@@ -49,6 +52,66 @@ std::string OneLine(QString text) {
   return text.toStdString();
 }
 
+// Hands what a command beside the window reports to the window's own sink,
+// posted to the window's thread in the order it was reported.
+class QueuedDeviceSink : public DeviceCommandSink {
+ public:
+  QueuedDeviceSink(QObject& receiver, DeviceCommandSink& window)
+      : receiver_(receiver), window_(window) {}
+
+  void StatusChanged(int device, const std::string& text) override {
+    Post([=, this] { window_.StatusChanged(device, text); });
+  }
+  void Repaint() override {
+    Post([this] { window_.Repaint(); });
+  }
+  void StripeRows() override {
+    Post([this] { window_.StripeRows(); });
+  }
+  // The reset's question is asked on the window's thread before the work
+  // begins (AskReset); work that asked again gets the answer that erases nothing.
+  bool ConfirmReset() override { return false; }
+
+ private:
+  void Post(std::function<void()> call) {
+    QMetaObject::invokeMethod(&receiver_, std::move(call), Qt::QueuedConnection);
+  }
+
+  QObject& receiver_;
+  DeviceCommandSink& window_;
+};
+
+// The clients of one command, made on the window's thread when it starts:
+// the program's maker reads cihazlar.ini (which serial device a COM port
+// is), and that file must not be read from the command's threads.
+class ClientsOfCommand {
+ public:
+  // links: how many clients the test of all connections takes, one per row.
+  ClientsOfCommand(TerminalClient& window, const TerminalClientMaker& make, std::size_t links) {
+    if (!make) {
+      main_ = &window;
+      return;
+    }
+    own_ = make();
+    main_ = own_.get();
+    for (std::size_t i = 0; i < links; ++i) links_.push_back(make());
+  }
+
+  TerminalClient& Main() { return *main_; }
+  // Hands out the clients made for the links in turn; none without a maker
+  // (the rows are then tested one after another on Main).
+  TerminalClientMaker LinkMaker() {
+    if (!own_) return {};
+    return [this] { return links_.at(next_++); };
+  }
+
+ private:
+  TerminalClient* main_ = nullptr;
+  std::shared_ptr<TerminalClient> own_;
+  std::vector<std::shared_ptr<TerminalClient>> links_;
+  std::atomic<std::size_t> next_{0};
+};
+
 }  // namespace
 
 SettingsWindow::SettingsWindow(AppState& state, TerminalClient& terminal, UiServices& ui,
@@ -56,12 +119,14 @@ SettingsWindow::SettingsWindow(AppState& state, TerminalClient& terminal, UiServ
     : TerminalDialog(state, terminal, ui, QStringLiteral("Ayarlar"),
                      QSize(kClientWidth, kClientHeight), parent),
       clock_(clock),
-      commands_(terminal, *this, std::move(makeClient)) {
+      makeClient_(std::move(makeClient)) {
   setObjectName("settingsWindow");
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint);
   BuildControls();
+  // The user's close reaches closeEvent during a command, to ask there.
+  CommandGuard::LetCloseThroughDuringCommands(this);
 }
 
 SettingsWindow::~SettingsWindow() = default;
@@ -164,8 +229,15 @@ void SettingsWindow::BuildControls() {
   resetDeviceButton_ = GlyphButton(deviceCommandsGroup_, QStringLiteral("Cihazı Sıfırla"),
                                    CancelGlyph(), "resetDeviceButton", QRect(10, 64, 157, 34));
 
+  // Below the connection tests, the one command it stops.
+  stopButton_ = GlyphButton(this, QStringLiteral("Durdur"), CancelGlyph(), "stopButton",
+                            QRect(12, 458, 110, 36));
+  runner_.SetStopControl(stopButton_);
+
   exitButton_ = GlyphButton(this, QStringLiteral("Çıkış"), ExitGlyph(), "exitButton",
                             QRect(623, 458, 110, 36));
+  // A click during a command asks whether to stop it, as the title bar's close does.
+  CommandGuard::LetThroughDuringCommands(exitButton_);
 
   // The one-second clock timer: runs while the window exists, shown or not.
   clockTimer_ = new QTimer(this);
@@ -198,6 +270,14 @@ void SettingsWindow::showEvent(QShowEvent* event) {
   if (event->spontaneous()) return;
   RunCommand(ui_, this, [this] { FillWindow(); });
   SelectFirstRow();
+}
+
+void SettingsWindow::closeEvent(QCloseEvent* event) {
+  if (runner_.AskToStopBeforeClose([this] { close(); })) {
+    event->ignore();
+    return;
+  }
+  TerminalDialog::closeEvent(event);
 }
 
 void SettingsWindow::FillWindow() {
@@ -338,45 +418,72 @@ void SettingsWindow::ChooseRecordFile() {
 }
 
 void SettingsWindow::ShowPcClockAndDisconnect() {
-  // Never inside a command: its connection would be cut under it.
-  if (CommandRunner::IsRunning()) return;
+  // The clock goes on during a long command too.
   pcClockLabel_->setText(Q(FormatClockText(clock_.Now())));
+  // Never inside a command: the client may be the one its work is talking through.
+  if (CommandRunner::IsRunning()) return;
   // Closes any connection of this window left open.
   terminalClient_.Disconnect();
 }
 
+void SettingsWindow::RunOnTerminal(bool everyRow, const std::function<void(TerminalWork&)>& work,
+                                   const std::function<bool(const DeviceList&, int)>& askFirst) {
+  runner_.Run([&] {
+    // Copies: the grid may be scrolled meanwhile, and the work must read
+    // neither it nor cihazlar.ini from its thread.
+    const DeviceList rows = GridRows();
+    const int device = SelectedDevice();
+    if (askFirst && !askFirst(rows, device)) return;
+    ClientsOfCommand clients(terminalClient_, makeClient_, everyRow ? rows.size() : 0);
+    QueuedDeviceSink sink(*this, *this);
+    deviceConnected_ = false;
+    bool connected = false;
+    runner_.RunBeside([&](const StopRequest& stop) {
+      DeviceCommands commands(clients.Main(), sink, clients.LinkMaker());
+      TerminalWork given{rows, device, commands, stop};
+      work(given);
+      connected = commands.DeviceConnected();
+    });
+    deviceConnected_ = connected;
+  });
+}
+
 void SettingsWindow::TestSelectedConnection() {
-  runner_.Run([this] { commands_.TestConnection(GridRows(), SelectedDevice()); });
+  RunOnTerminal(false, [](TerminalWork& w) { w.commands.TestConnection(w.rows, w.device); });
 }
 
 void SettingsWindow::TestAllConnections() {
-  runner_.Run([this] { commands_.TestAllConnections(GridRows()); });
+  RunOnTerminal(true, [](TerminalWork& w) { w.commands.TestAllConnections(w.rows, &w.stop); });
 }
 
 void SettingsWindow::ReadTerminalClock() {
-  runner_.Run([this] {
-    if (const auto reading = commands_.ReadClock(GridRows(), SelectedDevice(), clock_)) {
-      terminalClockField_->setText(Q(reading->Text()));
-    }
-  });
+  std::optional<ClockReading> reading;
+  RunOnTerminal(false,
+                [&](TerminalWork& w) { reading = w.commands.ReadClock(w.rows, w.device, clock_); });
+  if (reading) terminalClockField_->setText(Q(reading->Text()));
 }
 
 void SettingsWindow::SetTerminalClock() {
-  runner_.Run([this] {
-    if (const auto setting = commands_.SetClock(GridRows(), SelectedDevice(), clock_)) {
-      const QString text = Q(setting->after.Text());
-      terminalClockField_->setText(text);
-      pcClockLabel_->setText(text);  // until the next tick shows the PC's clock again
-    }
-  });
+  std::optional<ClockSetting> setting;
+  RunOnTerminal(false,
+                [&](TerminalWork& w) { setting = w.commands.SetClock(w.rows, w.device, clock_); });
+  if (!setting) return;
+  const QString text = Q(setting->after.Text());
+  terminalClockField_->setText(text);
+  pcClockLabel_->setText(text);  // until the next tick shows the PC's clock again
 }
 
 void SettingsWindow::ClearAdministrators() {
-  runner_.Run([this] { commands_.ClearAdministrators(GridRows(), SelectedDevice()); });
+  RunOnTerminal(false, [](TerminalWork& w) { w.commands.ClearAdministrators(w.rows, w.device); });
 }
 
 void SettingsWindow::ResetDevice() {
-  runner_.Run([this] { commands_.Reset(GridRows(), SelectedDevice()); });
+  // The question belongs to the window's thread; only "Evet" starts the work.
+  RunOnTerminal(
+      false, [](TerminalWork& w) { w.commands.EraseAfterYes(w.rows, w.device); },
+      [this](const DeviceList& rows, int device) {
+        return DeviceCommands(terminalClient_, *this).AskReset(rows, device);
+      });
 }
 
 void SettingsWindow::OpenPersonnelWindow() {
@@ -391,8 +498,12 @@ void SettingsWindow::OpenPersonnelWindow() {
       // A probe: does the terminal answer at all? It is closed at once, for a
       // terminal takes one connection at a time and the personnel window is
       // about to open its own.
-      refused = !ConnectTo(terminalClient_, candidate, kSettingsConnection);
-      terminalClient_.Disconnect();
+      ClientsOfCommand clients(terminalClient_, makeClient_, 0);
+      runner_.RunBeside([&](const StopRequest&) {
+        TerminalClient& probe = clients.Main();
+        refused = !ConnectTo(probe, candidate, kSettingsConnection);
+        probe.Disconnect();
+      });
       if (refused) return;
     }
     target = candidate;
@@ -415,17 +526,14 @@ void SettingsWindow::StatusChanged(int device, const std::string& text) {
 }
 
 void SettingsWindow::Repaint() {
-  deviceGrid_->RepaintNow();
-  CommandGuard::Pump();
+  // The commands run beside the window, whose event loop paints: a paint
+  // asked for is enough, and many in a row cost one.
+  deviceGrid_->viewport()->update();
 }
 
 bool SettingsWindow::ConfirmReset() {
-  const bool yes = confirmDialog_ != nullptr &&
-                   confirmDialog_->Ask(ConfirmDialog::ResetQuestion()) == ConfirmDialog::kYes;
-  // Where the question stood, the window is painted before the terminal is called.
-  repaint();
-  CommandGuard::Pump();
-  return yes;
+  return confirmDialog_ != nullptr &&
+         confirmDialog_->Ask(ConfirmDialog::ResetQuestion()) == ConfirmDialog::kYes;
 }
 
 }  // namespace miravel

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <vector>
 
 #include "core/Clock.h"
@@ -33,7 +34,12 @@ class ReportGrid;
 // deleteDeviceButton, readClockButton, setClockButton, terminalClockField (the
 // terminal's clock as last read), pcClockLabel (the PC's clock, ticking),
 // personnelButton, testConnectionButton, testAllConnectionsButton,
-// clearAdministratorsButton, resetDeviceButton, exitButton and clockTimer.
+// stopButton, clearAdministratorsButton, resetDeviceButton, exitButton and
+// clockTimer.
+//
+// The commands that talk to a terminal run beside the window: it paints, its
+// clock ticks and the grid scrolls meanwhile; "Durdur" stops the test of all
+// connections, and a close asks whether to stop the command first.
 class SettingsWindow : public TerminalDialog, private DeviceCommandSink {
   Q_OBJECT
 
@@ -62,7 +68,8 @@ class SettingsWindow : public TerminalDialog, private DeviceCommandSink {
   void SetPersonnelWindow(PersonnelWindow* window) { personnelWindow_ = window; }
   void SetConfirmDialog(ConfirmDialog* dialog) { confirmDialog_ = dialog; }
 
-  bool DeviceConnected() const { return commands_.DeviceConnected(); }
+  // Whether the last command left its terminal connected (none does).
+  bool DeviceConnected() const { return deviceConnected_; }
 
   // Closing by any way ("Çıkış", the title bar, Escape) copies the grid into
   // the device list and saves it.
@@ -70,6 +77,8 @@ class SettingsWindow : public TerminalDialog, private DeviceCommandSink {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  // During a command: asks whether to stop it, and closes once it has ended.
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   void BuildControls();
@@ -102,6 +111,23 @@ class SettingsWindow : public TerminalDialog, private DeviceCommandSink {
   void ResetDevice();
   void OpenPersonnelWindow();
 
+  // What a command beside the window works on, all taken on the window's
+  // thread when it starts: the grid's rows, the selected device, commands on
+  // a client of the command's own (the window's client when no maker was
+  // given), and the stop request.
+  struct TerminalWork {
+    const DeviceList& rows;
+    int device;
+    DeviceCommands& commands;
+    const StopRequest& stop;
+  };
+  // Runs work beside the window as one command; everyRow gives its commands a
+  // client per row, to test the links at once. askFirst, when given, runs
+  // before on the window's thread (a question the command asks) and the work
+  // runs only when it returns true.
+  void RunOnTerminal(bool everyRow, const std::function<void(TerminalWork&)>& work,
+                     const std::function<bool(const DeviceList&, int)>& askFirst = {});
+
   // The grid's rows as texts (a line break typed into a cell becomes a blank).
   std::vector<DeviceRow> GridRowTexts() const;
   DeviceList GridRows() const;
@@ -119,7 +145,8 @@ class SettingsWindow : public TerminalDialog, private DeviceCommandSink {
   const Clock& clock_;
   // While a command runs, the clock timer also leaves the terminal alone.
   CommandRunner runner_{ui_, *this};
-  DeviceCommands commands_;
+  TerminalClientMaker makeClient_;
+  bool deviceConnected_ = false;
   PersonnelWindow* personnelWindow_ = nullptr;
   ConfirmDialog* confirmDialog_ = nullptr;
 
@@ -141,6 +168,7 @@ class SettingsWindow : public TerminalDialog, private DeviceCommandSink {
   QGroupBox* connectionTestGroup_ = nullptr;
   QPushButton* testConnectionButton_ = nullptr;
   QPushButton* testAllConnectionsButton_ = nullptr;
+  QPushButton* stopButton_ = nullptr;
   QGroupBox* deviceCommandsGroup_ = nullptr;
   QPushButton* clearAdministratorsButton_ = nullptr;
   QPushButton* resetDeviceButton_ = nullptr;

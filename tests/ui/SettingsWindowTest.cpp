@@ -9,7 +9,10 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <atomic>
+#include <chrono>
 #include <functional>
+#include <thread>
 
 #include "core/Cp1254.h"
 #include "core/IniFile.h"
@@ -73,6 +76,28 @@ class SettingsWindowTest : public ::testing::Test {
   QString Status(int row) { return Grid().CellText(row, W::kStatus); }
   std::string File() { return Cp1254ToUtf8(test::ReadFile(folder / "cihazlar.ini")); }
 
+  // The terminal holds its first connect until the window's thread runs
+  // during the command (a timer of the test, which a frozen window never
+  // fires), at most 3 s; what the timer does runs there, on the window's
+  // thread. firedDuring: the timer, not the 3 s, let the connect go on.
+  void DuringTheFirstConnect(std::function<void()> during) {
+    terminal.onCall = [this](const std::string& operation) {
+      if (operation.rfind("Connect", 0) != 0 || heldOnce.exchange(true)) return;
+      const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+      while (!released && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      }
+      firedDuring = released.load();
+    };
+    probe.setInterval(10);
+    QObject::connect(&probe, &QTimer::timeout, window.get(), [this, during] {
+      if (!heldOnce || released) return;  // not yet, or done
+      during();
+      released = true;
+    });
+    probe.start();
+  }
+
   test::TempFolder folder;
   AppState state;
   test::FakeTerminal terminal;
@@ -83,6 +108,8 @@ class SettingsWindowTest : public ::testing::Test {
   test::FakeTerminal personnelTerminal;
   PersonnelWindow personnel{state, personnelTerminal, ui};
   std::unique_ptr<W> window;
+  QTimer probe;
+  std::atomic<bool> released{false}, heldOnce{false}, firedDuring{false};
 };
 
 TEST_F(SettingsWindowTest, EditingWritesTheFileOnlyOnSaveDeleteAndClose) {
@@ -307,6 +334,68 @@ TEST_F(SettingsWindowTest, TimerShowsThePcClockButNeverCutsACommandsConnection) 
   QApplication::processEvents();
   EXPECT_EQ(FindControl<QLabel>(*window, "pcClockLabel").text(), "31/12/2026  23:59:59");
   EXPECT_EQ(terminal.calls.back(), "Disconnect()");
+}
+
+TEST_F(SettingsWindowTest, TheWindowAnswersDuringACommandAndHoldsASecondOne) {
+  Open(Device(1, "Bir", "Ethernet", 1));
+  QString shownDuring;
+  DuringTheFirstConnect([&] {
+    shownDuring = Status(0);
+    Click("testConnectionButton");  // held: the clock read goes on alone
+  });
+  Click("readClockButton");
+  EXPECT_TRUE(firedDuring);
+  EXPECT_EQ(shownDuring, "Tarih/saat Okunuyor");
+  EXPECT_EQ(Status(0), "Tarih/Saat okundu");
+  EXPECT_THAT(terminal.calls,
+              ElementsAre("ConnectNetwork(127.0.0.1,1)", "GetDeviceTime(1)", "Disconnect()"));
+}
+
+TEST_F(SettingsWindowTest, DurdurLeavesTheRowsNotYetTestedMarkedSo) {
+  Open(Device(1, "Bir", "Ethernet", 1) + Device(2, "İki", "Ethernet", 2) +
+       Device(3, "Üç", "Ethernet", 3));
+  auto& stop = FindControl<QPushButton>(*window, "stopButton");
+  EXPECT_EQ(stop.text(), "Durdur");
+  EXPECT_FALSE(stop.isEnabled());
+  bool enabledDuring = false;
+  DuringTheFirstConnect([&] {
+    enabledDuring = stop.isEnabled();
+    QTest::mouseClick(&stop, Qt::LeftButton);
+  });
+  Click("testAllConnectionsButton");
+  EXPECT_TRUE(firedDuring);
+  EXPECT_TRUE(enabledDuring);
+  EXPECT_FALSE(stop.isEnabled());
+  // The test under way ends as it would have; the rows after it are not tried.
+  EXPECT_EQ(Status(0), "Bağlantı Kuruldu");
+  EXPECT_EQ(Status(1), "Test Edilmedi");
+  EXPECT_EQ(Status(2), "Test Edilmedi");
+  EXPECT_EQ(terminal.CallCount("ConnectNetwork"), 1);
+  EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join("\n").toStdString();
+}
+
+TEST_F(SettingsWindowTest, ClosingDuringACommandAsksAndClosesOnceItHasStopped) {
+  Open(Device(1, "Bir", "Ethernet", 1) + Device(2, "İki", "Ethernet", 2));
+  Grid().SetCellText(1, W::kName, "Yeni Ad");
+  bool visibleWhileRunning = false;
+  DuringTheFirstConnect([&] {
+    ui.answerYes = false;
+    Click("exitButton");
+    ui.answerYes = true;
+    Click("exitButton");
+    visibleWhileRunning = window->isVisible();
+  });
+  Click("testAllConnectionsButton");
+  EXPECT_TRUE(firedDuring);
+  EXPECT_EQ(ui.questions.size(), 2);
+  EXPECT_EQ(ui.questions.value(0), "Süren işlem durdurulsun ve pencere kapatılsın mı?");
+  EXPECT_TRUE(visibleWhileRunning);  // not before the command has let go of its terminal
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_EQ(Status(1), "Test Edilmedi");
+  EXPECT_FALSE(terminal.IsConnected());
+  // Closed as by "Çıkış" at any other time: the grid is kept.
+  ASSERT_EQ(state.devices.size(), 2u);
+  EXPECT_EQ(state.devices[1].name, "Yeni Ad");
 }
 
 TEST_F(SettingsWindowTest, PersonnelHandOverProbesANetworkTerminalFirst) {
