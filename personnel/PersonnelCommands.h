@@ -215,6 +215,8 @@ std::string DeleteRefusedMessage(int persons);
 std::string StoreListChangedMessage();
 // An edited cell of a person whom another program removed from the store.
 std::string PersonGoneMessage(const std::string& perNo);
+// A stop came while a command waited for another program's writes to the store.
+std::string StoreWaitStoppedMessage();
 // A command that writes the store, asked while its list is not loaded.
 std::string StoreNotLoadedMessage();
 
