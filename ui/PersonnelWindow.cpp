@@ -7,8 +7,8 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QShowEvent>
 #include <QScopeGuard>
+#include <QShowEvent>
 #include <QTimer>
 
 #include "personnel/PersonnelStore.h"
