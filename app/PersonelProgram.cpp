@@ -8,6 +8,7 @@
 #include "core/DeviceSettings.h"
 #include "core/IniFile.h"
 #include "core/Numbers.h"
+#include "core/StopRequest.h"
 #include "personnel/PersonnelCommands.h"
 #include "terminal/DeviceConnection.h"
 
@@ -186,7 +187,8 @@ std::string PersonelUsage() {
          "kullanıcılarını ya da parmak izlerini listelemeyi reddetti, 100000 kişiden\n"
          "fazla kayıt bildirdi ya da bazı kişileri veya parmak izlerini kabul etmedi\n"
          "(ileti standart hatada; seçenek hatası, olmayan cihaz satırı ya da Per.No\n"
-         "da 2 verir).\n"
+         "da 2 verir); 3 Ctrl+C ya da SIGTERM ile durduruldu (o ana kadar kopyalananlar\n"
+         "yazılmış, kalanlar yazılmamış olarak).\n"
          "Bilgisayardaki kayıtlara yazan başka bir komut sürerken bekler (en çok\n" +
          WaitLimitText(kStoreLockWaitLimit) +
          ", standart hataya yazarak); sıra gelmezse hiçbir şey yazmadan 2 verir.\n"
@@ -232,8 +234,13 @@ PersonelOptions ParsePersonelArguments(const std::vector<std::string>& arguments
 }
 
 int RunPersonel(const PersonelOptions& options, TerminalClient& terminal, std::ostream& out,
-                std::ostream& err, bool progressBar) {
+                std::ostream& err, bool progressBar, const StopRequest* stop) {
   ConsoleFeedback feedback(err, progressBar);
+  const auto interrupted = [&] {
+    feedback.ClearBar();
+    err << "Durduruldu; o ana kadar kopyalananlar yazıldı, kalanlar yazılmadı.\n";
+    return kPersonelInterrupted;
+  };
   try {
     PersonnelStore store(options.programFolder);
     PersonnelRows terminalList;
@@ -241,8 +248,10 @@ int RunPersonel(const PersonelOptions& options, TerminalClient& terminal, std::o
     PersonnelTerminal session{terminal};
     PersonnelCommands commands(session, store, terminalList, storeList, feedback);
     commands.SetStoreWaitLimit(options.storeWaitLimit);
+    commands.SetStopRequest(stop);
     if (options.verb == PersonelVerb::kListStore) {
       commands.LoadStoreList();
+      if (commands.Stopped()) return interrupted();
       PrintList(storeList, out);
       return kPersonelDone;
     }
@@ -266,7 +275,9 @@ int RunPersonel(const PersonelOptions& options, TerminalClient& terminal, std::o
     LeaveOnExit leave(commands);
     if (options.verb == PersonelVerb::kListTerminal) {
       commands.LoadTerminalList();
+      if (commands.Stopped()) return interrupted();
       commands.MarkTerminalFingerprints();
+      if (commands.Stopped()) return interrupted();
       PrintList(terminalList, out);
       return kPersonelDone;
     }
@@ -274,7 +285,9 @@ int RunPersonel(const PersonelOptions& options, TerminalClient& terminal, std::o
     // The terminal's list first: one it cannot give stops the command before
     // the store is touched.
     commands.LoadTerminalList();
+    if (commands.Stopped()) return interrupted();
     commands.LoadStoreList();
+    if (commands.Stopped()) return interrupted();
     if (ChoosesOnTerminal(options.verb)) {
       Choose(terminalList, options.perNos, "Cihazda");
     } else {
@@ -296,11 +309,12 @@ int RunPersonel(const PersonelOptions& options, TerminalClient& terminal, std::o
         break;
     }
     out << Done(options.verb, outcome) << "\n";
+    if (commands.Stopped()) return interrupted();
     return outcome.refused > 0 ? kPersonelStopped : kPersonelDone;
   } catch (const std::exception& error) {
     feedback.ClearBar();
     err << error.what() << "\n";
-    return kPersonelStopped;
+    return stop != nullptr && stop->Requested() ? kPersonelInterrupted : kPersonelStopped;
   }
 }
 

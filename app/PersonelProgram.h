@@ -9,6 +9,7 @@
 
 namespace miravel {
 
+class StopRequest;
 class TerminalClient;
 
 // miravel-personel, the program that runs the personnel window's commands
@@ -38,6 +39,9 @@ struct PersonelOptions {
 inline constexpr int kPersonelDone = 0;
 inline constexpr int kPersonelUnreachable = 1;
 inline constexpr int kPersonelStopped = 2;
+// Stopped by SIGINT or SIGTERM (Ctrl+C, a service stop): what was copied
+// until then is written, the rest is not.
+inline constexpr int kPersonelInterrupted = 3;
 
 // Reads the command line; throws AppError with a Turkish message on bad use.
 PersonelOptions ParsePersonelArguments(const std::vector<std::string>& arguments);
@@ -46,8 +50,9 @@ std::string PersonelUsage();
 // Runs the command on the office folder's store and the terminal of the
 // device row: what it did on out, errors and the terminal's refusals on err,
 // a progress bar on err when it is a terminal. A device row that does not
-// exist prints the usage. Returns the exit status.
+// exist prints the usage. stop, when given, ends the command at its next
+// person (kPersonelInterrupted). Returns the exit status.
 int RunPersonel(const PersonelOptions& options, TerminalClient& terminal, std::ostream& out,
-                std::ostream& err, bool progressBar);
+                std::ostream& err, bool progressBar, const StopRequest* stop = nullptr);
 
 }  // namespace miravel

@@ -10,6 +10,7 @@
 #include "core/AppError.h"
 #include "core/IniFile.h"
 #include "core/Numbers.h"
+#include "core/StopRequest.h"
 #include "core/Utf8.h"
 #include "terminal/DeviceConnection.h"
 #include "terminal/TerminalClient.h"
@@ -224,6 +225,11 @@ PersonnelCommands::PersonnelCommands(PersonnelTerminal& terminal, PersonnelStore
       storeList_(storeList),
       feedback_(feedback) {}
 
+bool PersonnelCommands::Stopping() {
+  if (stop_ != nullptr && stop_->Requested()) stopped_ = true;
+  return stopped_;
+}
+
 bool PersonnelCommands::Connect(const ConnectionTarget& target) {
   terminal_.connected = false;
   terminal_.machineNumber = target.machineNumber;
@@ -245,12 +251,14 @@ int PersonnelCommands::FindTerminalRow(const std::string& perNo) const {
 }
 
 void PersonnelCommands::LoadLists() {
+  stopped_ = false;
   if (!terminal_.connected) return;
   storeLines_.reset();
   terminalList_.RemoveAllRows();
   storeList_.RemoveAllRows();
   Progress progress(feedback_, kTerminalLoadCaption);
   const std::optional<std::string> unlisted = LoadTerminalList(progress);
+  if (Stopping()) return;
   // The store is still shown, so that its persons can be sent to a terminal
   // that cannot list its own.
   progress.Show(kStoreLoadCaption);
@@ -259,6 +267,7 @@ void PersonnelCommands::LoadLists() {
 }
 
 void PersonnelCommands::LoadTerminalList() {
+  stopped_ = false;
   Progress progress(feedback_, kTerminalLoadCaption);
   if (const std::optional<std::string> unlisted = LoadTerminalList(progress)) {
     throw AppError(*unlisted);
@@ -266,6 +275,7 @@ void PersonnelCommands::LoadTerminalList() {
 }
 
 void PersonnelCommands::LoadStoreList() {
+  stopped_ = false;
   Progress progress(feedback_, kStoreLoadCaption);
   LoadStoreList(progress);
 }
@@ -305,6 +315,7 @@ std::optional<std::string> PersonnelCommands::LoadTerminalList(Progress& progres
   }
   int loaded = 0;
   for (auto [enrollNumber, privilege] : users) {
+    if (Stopping()) break;
     ++loaded;
     // A refused GetUserInfo leaves the name empty instead of the one before.
     std::string name;
@@ -330,6 +341,8 @@ void PersonnelCommands::LoadStoreList(Progress& progress) {
   std::vector<std::string> perNos = store_.ReadList();
   const int count = static_cast<int>(perNos.size());
   for (int index = 0; index < count; ++index) {
+    // Stopped, the list shows what came and counts as not loaded.
+    if (Stopping()) return;
     progress.Set(index, count);
     const Person person = store_.ReadPerson(perNos[static_cast<std::size_t>(index)]);
     const int row = storeList_.AppendRow();
@@ -361,6 +374,7 @@ void PersonnelCommands::RequireStoreListLoaded() const {
 }
 
 PersonnelOutcome PersonnelCommands::CopyPersonalToStore() {
+  stopped_ = false;
   RequireStoreListLoaded();
   const auto lock = TakeStore();
   FollowStoreOnDisk();
@@ -369,7 +383,7 @@ PersonnelOutcome PersonnelCommands::CopyPersonalToStore() {
   const int selected = TickedCount(terminalList_);
   PerNoIndex storeRows(storeList_);
   StoreWrites writes(store_, storeLines_);
-  for (int row = 0; row < terminalList_.RowCount(); ++row) {
+  for (int row = 0; row < terminalList_.RowCount() && !Stopping(); ++row) {
     if (!terminalList_.Ticked(row)) continue;
     ++outcome.handled;
     const int storeRow = storeRows.Find(RowKey(terminalList_, row));
@@ -392,13 +406,14 @@ PersonnelOutcome PersonnelCommands::CopyPersonalToStore() {
 }
 
 PersonnelOutcome PersonnelCommands::SendPersonalToTerminal() {
+  stopped_ = false;
   Progress progress(feedback_, "Personel bilgileri cihaza kopyalanıyor");
   PersonnelOutcome outcome;
   const int selected = TickedCount(storeList_);
   TerminalClient& client = terminal_.client;
   if (storeList_.RowCount() > 0) {
     PerNoIndex terminalRows(terminalList_);
-    for (int row = 0; row < storeList_.RowCount(); ++row) {
+    for (int row = 0; row < storeList_.RowCount() && !Stopping(); ++row) {
       if (!storeList_.Ticked(row)) continue;
       ++outcome.handled;
       const int enrollNumber = ParseInteger(storeList_.Text(row, kPerNoColumn));
@@ -455,6 +470,7 @@ void PersonnelCommands::SaveStoreEdit(int row, int column) {
 }
 
 PersonnelOutcome PersonnelCommands::CopyTemplatesToStore() {
+  stopped_ = false;
   RequireStoreListLoaded();
   const auto lock = TakeStore();
   FollowStoreOnDisk();
@@ -470,7 +486,7 @@ PersonnelOutcome PersonnelCommands::CopyTemplatesToStore() {
   progress.Stretch(kTemplateListShare, 100);
   PerNoIndex storeRows(storeList_);
   StoreWrites writes(store_, storeLines_);
-  for (int row = 0; row < terminalList_.RowCount(); ++row) {
+  for (int row = 0; row < terminalList_.RowCount() && !Stopping(); ++row) {
     if (!terminalList_.Ticked(row)) continue;
     ++outcome.handled;
     const std::string perNo = terminalList_.Text(row, kPerNoColumn);
@@ -515,11 +531,12 @@ int PersonnelCommands::SendStoredTemplates(const std::string& perNo, int enrollN
 }
 
 PersonnelOutcome PersonnelCommands::SendTemplatesToTerminal() {
+  stopped_ = false;
   Progress progress(feedback_, "Parmak izleri cihaza kopyalanıyor");
   PersonnelOutcome outcome;
   const int selected = TickedCount(storeList_);
   PerNoIndex terminalRows(terminalList_);
-  for (int row = 0; row < storeList_.RowCount(); ++row) {
+  for (int row = 0; row < storeList_.RowCount() && !Stopping(); ++row) {
     if (!storeList_.Ticked(row)) continue;
     ++outcome.handled;
     const std::string key = RowKey(storeList_, row);
@@ -556,6 +573,7 @@ PersonnelOutcome PersonnelCommands::SendTemplatesToTerminal() {
 }
 
 void PersonnelCommands::MarkTerminalFingerprints() {
+  stopped_ = false;
   TerminalClient& client = terminal_.client;
   {
     Progress progress(feedback_, kTemplateReadCaption);
@@ -563,7 +581,7 @@ void PersonnelCommands::MarkTerminalFingerprints() {
     // Refused, every user would be listed without a fingerprint.
     if (!client.ReadAllTemplates(Machine())) throw AppError(TemplatesRefusedToListMessage());
   }
-  for (int row = 0; row < terminalList_.RowCount(); ++row) {
+  for (int row = 0; row < terminalList_.RowCount() && !Stopping(); ++row) {
     const int enrollNumber = TerminalEnrollNumber(terminalList_, row);
     bool found = false;
     for (int finger = 0; finger < kTemplateSlots && !found; ++finger) {

@@ -12,6 +12,10 @@
 #include "personnel/StoreLock.h"
 
 namespace miravel {
+class StopRequest;
+}
+
+namespace miravel {
 
 class TerminalClient;
 struct ConnectionTarget;
@@ -106,6 +110,15 @@ class PersonnelCommands {
   // (kStoreLockWaitLimit until set).
   void SetStoreWaitLimit(std::chrono::milliseconds limit) { storeWaitLimit_ = limit; }
 
+  // The user's wish to stop ("Durdur", a close, Ctrl+C): the loads, the
+  // copies and the fingerprint marks end at the next person, keeping what
+  // they did (a copy's writes are committed, its list lines appended). A
+  // load that stopped leaves its list as far as it came; a store list that
+  // did not finish loading counts as not loaded (StoreListLoaded).
+  void SetStopRequest(const StopRequest* stop) { stop_ = stop; }
+  // Whether the last command ended early at the user's wish.
+  bool Stopped() const { return stopped_; }
+
   // "Al" of the personal data: the ticked terminal users into the store. The
   // terminal does not tell card numbers, so an empty "Kart No" on the
   // terminal's list leaves the card number the store has on disk.
@@ -145,6 +158,8 @@ class PersonnelCommands {
   class StoreWrites;
   // The machine number every call to the terminal carries.
   int Machine() const { return terminal_.machineNumber; }
+  // At a safe point of a command: whether to end it here (noted for Stopped).
+  bool Stopping();
   // Returns why the terminal's users could not be listed; none when they were.
   std::optional<std::string> LoadTerminalList(Progress& progress);
   void LoadStoreList(Progress& progress);
@@ -180,6 +195,8 @@ class PersonnelCommands {
   // to see another program's change.
   std::optional<std::vector<std::string>> storeLines_;
   std::chrono::milliseconds storeWaitLimit_ = kStoreLockWaitLimit;
+  const StopRequest* stop_ = nullptr;
+  bool stopped_ = false;
 };
 
 // The most users the terminal list shows. A terminal listing more gets
@@ -198,6 +215,8 @@ std::string DeleteRefusedMessage(int persons);
 std::string StoreListChangedMessage();
 // An edited cell of a person whom another program removed from the store.
 std::string PersonGoneMessage(const std::string& perNo);
+// A stop came while a command waited for another program's writes to the store.
+std::string StoreWaitStoppedMessage();
 // A command that writes the store, asked while its list is not loaded.
 std::string StoreNotLoadedMessage();
 

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace miravel {
@@ -141,6 +142,9 @@ class PersonnelRows : public PersonnelList {
   };
 
   const std::vector<Row>& Rows() const { return rows_; }
+  // The rows whole, handed over to or taken from another holder of them.
+  void SetRows(std::vector<Row> rows) { rows_ = std::move(rows); }
+  std::vector<Row> TakeRows() { return std::exchange(rows_, {}); }
 
   int RowCount() const override { return static_cast<int>(rows_.size()); }
   std::string Text(int row, int column) const override;

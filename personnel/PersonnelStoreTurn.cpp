@@ -2,6 +2,7 @@
 // the store as the last holder of the lock left it.
 #include <set>
 
+#include "core/AppError.h"
 #include "personnel/PersonnelCommands.h"
 
 namespace miravel {
@@ -12,10 +13,17 @@ std::string PersonGoneMessage(const std::string& perNo) {
          "değişiklik kaydedilmedi ve bilgisayardaki liste yeniden yüklendi";
 }
 
+std::string StoreWaitStoppedMessage() {
+  return "Başka bir programın personel kayıtlarına yazması beklenirken durduruldu; hiçbir şey "
+         "yazılmadı";
+}
+
 std::unique_ptr<StoreLock> PersonnelCommands::TakeStore() {
   bool waited = false;
   const auto waiting = [&] {
     waited = true;
+    // A stop while waiting gives up at once: nothing was written yet.
+    if (Stopping()) throw AppError(StoreWaitStoppedMessage());
     feedback_.WaitingForStore();
   };
   try {

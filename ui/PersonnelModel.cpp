@@ -154,6 +154,24 @@ void PersonnelModel::Clear() {
   ShowSort(-1, Qt::AscendingOrder);
 }
 
+void PersonnelModel::Replace(std::vector<Person> persons, std::optional<int> sortShown) {
+  Flush();
+  const int count = static_cast<int>(persons.size());
+  if (count < Count()) {
+    beginRemoveRows(QModelIndex(), count, Count() - 1);
+    persons_.resize(persons.size());
+    shown_ = count;
+    endRemoveRows();
+  }
+  const int kept = Count();
+  if (count > kept) beginInsertRows(QModelIndex(), kept, count - 1);
+  persons_ = std::move(persons);
+  shown_ = count;
+  if (count > kept) endInsertRows();
+  if (kept > 0) emit dataChanged(index(0, 0), index(kept - 1, columnCount() - 1));
+  if (sortShown) ShowSort(*sortShown, Qt::AscendingOrder);
+}
+
 void PersonnelModel::HoldNotifications(bool held) {
   if (held_ == held) return;
   held_ = held;

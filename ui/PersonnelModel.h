@@ -41,15 +41,9 @@ class PersonnelModel : public QAbstractTableModel {
     kStore,     // "Parmak izi" is a picture: the fingerprint or the red cross
   };
 
-  struct Person {
-    std::array<std::string, kPersonnelTextColumns> texts;
-    bool ticked = false;
-    bool fingerprint = false;
-    bool loadedFromTerminal = false;
-    // The terminal's own number of the user (terminal's list only): it
-    // travels with the person through every sort.
-    std::optional<int> enrollNumber;
-  };
+  // The terminal's own number of the user (terminal's list only) travels
+  // with the person through every sort.
+  using Person = PersonnelRows::Row;
 
   explicit PersonnelModel(Side side, QObject* parent = nullptr);
 
@@ -59,6 +53,7 @@ class PersonnelModel : public QAbstractTableModel {
   // The persons, also those the views are not told of yet.
   int Count() const { return static_cast<int>(persons_.size()); }
   const Person& At(int row) const;
+  const std::vector<Person>& Persons() const { return persons_; }
   // Each returns whether the value changed.
   bool SetText(int row, int column, const std::string& text);
   bool SetTicked(int row, bool ticked);
@@ -71,6 +66,10 @@ class PersonnelModel : public QAbstractTableModel {
   void Remove(const std::vector<int>& rows);
   // Every row, and the order a sort gave them.
   void Clear();
+  // The persons a command worked on away from the views, in place of these.
+  // The views keep their scroll position; sortShown, when given, is the
+  // column the header shows sorted from now on (-1: none).
+  void Replace(std::vector<Person> persons, std::optional<int> sortShown);
   // By Per.No, ascending, as a click on its header would.
   void SortByPerNo() { sort(kPerNoColumn, Qt::AscendingOrder); }
 

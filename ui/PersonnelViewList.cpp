@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "personnel/Person.h"
+#include "ui/PersonnelCommandRows.h"
 #include "ui/PersonnelModel.h"
 #include "ui/PersonnelView.h"
 
@@ -32,6 +33,25 @@ std::string PersonnelViewList::Text(int row, int column) const {
 void PersonnelViewList::SetText(int row, int column, const std::string& text) {
   if (persons_.SetText(row, column, text)) Changed(row);
   if (column == kPerNoColumn && text.size() > kPerNoDigits) FitPerNo(QString::fromStdString(text));
+}
+
+void PersonnelViewList::CopyTo(PersonnelCommandRows& rows) const {
+  rows.Start(persons_.Persons());
+}
+
+void PersonnelViewList::TakeRows(PersonnelCommandRows& rows) {
+  if (rows.Refilled()) {
+    for (int column : {kPerNoColumn, kNameColumn}) {
+      view_.setColumnWidth(column, persons_.Columns()[column].width);
+    }
+  }
+  if (!rows.WidestPerNo().empty()) FitPerNo(QString::fromStdString(rows.WidestPerNo()));
+  persons_.Replace(rows.TakeRows(), rows.SortShown());
+  RowsMoved();
+  // A list filled anew shows its top; one a copy added to, the last row added.
+  followed_ = rows.Refilled() ? (RowCount() > 0 ? 0 : -1) : rows.Followed();
+  view_.LayOutNow();
+  ShowFollowedRow();
 }
 
 void PersonnelViewList::FitPerNo(const QString& perNo) {

@@ -6,6 +6,7 @@
 
 namespace miravel {
 
+class PersonnelCommandRows;
 class PersonnelModel;
 class PersonnelView;
 
@@ -33,6 +34,12 @@ class PersonnelViewList : public PersonnelList {
 
   PersonnelView& View() const { return view_; }
   PersonnelModel& Persons() const { return persons_; }
+
+  // A command beside the window works on a copy of the persons and gives
+  // them back when it ends (see PersonnelCommandRows): the list then shows
+  // them as it would have shown the command's changes.
+  void CopyTo(PersonnelCommandRows& rows) const;
+  void TakeRows(PersonnelCommandRows& rows);
 
   // While held, the rows are painted only by ShowChanges: the changes in
   // between (thousands of rows appended) are not painted by every other

@@ -1,11 +1,13 @@
 #include "ui/PersonnelWindow.h"
 
+#include <QCloseEvent>
 #include <QEvent>
 #include <QFont>
 #include <QGroupBox>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QShowEvent>
 #include <QTimer>
 
@@ -117,6 +119,7 @@ PersonnelWindow::PersonnelWindow(AppState& state, TerminalClient& terminal, UiSe
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
   BuildControls();
+  CommandGuard::LetCloseThroughDuringCommands(this);
 }
 
 PersonnelWindow::~PersonnelWindow() {
@@ -165,7 +168,13 @@ void PersonnelWindow::BuildControls() {
   progressBar_ = new QProgressBar(progressGroup_);
   progressBar_->setObjectName("progressBar");
   progressBar_->setRange(0, 100);
-  progressBar_->setGeometry(10, 24, kClientWidth - 170, 22);
+  progressBar_->setGeometry(10, 24, kClientWidth - 280, 22);
+  // Stops the load or copy that shows its progress here.
+  stopButton_ = new QPushButton(QStringLiteral("Durdur"), progressGroup_);
+  stopButton_->setObjectName("stopButton");
+  stopButton_->setAutoDefault(false);
+  stopButton_->setGeometry(kClientWidth - 260, 20, 100, 30);
+  runner_.SetStopControl(stopButton_);
   progressGroup_->hide();
 
   exitButton_ = GlyphButton(this, QStringLiteral("Çıkış"), ExitGlyph(),
@@ -197,10 +206,23 @@ void PersonnelWindow::BuildControls() {
 template <class Body>
 void PersonnelWindow::RunOnLists(Body&& body) {
   if (!commands_) return;
-  runner_.Run([this, &body] {
-    ListPaintHold hold(*terminalList_, *storeList_);
-    body(*commands_);
+  messages_.clear();
+  const bool ran = runner_.Run([this, &body] {
+    terminalList_->CopyTo(terminalRows_);
+    storeList_->CopyTo(storeRows_);
+    // However the command ends (an error, a stop), the lists show what it left.
+    const auto giveBack = qScopeGuard([this] {
+      terminalList_->TakeRows(terminalRows_);
+      storeList_->TakeRows(storeRows_);
+      HideProgressGroup();
+    });
+    runner_.RunBeside([this, &body](const StopRequest&) { body(*commands_); });
   });
+  // Over the lists as they now stand.
+  if (ran) {
+    for (const std::string& text : messages_) ui_.ShowMessage(this, Q(text));
+  }
+  messages_.clear();
 }
 
 void PersonnelWindow::showEvent(QShowEvent* event) {
@@ -213,12 +235,16 @@ void PersonnelWindow::showEvent(QShowEvent* event) {
 void PersonnelWindow::ConnectToTerminal() {
   loadStarted_ = false;
   store_ = std::make_unique<PersonnelStore>(state_.programFolder);
-  commands_ = std::make_unique<PersonnelCommands>(terminal_, *store_, *terminalList_, *storeList_,
+  commands_ = std::make_unique<PersonnelCommands>(terminal_, *store_, terminalRows_, storeRows_,
                                                   static_cast<PersonnelFeedback&>(*this));
   commands_->SetStoreWaitLimit(kWindowStoreLockWaitLimit);
+  commands_->SetStopRequest(&runner_.Stop());
   bool connected = false;
-  const bool ran = runner_.Run([&] { connected = commands_->Connect(target_); });
-  HideProgress();
+  // A terminal that is off costs its whole time-out: the window paints meanwhile.
+  const bool ran = runner_.Run([&] {
+    runner_.RunBeside([&](const StopRequest&) { connected = commands_->Connect(target_); });
+  });
+  HideProgressGroup();
   if (connected) {
     // A window that was active already when shown gets no activation to load on.
     QTimer::singleShot(0, this, [this] {
@@ -247,9 +273,19 @@ void PersonnelWindow::LoadOnce() {
   // The first activation of a showing loads the lists. Later
   // ones (a message box closing) leave the lists as the user sees them, and
   // a load that failed is not tried again behind its error box.
-  if (loadStarted_ || !terminal_.connected || !isVisible()) return;
+  // While the connection is being made, the command that makes it loads
+  // once it has ended.
+  if (CommandRunner::IsRunning() || loadStarted_ || !terminal_.connected || !isVisible()) return;
   loadStarted_ = true;
   RunOnLists([](PersonnelCommands& commands) { commands.LoadLists(); });
+}
+
+void PersonnelWindow::closeEvent(QCloseEvent* event) {
+  if (runner_.AskToStopBeforeClose([this] { close(); })) {
+    event->ignore();
+    return;
+  }
+  TerminalDialog::closeEvent(event);
 }
 
 void PersonnelWindow::done(int result) {
@@ -302,44 +338,32 @@ void PersonnelWindow::ChangeTicks(PersonnelViewList& list, Change change) {
   });
 }
 
-void PersonnelWindow::ShowListChanges() {
-  // Pending work of the grids first (the layout after rows came or went, the
-  // scroll bars), so that the rows are painted once, where they now stand.
-  CommandGuard::Pump();
-  terminalList_->ShowChanges();
-  storeList_->ShowChanges();
+void PersonnelWindow::Post(std::function<void()> call) {
+  QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
 }
 
 void PersonnelWindow::ShowProgress(const std::string& caption) {
-  const bool appearing = progressGroup_->isHidden();
-  progressGroup_->setTitle(Q(caption));
-  progressBar_->setValue(0);
-  progressGroup_->show();
-  ShowListChanges();
-  // A command starting shows the whole window at once, before it waits for
-  // the terminal.
-  if (appearing) {
-    repaint();
-  } else {
-    progressGroup_->repaint();
-  }
+  Post([this, caption] {
+    progressGroup_->setTitle(Q(caption));
+    progressBar_->setValue(0);
+    progressGroup_->show();
+  });
 }
 
 void PersonnelWindow::SetProgress(int percent) {
-  progressBar_->setValue(percent);
-  progressBar_->repaint();
-  ShowListChanges();
+  Post([this, percent] { progressBar_->setValue(percent); });
 }
 
 void PersonnelWindow::HideProgress() {
+  Post([this] { HideProgressGroup(); });
+}
+
+void PersonnelWindow::HideProgressGroup() {
   progressGroup_->hide();
 }
 
 void PersonnelWindow::ShowMessage(const std::string& text) {
-  // The lists behind the box are painted as they now stand.
-  terminalList_->HoldPaints(false);
-  storeList_->HoldPaints(false);
-  ui_.ShowMessage(this, Q(text));
+  messages_.push_back(text);
 }
 
 }  // namespace miravel

@@ -1,10 +1,14 @@
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "personnel/PersonnelCommands.h"
 #include "terminal/DeviceConnection.h"
 #include "ui/CommandRunner.h"
+#include "ui/PersonnelCommandRows.h"
 #include "ui/TerminalDialog.h"
 
 class QGroupBox;
@@ -35,7 +39,13 @@ class PersonnelViewList;
 // takeFingerprintsButton, deleteButton, terminalTickAllButton,
 // terminalClearTicksButton, terminalInvertTicksButton, storeTickAllButton,
 // storeClearTicksButton, storeInvertTicksButton, progressGroup and
-// progressBar (the progress of a long command) and exitButton.
+// progressBar (the progress of a long command), stopButton ("Durdur", in
+// the progress group) and exitButton.
+//
+// The commands run beside the window (CommandRunner::RunBeside) on copies of
+// the two lists (PersonnelCommandRows), which the lists take back when the
+// command ends, however it ends: the window paints, scrolls and answers
+// meanwhile, and the lists show what the command left.
 class PersonnelWindow : public TerminalDialog, private PersonnelFeedback {
   Q_OBJECT
 
@@ -59,6 +69,8 @@ class PersonnelWindow : public TerminalDialog, private PersonnelFeedback {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  // A close by the user during a command asks whether to stop it.
+  void closeEvent(QCloseEvent* event) override;
   bool event(QEvent* event) override;
 
  private:
@@ -88,9 +100,11 @@ class PersonnelWindow : public TerminalDialog, private PersonnelFeedback {
   template <class Body>
   void RunOnLists(Body&& body);
 
-  // PersonnelFeedback: the progress group and the commands' closing words.
-  // The lists are painted when the progress moves.
-  void ShowListChanges();
+  // PersonnelFeedback, told from the command's thread: the progress is
+  // posted to the window's thread, the closing words kept until the command
+  // has ended and the lists show what it left.
+  void Post(std::function<void()> call);
+  void HideProgressGroup();
   void ShowProgress(const std::string& caption) override;
   void SetProgress(int percent) override;
   void HideProgress() override;
@@ -110,6 +124,9 @@ class PersonnelWindow : public TerminalDialog, private PersonnelFeedback {
   PersonnelView* storeGrid_ = nullptr;
   std::unique_ptr<PersonnelViewList> terminalList_;
   std::unique_ptr<PersonnelViewList> storeList_;
+  PersonnelCommandRows terminalRows_{false};
+  PersonnelCommandRows storeRows_{true};
+  std::vector<std::string> messages_;
   QPushButton* sendPersonalButton_ = nullptr;
   QPushButton* takePersonalButton_ = nullptr;
   QPushButton* sendFingerprintsButton_ = nullptr;
@@ -117,6 +134,7 @@ class PersonnelWindow : public TerminalDialog, private PersonnelFeedback {
   QPushButton* deleteButton_ = nullptr;
   QGroupBox* progressGroup_ = nullptr;
   QProgressBar* progressBar_ = nullptr;
+  QPushButton* stopButton_ = nullptr;
   QPushButton* exitButton_ = nullptr;
 };
 

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "app/PersonelProgram.h"
+#include "core/StopRequest.h"
 #include "personnel/PersonnelStore.h"
 #include "personnel/StoreLock.h"
 #include "tests/support/FakeTerminal.h"
@@ -30,13 +31,14 @@ class PersonelProgramTest : public ::testing::Test {
   }
 
   int Run(std::vector<std::string> arguments,
-          std::chrono::milliseconds storeWaitLimit = kStoreLockWaitLimit) {
+          std::chrono::milliseconds storeWaitLimit = kStoreLockWaitLimit,
+          const StopRequest* stop = nullptr) {
     out.str("");
     err.str("");
     arguments.insert(arguments.begin(), {"--folder", folder.Path()});
     PersonelOptions options = ParsePersonelArguments(arguments);
     options.storeWaitLimit = storeWaitLimit;
-    return RunPersonel(options, terminal, out, err, false);
+    return RunPersonel(options, terminal, out, err, false, stop);
   }
 
   test::TempFolder folder;
@@ -76,6 +78,25 @@ TEST_F(PersonelProgramTest, AStoreHeldByAnotherProgramPastTheLimitEndsWithStatus
   EXPECT_EQ(out.str(), "");
   EXPECT_EQ(err.str(), StoreBusyMessage() + "\n" + StoreGivenUpMessage(limit) + "\n");
   EXPECT_EQ(ReadFile(folder / "personel/personel.ini"), "");
+}
+
+// Ctrl+C or a service stop: the persons copied until then are in the store
+// whole, the others not, and the status says it was stopped.
+TEST_F(PersonelProgramTest, AStopMidCopyKeepsThePersonsCopiedAndEndsWithStatusThree) {
+  for (int enroll = 1; enroll <= 3; ++enroll) {
+    terminal.users[enroll] = {"Kişi", "", 0};
+    terminal.templates[{enroll, 0}] = std::string(20, 'a');
+  }
+  StopRequest stop;
+  terminal.onCall = [&stop](const std::string& operation) {
+    if (operation == "GetFingerTemplate") stop.Request();
+  };
+  EXPECT_EQ(Run({"--cihaz", "1", "parmakizi-al"}, kStoreLockWaitLimit, &stop),
+            kPersonelInterrupted);
+  EXPECT_EQ(ReadFile(folder / "personel/personel.ini"), "00001\r\n");
+  EXPECT_EQ(PersonnelStore(folder.Path()).ReadTemplate("00001", 0), std::string(20, 'a'));
+  EXPECT_NE(err.str().find("Durduruldu"), std::string::npos) << err.str();
+  EXPECT_FALSE(terminal.IsConnected());
 }
 
 // The nightly backup must not "succeed" with nothing copied.

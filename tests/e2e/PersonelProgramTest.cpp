@@ -2,11 +2,13 @@
 // move from one emulated terminal to the store on this computer and on to a
 // replacement terminal.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
 
 #include <filesystem>
 #include <memory>
 #include <set>
+#include <thread>
 
 #include "core/IniFile.h"
 #include "emulator/TerminalState.h"
@@ -155,6 +157,41 @@ TEST(PersonelProgramTest, TwoCopiesAtOnceIntoOneStoreKeepEveryPersonOnce) {
              details.ReadString(perNo, "parmakizi0", "") == Template('A' + enroll % 26, 40);
   }
   EXPECT_EQ(whole, everyone);
+}
+
+// A service stop (SIGTERM) while a copy reads the terminal's users one by one:
+// the program ends at the next person with status 3, soon, and whatever the
+// store lists is whole.
+TEST(PersonelProgramTest, SigtermMidCopyEndsWithStatusThreeAndWholePersons) {
+  TempFolder folder;
+  std::filesystem::create_directory(folder / "personel");
+  constexpr int kUsers = 2000;
+  // Each answer waits, so that reading the users takes seconds.
+  EmulatorProcess terminal({"--listen", "127.0.0.1:0", "--state", folder / "cihaz.txt",
+                            "--generate-users", std::to_string(kUsers), "--generate-templates", "1",
+                            "--delay-ms", "2"});
+  WriteSettings(folder.Path(), folder / "tr500.txt", false, {EthernetRow("T", terminal.Port())});
+  ProgramRun run(PersonelPath(), {"--folder", folder.Path(), "--cihaz", "1", "parmakizi-al"},
+                 folder.Path());
+  std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+  ASSERT_EQ(::kill(run.Pid(), SIGTERM), 0);
+  const auto stopped = std::chrono::steady_clock::now();
+  const int status = run.Wait(std::chrono::seconds(20));
+  EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(2));
+  ASSERT_TRUE(WIFEXITED(status)) << run.Stderr();
+  EXPECT_EQ(WEXITSTATUS(status), 3) << run.Stderr();
+
+  const std::string list = std::filesystem::exists(folder / "personel/personel.ini")
+                               ? ReadFile(folder / "personel/personel.ini")
+                               : std::string();
+  const IniFile details(folder / "personel/parmakizi.ini");
+  int listed = 0;
+  for (std::size_t pos = 0; pos < list.size(); pos = list.find('\n', pos) + 1) {
+    const std::string perNo = list.substr(pos, list.find('\r', pos) - pos);
+    ++listed;
+    EXPECT_NE(details.ReadString(perNo, "parmakizi0", ""), "") << perNo;
+  }
+  EXPECT_LT(listed, kUsers);
 }
 
 }  // namespace

@@ -12,9 +12,13 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <atomic>
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <stdexcept>
+#include <thread>
 
 #include "core/Cp1254.h"
 #include "core/IniFile.h"
@@ -258,34 +262,85 @@ TEST_F(PersonnelWindowTest, ATenDigitUserWidensPerNoUntilTheListIsEmptied) {
   EXPECT_EQ(grid.columnWidth(1), 98);
 }
 
-TEST_F(PersonnelWindowTest, LoadingPaintsTheListsOnlyAtTheirRepaintPoints) {
-  for (int enroll = 1; enroll <= 45; ++enroll) terminal.users[enroll] = {"Kişi", "", 0};
-  // The rows the list holds at each paint, and the last one seen whole.
-  struct PaintCounter : QObject {
-    explicit PaintCounter(const PersonnelView& grid) : grid(grid) {}
-    bool eventFilter(QObject*, QEvent* event) override {
-      if (event->type() != QEvent::Paint) return false;
-      const int rows = grid.model()->rowCount();
-      const int last = grid.rowAt(grid.viewport()->height() - 1);
-      paints.emplace_back(rows, last >= 0 ? last : rows - 1);
-      return false;
-    }
-    const PersonnelView& grid;
-    std::vector<std::pair<int, int>> paints;
-  } counter(TerminalGrid());
-  TerminalGrid().viewport()->installEventFilter(&counter);
-  Open(window);
-  ASSERT_EQ(TerminalRows().rowCount(), 45);
-  // After rows 1, 11, 21, 31, 41 and the sort, and once the command has
-  // ended: not at each of the progress bar's 45 steps. Each row loaded is
-  // in sight when the list is painted.
-  EXPECT_GE(counter.paints.size(), 6u);
-  EXPECT_LE(counter.paints.size(), 8u);
-  for (const auto& [rows, lastSeen] : counter.paints) {
-    if (rows < 45) {
-      EXPECT_EQ(lastSeen, rows - 1) << rows << " rows";
-    }
+// Holds the command's thread at its first call of operation until the test,
+// on the window's thread, has done what it does there (`act`, from a timer of
+// the test): a window whose thread the command held would never fire it.
+struct HeldCommand {
+  HeldCommand(test::FakeTerminal& terminal, const std::string& operation,
+              std::function<void()> act) {
+    terminal.onCall = [this, operation](const std::string& called) {
+      if (called != operation || reached.exchange(true)) return;
+      for (int waited = 0; waited < 300 && !acted; ++waited) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
+      actedInTime = acted.load();
+    };
+    QObject::connect(&timer, &QTimer::timeout, [this, act] {
+      if (!reached || acted) return;
+      act();
+      acted = true;
+    });
+    timer.start(10);
   }
+  std::atomic<bool> reached{false};
+  std::atomic<bool> acted{false};
+  // Whether act ran while the command was held (not after a freeze).
+  std::atomic<bool> actedInTime{false};
+  QTimer timer;
+};
+
+TEST_F(PersonnelWindowTest, TheWindowAnswersWhileItLoadsAndTheListsShowTheLoadAtItsEnd) {
+  for (int enroll = 1; enroll <= 45; ++enroll) terminal.users[enroll] = {"Kişi", "", 0};
+  WriteStore("00012\r\n", "");
+  bool barShown = false;
+  HeldCommand held(terminal, "GetUserInfo", [&] {
+    barShown = FindControl<QWidget>(window, "progressGroup").isVisible() &&
+               FindControl<QPushButton>(window, "stopButton").isEnabled();
+  });
+  Open(window);
+  EXPECT_TRUE(held.actedInTime);
+  EXPECT_TRUE(barShown);
+  EXPECT_EQ(TerminalRows().rowCount(), 45);
+  EXPECT_EQ(StoreRows().rowCount(), 1);
+  EXPECT_FALSE(FindControl<QWidget>(window, "progressGroup").isVisible());
+  EXPECT_FALSE(FindControl<QPushButton>(window, "stopButton").isEnabled());
+}
+
+TEST_F(PersonnelWindowTest, AStoppedCopyKeepsWhatItWroteAndTheListsShowIt) {
+  for (int enroll = 1; enroll <= 4; ++enroll) {
+    terminal.users[enroll] = {"Kişi", "", 0};
+    terminal.templates[{enroll, 0}] = std::string(30, static_cast<char>('a' + enroll));
+  }
+  WriteStore("00009\r\n", "[00009]\r\nisim=Dokuz\r\n");
+  Open(window);
+  Click("terminalTickAllButton");
+  // Stopped while the first user's templates are asked: that user is the last.
+  HeldCommand held(terminal, "GetFingerTemplate", [&] { Click("stopButton"); });
+  Click("takeFingerprintsButton");
+  ASSERT_TRUE(held.actedInTime);
+  EXPECT_EQ(test::ReadFile(folder / "personel/personel.ini"), "00009\r\n00001\r\n");
+  EXPECT_EQ(Stored("00001", "parmakizi0"), std::string(30, 'b'));
+  EXPECT_EQ(Stored("00002", "parmakizi0"), "<yok>");
+  EXPECT_EQ(Column(StoreRows(), 0), QStringList({"00009", "00001"}));
+  EXPECT_EQ(Column(StoreRows(), 5, kGridValueRole), QStringList({"0", "1"}));
+  EXPECT_EQ(Ticks(TerminalRows()), QList<bool>({false, true, true, true}));
+  EXPECT_TRUE(ui.messages.isEmpty() && ui.errors.isEmpty()) << ui.errors.join("\n").toStdString();
+}
+
+TEST_F(PersonnelWindowTest, ClosingDuringALoadAsksStopsItAndThenCloses) {
+  for (int enroll = 1; enroll <= 45; ++enroll) terminal.users[enroll] = {"Kişi", "", 0};
+  HeldCommand held(terminal, "GetUserInfo", [&] {
+    window.close();
+    EXPECT_TRUE(window.isVisible());  // not before the load has stopped
+  });
+  Open(window);
+  ASSERT_TRUE(held.actedInTime);
+  QTest::qWait(20);
+  EXPECT_EQ(ui.questions, QStringList({"Süren işlem durdurulsun ve pencere kapatılsın mı?"}));
+  EXPECT_FALSE(window.isVisible());
+  EXPECT_FALSE(terminal.IsConnected());
+  EXPECT_LT(terminal.CallCount("GetUserInfo"), 45);
+  EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join("\n").toStdString();
 }
 
 TEST_F(PersonnelWindowTest, ATerminalThatDoesNotAnswerIsToldOnceAndTheWindowCloses) {
