@@ -239,6 +239,10 @@ void MainWindow::BuildControls() {
   // Stops a running transfer at its next safe point; enabled only then.
   stopButton_ = GlyphButton(this, QStringLiteral("Durdur"), StopGlyph(), QColor(128, 0, 0));
   stopButton_->setObjectName("stopButton");
+  // Greyed while no transfer runs, so that it does not look pressable.
+  QPalette stopPalette = stopButton_->palette();
+  stopPalette.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(150, 150, 150));
+  stopButton_->setPalette(stopPalette);
   stopButton_->setGeometry(buttonsLeft, kBannerHeight + 60, buttonWidth, 32);
   runner_.SetStopControl(stopButton_);
   const int below = 40;  // what the stop control takes under "Bilgileri Aktar"
@@ -264,6 +268,7 @@ void MainWindow::BuildControls() {
   transferNote_ = new QLabel(this);
   transferNote_->setObjectName("transferNote");
   transferNote_->setWordWrap(true);
+  transferNote_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   transferNote_->setStyleSheet(QStringLiteral("color: rgb(128, 0, 0);"));
   transferNote_->setGeometry(buttonsLeft, kBannerHeight + 220 + below, buttonWidth, 96);
 
