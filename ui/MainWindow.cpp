@@ -8,6 +8,7 @@
 #include <chrono>
 #include <exception>
 #include <map>
+#include <vector>
 
 #include "core/OfficeFolder.h"
 #include "terminal/TerminalClient.h"
@@ -275,6 +276,8 @@ void MainWindow::BuildControls() {
   connect(transferButton_, &QPushButton::clicked, this, &MainWindow::TransferRecords);
   connect(settingsButton_, &QPushButton::clicked, this, &MainWindow::OpenSettingsWindow);
   connect(exitButton_, &QPushButton::clicked, this, &MainWindow::close);
+  // During a transfer it asks whether to stop it, as the title bar's close does.
+  CommandGuard::LetThroughDuringCommands(exitButton_);
   connect(deleteAfterTransferBox_, &QCheckBox::toggled, this,
           &MainWindow::StoreDeleteAfterTransfer);
 }
@@ -341,6 +344,11 @@ void MainWindow::TransferRecords() {
     QueuedSink sink(*this, grid, deleteAfterTransferBox_->isChecked());
     // The transfer runs beside the window, which keeps painting its grid
     // while the command guard holds its input.
+    // Greyed for the run: what would start another command or change this one.
+    // The guard holds the rest of the input (the ticks among it); the stop
+    // control, the exit button (which asks first) and the scroll bars answer.
+    const std::vector<QWidget*> held{transferButton_, settingsButton_, deleteAfterTransferBox_};
+    for (QWidget* control : held) control->setEnabled(false);
     std::exception_ptr error;
     try {
       runner_.RunBeside([&](const StopRequest& stop) {
@@ -350,6 +358,7 @@ void MainWindow::TransferRecords() {
     } catch (...) {
       error = std::current_exception();
     }
+    for (QWidget* control : held) control->setEnabled(true);
     // A run that went on past an unreadable ledger says so even when it
     // ended on an error afterwards.
     if (!grid.LedgerProblem().isEmpty()) ui_.ShowError(this, grid.LedgerProblem());
