@@ -59,12 +59,31 @@ class ConsoleSink : public TransferSink {
     if (waiting) err_ << "Başka bir aktarım sürüyor, bekleniyor…\n" << std::flush;
   }
 
+  void RowStopped(int row) override { stoppedRows_[row] = true; }
+  void LogClearLeft(int row) override { clearLeft_[row] = true; }
+  void TransferStopped(bool replaced) override {
+    ClearBar();
+    if (replaced) {
+      err_ << "Aktarım durduruldu: kayıtlar aktarıldı; " << clearLeft_.size()
+           << " satırın kayıtları cihazdan silinmedi, bir sonraki aktarım yalnızca yenilerini "
+              "alır ve hepsini siler.\n";
+    } else {
+      err_ << "Aktarım durduruldu: hiçbir kayıt aktarılmadı, hiçbir cihazın kayıtları "
+              "silinmedi.\n";
+    }
+    err_ << std::flush;
+    stopped_ = true;
+  }
+
   void RowFinished(int row) override {
     ClearBar();
     const bool ticked = ticked_[row - 1];
     out_ << row << " " << devices_[row - 1].name << ": ";
     if (!ticked) {
       out_ << "seçilmedi";
+    } else if (stoppedRows_.count(row) != 0) {
+      out_ << "durduruldu, aktarılmadı";
+      ++tried_;
     } else if (readRefused_.count(row) != 0) {
       out_ << "cihaz kayıtları vermedi, aktarılmadı";
       ++notDone_;
@@ -92,6 +111,7 @@ class ConsoleSink : public TransferSink {
         out_ << "; cihaz kayıtları silmedi, kayıtlar cihazda duruyor";
         ++notDone_;
       }
+      if (clearLeft_.count(row) != 0) out_ << "; durdurulduğu için kayıtlar cihazdan silinmedi";
     } else if (status_[row] == RowStatus::kFailed) {
       out_ << "bağlantı kurulamadı";
       ++notDone_;
@@ -115,6 +135,8 @@ class ConsoleSink : public TransferSink {
   int NotDone() const { return notDone_ + (ledgerUnreadable_ ? 1 : 0); }
   // Rows the run tried to reach.
   int Tried() const { return tried_; }
+  // The run ended early on the stop request.
+  bool Stopped() const { return stopped_; }
 
  private:
   const DeviceList& devices_;
@@ -130,6 +152,9 @@ class ConsoleSink : public TransferSink {
   std::map<int, ClockWarning> clock_;
   std::map<int, bool> readRefused_;
   std::map<int, bool> clearRefused_;
+  std::map<int, bool> stoppedRows_;
+  std::map<int, bool> clearLeft_;
+  bool stopped_ = false;
   std::map<int, std::pair<int, std::string>> setAside_;
   bool ledgerUnreadable_ = false;
   int notDone_ = 0;
@@ -181,7 +206,14 @@ std::string AktarUsage() {
          "kayıtlarını vermedi veya silmedi, tarihi geçersiz kayıtlar ayrıldı ya da\n"
          "teslim defteri okunamadı (ötekiler aktarıldı); 2 aktarım bir hatayla\n"
          "durdu (program klasörü ya da cihazlar.ini bulunamadı, başka aktarım\n"
-         "bitmedi, dosya hatası...).\n"
+         "bitmedi, dosya hatası...); 3 aktarım Ctrl+C (SIGINT) ya da SIGTERM ile\n"
+         "durduruldu.\n"
+         "\n"
+         "Ctrl+C ya da SIGTERM aktarımı ilk güvenli noktada durdurur: kayıt dosyası\n"
+         "yenilenmeden önce durursa hiçbir kayıt aktarılmaz ve silinmez; yenilendikten\n"
+         "sonra durursa silinmeyen kayıtları bir sonraki aktarım siler (teslim defteri\n"
+         "aynı kaydın iki kez alınmasını önler). İkinci bir sinyal programı hemen\n"
+         "bitirir; dosyalar bunu da bir öldürme gibi atlatır.\n"
          "\n"
          "Bir cihazın saati bu bilgisayarınkinden 2 dakikadan fazla farklıysa ya da\n"
          "cihaz bir günden fazla ileri tarihli kayıt verdiyse satırında söylenir;\n"
@@ -219,7 +251,8 @@ AktarOptions ParseAktarArguments(const std::vector<std::string>& arguments,
 }
 
 int RunAktar(const AktarOptions& options, const TerminalClientMaker& makeClient, std::ostream& out,
-             std::ostream& err, bool progressBar, const Clock& pcClock) {
+             std::ostream& err, bool progressBar, const StopRequest* stop,
+             const Clock& pcClock) {
   try {
     // A schedule with a mistyped folder must fail, not report success for ever.
     const std::string settingsPath = options.programFolder + "cihazlar.ini";
@@ -235,6 +268,7 @@ int RunAktar(const AktarOptions& options, const TerminalClientMaker& makeClient,
     job.programFolder = options.programFolder;
     job.deliverAgain = options.deliverAgain;
     job.clock = &pcClock;
+    job.stop = stop;
     job.serialDeviceOf = [&settingsFile](int comPort) {
       return SerialDevicePath(settingsFile, comPort);
     };
@@ -253,6 +287,7 @@ int RunAktar(const AktarOptions& options, const TerminalClientMaker& makeClient,
       sink.ClearBar();
       throw;
     }
+    if (sink.Stopped()) return kAktarInterrupted;
     if (job.devices.empty()) {
       err << "cihazlar.ini içinde hiç cihaz yok; aktarılacak kayıt yok.\n";
     } else if (sink.Tried() == 0) {

@@ -27,6 +27,8 @@ struct AktarOptions {
 inline constexpr int kAktarAllTransferred = 0;
 inline constexpr int kAktarSomeUnreachable = 1;
 inline constexpr int kAktarStopped = 2;
+// Stopped on request (SIGINT, SIGTERM) at a safe point.
+inline constexpr int kAktarInterrupted = 3;
 
 // Reads the command line; throws AppError with a Turkish message on bad use.
 AktarOptions ParseAktarArguments(const std::vector<std::string>& arguments,
@@ -35,9 +37,11 @@ std::string AktarUsage();
 
 // Runs the transfer over the rows of cihazlar.ini in the program folder:
 // one line per row on out, a progress bar on err when it is a terminal, the
-// error that stopped the run on err. Each terminal's clock is compared with
-// pcClock. Returns the exit status.
+// error that stopped the run on err. stop (null: never) ends the run at its
+// next safe point. Each terminal's clock is compared with pcClock. Returns
+// the exit status.
 int RunAktar(const AktarOptions& options, const TerminalClientMaker& makeClient, std::ostream& out,
-             std::ostream& err, bool progressBar, const Clock& pcClock = SystemClock());
+             std::ostream& err, bool progressBar, const StopRequest* stop = nullptr,
+             const Clock& pcClock = SystemClock());
 
 }  // namespace miravel

@@ -6,6 +6,7 @@
 
 #include "app/AktarCommand.h"
 #include "app/ProgramLocation.h"
+#include "app/StopSignals.h"
 #include "core/AppError.h"
 #include "core/DeviceSettings.h"
 #include "core/IniFile.h"
@@ -41,5 +42,7 @@ int main(int argc, char** argv) {
     return std::make_shared<WireTerminalClient>(
         [settingsPath](int comPort) { return SerialDevicePath(IniFile(settingsPath), comPort); });
   };
-  return RunAktar(options, makeClient, std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1);
+  static StopRequest stop;
+  StopOnSignals(stop);
+  return RunAktar(options, makeClient, std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1, &stop);
 }

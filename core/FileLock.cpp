@@ -19,7 +19,8 @@ std::string WaitLimitText(std::chrono::milliseconds limit) {
 }
 
 FileLock::FileLock(const std::string& lockPath, std::chrono::milliseconds limit,
-                   const std::function<void()>& whileWaiting, const FileLockTexts& texts) {
+                   const std::function<void()>& whileWaiting, const FileLockTexts& texts,
+                   const StopRequest* stop) {
   fd_ = OpenPlainFile(lockPath, O_RDWR | O_CREAT, "Kilit dosyası", 0666);
   if (fd_ < 0) throw FileError(texts.cannotOpen, lockPath, errno);
   const auto deadline = std::chrono::steady_clock::now() + limit;
@@ -31,6 +32,11 @@ FileLock::FileLock(const std::string& lockPath, std::chrono::milliseconds limit,
       fd_ = -1;
       if (error != EWOULDBLOCK) throw FileError(texts.cannotLock, lockPath, error);
       throw AppError(texts.givenUp);
+    }
+    if (stop != nullptr && stop->Requested()) {
+      ::close(fd_);
+      fd_ = -1;
+      throw StoppedOnRequest();
     }
     if (whileWaiting) whileWaiting();
     std::this_thread::sleep_for(std::chrono::milliseconds(100));

@@ -4,6 +4,8 @@
 #include <functional>
 #include <string>
 
+#include "core/StopRequest.h"
+
 namespace miravel {
 
 // What a FileLock tells the user when it cannot be had.
@@ -22,9 +24,11 @@ class FileLock {
   // Waits for the lock. While another program holds it, whileWaiting is
   // called about every 100 ms (the first call tells the user that the
   // command waits). Throws AppError: cannotOpen or cannotLock with the path
-  // and the system's reason, givenUp when limit has passed without the lock.
+  // and the system's reason, givenUp when limit has passed without the lock;
+  // StoppedOnRequest within 100 ms of a stop requested while it waits.
   FileLock(const std::string& lockPath, std::chrono::milliseconds limit,
-           const std::function<void()>& whileWaiting, const FileLockTexts& texts);
+           const std::function<void()>& whileWaiting, const FileLockTexts& texts,
+           const StopRequest* stop = nullptr);
   ~FileLock();
   FileLock(const FileLock&) = delete;
   FileLock& operator=(const FileLock&) = delete;

@@ -9,10 +9,11 @@ std::string RecordFileLock::LockPathFor(const std::string& recordFilePath) {
 }
 
 RecordFileLock::RecordFileLock(const std::string& recordFilePath, std::chrono::milliseconds limit,
-                               const std::function<void()>& whileWaiting)
+                               const std::function<void()>& whileWaiting, const StopRequest* stop)
     : lock_(LockPathFor(recordFilePath), limit, whileWaiting,
             {"Kilit dosyası açılamadı", "Kayıt dosyası kilitlenemedi",
              "Aynı kayıt dosyasına başka bir aktarım sürüyor; " + WaitLimitText(limit) +
-                 " beklendi, bu aktarım yapılmadı: " + recordFilePath}) {}
+                 " beklendi, bu aktarım yapılmadı: " + recordFilePath},
+            stop) {}
 
 }  // namespace miravel

@@ -20,9 +20,10 @@ class RecordFileLock {
   // Waits for the lock. While another run holds it, whileWaiting is called
   // about every 100 ms (the first call tells the user that the run waits).
   // Throws AppError when the lock file cannot be opened, or when limit has
-  // passed without the lock.
+  // passed without the lock; StoppedOnRequest when stop is requested while
+  // it waits.
   RecordFileLock(const std::string& recordFilePath, std::chrono::milliseconds limit,
-                 const std::function<void()>& whileWaiting);
+                 const std::function<void()>& whileWaiting, const StopRequest* stop = nullptr);
 
   static std::string LockPathFor(const std::string& recordFilePath);
 

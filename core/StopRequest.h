@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <exception>
 
 namespace miravel {
 
@@ -19,5 +20,17 @@ class StopRequest {
   static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
   std::atomic<bool> requested_{false};
 };
+
+// Thrown at a safe point that saw the stop request, to leave the command
+// there; whoever started the command tells the user it was stopped.
+class StoppedOnRequest : public std::exception {
+ public:
+  const char* what() const noexcept override { return "İşlem durduruldu."; }
+};
+
+// Throws StoppedOnRequest when stop (which may be null: never) is requested.
+inline void ThrowIfStopRequested(const StopRequest* stop) {
+  if (stop != nullptr && stop->Requested()) throw StoppedOnRequest();
+}
 
 }  // namespace miravel

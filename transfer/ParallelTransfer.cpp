@@ -42,7 +42,9 @@ std::string OneField(std::string text) {
   return text;
 }
 
-enum class Outcome { kNotTried, kFailed, kReadRefused, kRead, kStopped };
+// kStopped: an error stopped the run at this row; kInterrupted: the user's
+// stop came while its log was read or walked.
+enum class Outcome { kNotTried, kFailed, kReadRefused, kRead, kStopped, kInterrupted };
 
 struct Row {
   int number = 0;
@@ -69,6 +71,7 @@ struct Row {
   bool clearRefused = false;
   LocalDateTime pcAtRead;  // this computer's clock when the log was read
   ClockWarning clock;
+  bool clearLeft = false;  // the user's stop came before its log was cleared
 
   TerminalRecord At(std::size_t i) const {
     const KeptRecord& r = records[i];
@@ -91,9 +94,9 @@ class LogReadBar : public BulkReadObserver {
   explicit LogReadBar(std::function<void(int percent)> show) : show_(std::move(show)) {}
   void BulkReadProgress(std::size_t received, std::size_t expected) override {
     if (expected == 0) return;
-    const int percent = ProgressPercent(static_cast<std::int64_t>(received),
-                                        static_cast<std::int64_t>(expected)) *
-                        kLogReadShare / 100;
+    const int percent =
+        ProgressPercent(static_cast<std::int64_t>(received), static_cast<std::int64_t>(expected)) *
+        kLogReadShare / 100;
     if (percent > shown_) show_(shown_ = percent);
   }
 
@@ -132,6 +135,11 @@ class ParallelRun {
   Row* ClearLogs(const std::vector<Row*>& transferred);
   bool ClearThroughNewConnection(Row& row);
   void Finish(Row& row);
+  // The user's stop came before the record file was replaced: no row is
+  // shown as transferred, nothing was merged, cleared or entered in the
+  // ledger. An error a row met meanwhile is still thrown.
+  void EndStoppedBeforeReplacement();
+  bool StopAsked() const { return job_.stop != nullptr && job_.stop->Requested(); }
   CalendarDate Today() const { return job_.today ? job_.today() : TodayOnThisComputer(); }
 
   const TransferJob& job_;
@@ -201,6 +209,7 @@ void ParallelRun::Walk(Row& row, TerminalClient& terminal) {
   while (terminal.GetNextAttendanceRecord(row.machine, terminalNumber, r.enrollNumber, unused2,
                                           unused3, r.inOutState, r.year, r.month, r.day, r.hour,
                                           r.minute)) {
+    ThrowIfStopRequested(job_.stop);
     if (row.records.empty()) {
       row.identity = TerminalIdentity(terminal.Identity(), row.link, terminalNumber);
     }
@@ -213,9 +222,8 @@ void ParallelRun::Walk(Row& row, TerminalClient& terminal) {
                            static_cast<std::uint8_t>(r.month), static_cast<std::uint8_t>(r.day),
                            static_cast<std::uint8_t>(r.hour), static_cast<std::uint8_t>(r.minute)});
     const int percent =
-        kLogReadShare +
-        ProgressPercent(static_cast<std::int64_t>(row.records.size()), total) *
-            (100 - kLogReadShare) / 100;
+        kLogReadShare + ProgressPercent(static_cast<std::int64_t>(row.records.size()), total) *
+                            (100 - kLogReadShare) / 100;
     if (percent > shownPercent) {
       shownPercent = percent;
       Report([&] {
@@ -241,7 +249,7 @@ void ParallelRun::CheckClock(Row& row, TerminalClient& terminal) {
 
 void ParallelRun::ReadRow(Row& row) {
   // After a stop, as in a run one terminal at a time, no later row is contacted.
-  if (row.number > stop_) return;
+  if (row.number > stop_ || StopAsked()) return;
   std::shared_ptr<TerminalClient> terminal;
   try {
     terminal = makeClient_();
@@ -263,6 +271,8 @@ void ParallelRun::ReadRow(Row& row) {
         sink_.ProgressChanged(row.number, percent);
         sink_.Repaint();
       });
+      // A long read over a slow line ends here; the link is dropped.
+      ThrowIfStopRequested(job_.stop);
     });
     bool read = false;
     {
@@ -277,6 +287,9 @@ void ParallelRun::ReadRow(Row& row) {
       Walk(row, *terminal);
       row.outcome = Outcome::kRead;
     }
+  } catch (const StoppedOnRequest&) {
+    row.outcome = Outcome::kInterrupted;
+    row.records = {};
   } catch (...) {
     Stop(row);
   }
@@ -362,6 +375,7 @@ void ParallelRun::MergeAndReplace(const std::vector<Row*>& transferred) {
     newRecords += row->merged;
     setAside += row->setAside;
   }
+  ThrowIfStopRequested(job_.stop);
   if (newRecords + setAside == 0) {
     // Nothing new: the record file and the backups stay as they are.
     ledger_.Update(entries_);
@@ -409,6 +423,9 @@ void ParallelRun::MergeAndReplace(const std::vector<Row*>& transferred) {
     merger.MergeGathered(std::move(sources));
     if (setAside > 0) SetAside(transferred, setAsidePath);
     merger.FinishMergeFile();
+    // The last point where a stop leaves everything as it was: the merge
+    // file goes with the merger and the backups are cut back.
+    ThrowIfStopRequested(job_.stop);
     merger.ReplaceRecordFile();
     replaced = true;
     ledger_.Commit();
@@ -473,6 +490,14 @@ Row* ParallelRun::ClearLogs(const std::vector<Row*>& transferred) {
   std::map<Row*, bool> done;
   for (Row* row : clearing) done[row] = false;
   ForEachLink(clearing, [&](Row& row) {
+    // After a stop the logs stay; the ledger keeps their records from being
+    // merged again, and the next run clears them.
+    if (StopAsked()) {
+      row.clearLeft = true;
+      if (row.client) row.client->Disconnect();
+      row.client.reset();
+      return;
+    }
     try {
       done.at(&row) =
           row.client ? row.client->ClearAttendanceLog(row.machine) : ClearThroughNewConnection(row);
@@ -486,6 +511,10 @@ Row* ParallelRun::ClearLogs(const std::vector<Row*>& transferred) {
   for (Row* row : clearing) {
     if (row->error) {
       if (failed == nullptr) failed = row;
+    } else if (row->clearLeft) {
+      for (Row* same : transferred) {
+        same->clearLeft |= same == row || (row->walked > 0 && same->identity == row->identity);
+      }
     } else if (!done.at(row)) {
       for (Row* same : transferred) {
         same->clearRefused |= same == row || (row->walked > 0 && same->identity == row->identity);
@@ -506,6 +535,7 @@ void ParallelRun::Finish(Row& row) {
   if (row.outcome == Outcome::kReadRefused) sink_.LogReadRefused(row.number);
   if (row.outcome == Outcome::kRead) {
     if (row.clearRefused) sink_.LogClearRefused(row.number);
+    if (row.clearLeft) sink_.LogClearLeft(row.number);
     // What an earlier row of this run took is no news to the user.
     if (row.skippedByLedger) sink_.AlreadyDelivered(row.number, static_cast<int>(row.start));
     if (row.setAside > 0) {
@@ -519,9 +549,38 @@ void ParallelRun::Finish(Row& row) {
   sink_.Repaint();
 }
 
+void ParallelRun::EndStoppedBeforeReplacement() {
+  for (Row& row : rows_) {
+    if (row.client) row.client->Disconnect();
+    row.client.reset();
+  }
+  std::exception_ptr error = planError_;
+  for (Row& row : rows_) {
+    if (row.outcome == Outcome::kStopped && !error) error = row.error;
+    // A row that could not be reached, or refused its log, shows that.
+    if (!row.link.empty() && row.outcome != Outcome::kFailed &&
+        row.outcome != Outcome::kReadRefused) {
+      row.outcome = Outcome::kNotTried;
+      sink_.StatusChanged(row.number, RowStatus::kNone);
+      sink_.ProgressChanged(row.number, 0);
+      sink_.RowStopped(row.number);
+    }
+    Finish(row);
+  }
+  sink_.TransferStopped(false);
+  if (error) std::rethrow_exception(error);
+}
+
 void ParallelRun::Run() {
-  const std::unique_ptr<RecordFileLock> lock = StartTransferRun(job_, sink_, ledger_);
+  std::unique_ptr<RecordFileLock> lock;
+  bool stoppedWaiting = false;
+  try {
+    lock = StartTransferRun(job_, sink_, ledger_);
+  } catch (const StoppedOnRequest&) {
+    stoppedWaiting = true;  // while waiting for another transfer's lock
+  }
   Plan();
+  if (stoppedWaiting) return EndStoppedBeforeReplacement();
   if (!lock) {
     for (Row& row : rows_) Finish(row);
     return;
@@ -541,6 +600,7 @@ void ParallelRun::Run() {
   }
   if (!stage.empty()) ReadStage(stage);
 
+  if (StopAsked()) return EndStoppedBeforeReplacement();
   const int stop = std::min(planStop_, stop_.load());
   std::vector<Row*> before;
   std::vector<Row*> transferred;
@@ -565,6 +625,8 @@ void ParallelRun::Run() {
       }
       failed = ClearLogs(transferred);
     }
+  } catch (const StoppedOnRequest&) {
+    return EndStoppedBeforeReplacement();
   } catch (...) {
     // The record file could not take the records: as the first terminal's
     // merge would have, this stops the run at the first row reached.
@@ -577,6 +639,10 @@ void ParallelRun::Run() {
   for (Row* row : before) {
     if (row == failed) std::rethrow_exception(row->error);
     Finish(*row);
+  }
+  if (std::any_of(transferred.begin(), transferred.end(),
+                  [](const Row* row) { return row->clearLeft; })) {
+    sink_.TransferStopped(true);
   }
   if (stop == planStop_ && planError_) std::rethrow_exception(planError_);
   if (stop != INT_MAX) std::rethrow_exception(rows_[stop - 1].error);

@@ -30,11 +30,14 @@ std::unique_ptr<RecordFileLock> StartTransferRun(const TransferJob& job, Transfe
   bool waiting = false;
   std::unique_ptr<RecordFileLock> lock;
   try {
-    lock = std::make_unique<RecordFileLock>(job.recordFilePath, job.lockWaitLimit, [&] {
-      if (!waiting) sink.WaitingForOtherTransfer(true);
-      waiting = true;
-      sink.Repaint();
-    });
+    lock = std::make_unique<RecordFileLock>(
+        job.recordFilePath, job.lockWaitLimit,
+        [&] {
+          if (!waiting) sink.WaitingForOtherTransfer(true);
+          waiting = true;
+          sink.Repaint();
+        },
+        job.stop);
   } catch (...) {
     if (waiting) sink.WaitingForOtherTransfer(false);
     throw;

@@ -10,6 +10,7 @@
 #include "core/DeviceSettings.h"
 #include "core/RecordFileLock.h"
 #include "transfer/ClockCheck.h"
+#include "core/StopRequest.h"
 #include "transfer/DeliveryLedger.h"
 #include "transfer/RecordFileMerger.h"
 
@@ -71,6 +72,18 @@ class TransferSink {
   // waiting for it (true; Repaint is called while it waits) or has stopped
   // waiting (false: it got its turn, or gave up with an error).
   virtual void WaitingForOtherTransfer(bool waiting) { (void)waiting; }
+  // The user stopped the run before the row's records reached the record
+  // file: nothing of its log was merged or cleared (the row's status and
+  // progress were reset). Called before RowFinished.
+  virtual void RowStopped(int row) { (void)row; }
+  // The row's records are in the record file, but the run was stopped before
+  // its log was cleared: the next run takes only the records that are new
+  // and clears them all. Called before TerminalTransferred.
+  virtual void LogClearLeft(int row) { (void)row; }
+  // The run ended early because the user asked it to stop; replaced says
+  // whether the record file took the records of the rows told
+  // TerminalTransferred (otherwise nothing was merged). Called last, once.
+  virtual void TransferStopped(bool replaced) { (void)replaced; }
   // The run is done with the row (transferred, failed, skipped or unticked).
   virtual void RowFinished(int row) { (void)row; }
 };
@@ -90,6 +103,11 @@ struct TransferJob {
   // Every record the terminals hold is delivered again, whatever the ledger
   // says (for an office that lost its record file).
   bool deliverAgain = false;
+  // The user's wish to stop (null: never), seen while the run waits for
+  // another transfer, before each row is contacted, while a log is read and
+  // walked, before the record file is replaced and before each log is
+  // cleared.
+  const StopRequest* stop = nullptr;
 };
 
 CalendarDate TodayOnThisComputer();

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <exception>
 #include <map>
+#include <vector>
 
 #include "core/OfficeFolder.h"
 #include "terminal/TerminalClient.h"
@@ -70,6 +71,16 @@ class GridTransferSink : public TransferSink {
   void WaitingForOtherTransfer(bool waiting) override {
     note_.setText(waiting ? QStringLiteral("Başka bir aktarım sürüyor, bekleniyor…") : QString());
   }
+  void LogClearLeft(int) override { ++clearsLeft_; }
+  void TransferStopped(bool replaced) override {
+    if (!replaced) {
+      note_.setText(QStringLiteral("Aktarım durduruldu; hiçbir kayıt aktarılmadı."));
+    } else {
+      note_.setText(QStringLiteral("Aktarım durduruldu. Kayıtlar aktarıldı; ") +
+                    QString::number(clearsLeft_) +
+                    QStringLiteral(" cihazdaki kayıtlar bir sonraki aktarımda silinecek."));
+    }
+  }
 
   // What the user must hear about although the run went on.
   const QStringList& Problems() const { return problems_; }
@@ -83,6 +94,7 @@ class GridTransferSink : public TransferSink {
   const DeviceList& devices_;
   QStringList problems_;
   QString ledgerProblem_;
+  int clearsLeft_ = 0;
 };
 
 // Hands what the transfer reports from its threads to the grid's sink on the
@@ -128,6 +140,15 @@ class QueuedSink : public TransferSink {
   }
   void RowFinished(int row) override {
     Post([=, this] { grid_.RowFinished(row); });
+  }
+  void RowStopped(int row) override {
+    Post([=, this] { grid_.RowStopped(row); });
+  }
+  void LogClearLeft(int row) override {
+    Post([=, this] { grid_.LogClearLeft(row); });
+  }
+  void TransferStopped(bool replaced) override {
+    Post([=, this] { grid_.TransferStopped(replaced); });
   }
 
  private:
@@ -183,6 +204,7 @@ MainWindow::MainWindow(AppState& state, TerminalClient& terminal, UiServices& ui
   setFixedSize(kClientWidth, kClientHeight);
   BuildControls();
   RunCommand(ui_, this, [this] { LoadSettings(); });
+  CommandGuard::LetCloseThroughDuringCommands(this);
 }
 
 MainWindow::~MainWindow() = default;
@@ -225,33 +247,47 @@ void MainWindow::BuildControls() {
   settingsButton_ =
       GlyphButton(this, QStringLiteral("Ayarlar"), SettingsGlyph(), QColor(128, 0, 0));
   settingsButton_->setObjectName("settingsButton");
-  settingsButton_->setGeometry(buttonsLeft, kBannerHeight + 64, buttonWidth, 44);
+  // Stops a running transfer at its next safe point; enabled only then.
+  stopButton_ = GlyphButton(this, QStringLiteral("Durdur"), StopGlyph(), QColor(128, 0, 0));
+  stopButton_->setObjectName("stopButton");
+  // Greyed while no transfer runs, so that it does not look pressable.
+  QPalette stopPalette = stopButton_->palette();
+  stopPalette.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(150, 150, 150));
+  stopButton_->setPalette(stopPalette);
+  stopButton_->setGeometry(buttonsLeft, kBannerHeight + 60, buttonWidth, 32);
+  runner_.SetStopControl(stopButton_);
+  const int below = 40;  // what the stop control takes under "Bilgileri Aktar"
+  settingsButton_->setGeometry(buttonsLeft, kBannerHeight + 64 + below, buttonWidth, 44);
   exitButton_ = GlyphButton(this, QStringLiteral("Çıkış   "), ExitGlyph(), QColor(255, 0, 0));
   exitButton_->setObjectName("exitButton");
-  exitButton_->setGeometry(buttonsLeft, kBannerHeight + 116, buttonWidth, 44);
+  exitButton_->setGeometry(buttonsLeft, kBannerHeight + 116 + below, buttonWidth, 44);
 
   // Whether a transfer clears the terminals' logs; kept in cihazlar.ini.
   deleteAfterTransferBox_ = new QCheckBox(this);
   deleteAfterTransferBox_->setObjectName("deleteAfterTransferBox");
   deleteAfterTransferBox_->setChecked(true);
-  deleteAfterTransferBox_->setGeometry(buttonsLeft, kBannerHeight + 180, 20, 20);
+  deleteAfterTransferBox_->setGeometry(buttonsLeft, kBannerHeight + 180 + below, 20, 20);
   deleteAfterFirstLine_ = new QLabel(QStringLiteral("Kayıtları aktardıktan"), this);
   deleteAfterFirstLine_->setObjectName("deleteAfterFirstLine");
-  deleteAfterFirstLine_->setGeometry(buttonsLeft + 22, kBannerHeight + 176, 126, 16);
+  deleteAfterFirstLine_->setGeometry(buttonsLeft + 22, kBannerHeight + 176 + below, 126, 16);
   deleteAfterSecondLine_ = new QLabel(QStringLiteral("Sonra sil"), this);
   deleteAfterSecondLine_->setObjectName("deleteAfterSecondLine");
-  deleteAfterSecondLine_->setGeometry(buttonsLeft + 22, kBannerHeight + 192, 126, 16);
+  deleteAfterSecondLine_->setGeometry(buttonsLeft + 22, kBannerHeight + 192 + below, 126, 16);
 
-  // Says why a transfer has not started yet: it waits for another one.
+  // Says why a transfer has not started yet (it waits for another one), or
+  // what a stopped one left.
   transferNote_ = new QLabel(this);
   transferNote_->setObjectName("transferNote");
   transferNote_->setWordWrap(true);
+  transferNote_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   transferNote_->setStyleSheet(QStringLiteral("color: rgb(128, 0, 0);"));
-  transferNote_->setGeometry(buttonsLeft, kBannerHeight + 220, buttonWidth, 64);
+  transferNote_->setGeometry(buttonsLeft, kBannerHeight + 220 + below, buttonWidth, 96);
 
   connect(transferButton_, &QPushButton::clicked, this, &MainWindow::TransferRecords);
   connect(settingsButton_, &QPushButton::clicked, this, &MainWindow::OpenSettingsWindow);
   connect(exitButton_, &QPushButton::clicked, this, &MainWindow::close);
+  // During a transfer it asks whether to stop it, as the title bar's close does.
+  CommandGuard::LetThroughDuringCommands(exitButton_);
   connect(deleteAfterTransferBox_, &QCheckBox::toggled, this,
           &MainWindow::StoreDeleteAfterTransfer);
 }
@@ -280,6 +316,7 @@ void MainWindow::FillDeviceRows() {
 
 void MainWindow::TransferRecords() {
   runner_.Run([this] {
+    transferNote_->clear();
     TransferJob job;
     job.devices = state_.devices;
     for (int row = 0; row < static_cast<int>(job.devices.size()); ++row) {
@@ -318,9 +355,25 @@ void MainWindow::TransferRecords() {
     QueuedSink sink(*this, grid, deleteAfterTransferBox_->isChecked());
     // The transfer runs beside the window, which keeps painting its grid
     // while the command guard holds its input.
-    runner_.RunBeside(
-        [&](const StopRequest&) { RunParallelTransfer(job, makeClient, sink, parallel); });
+    // Greyed for the run: what would start another command or change this one.
+    // The guard holds the rest of the input (the ticks among it); the stop
+    // control, the exit button (which asks first) and the scroll bars answer.
+    const std::vector<QWidget*> held{transferButton_, settingsButton_, deleteAfterTransferBox_};
+    for (QWidget* control : held) control->setEnabled(false);
+    std::exception_ptr error;
+    try {
+      runner_.RunBeside([&](const StopRequest& stop) {
+        job.stop = &stop;
+        RunParallelTransfer(job, makeClient, sink, parallel);
+      });
+    } catch (...) {
+      error = std::current_exception();
+    }
+    for (QWidget* control : held) control->setEnabled(true);
+    // A run that went on past an unreadable ledger says so even when it
+    // ended on an error afterwards.
     if (!grid.LedgerProblem().isEmpty()) ui_.ShowError(this, grid.LedgerProblem());
+    if (error) std::rethrow_exception(error);
     if (!grid.Problems().isEmpty()) ui_.ShowMessage(this, grid.Problems().join("\n"));
   });
 }
@@ -361,6 +414,11 @@ void MainWindow::showEvent(QShowEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+  // During a transfer: stopped first (if the user wants), closed once it ended.
+  if (runner_.AskToStopBeforeClose([this] { close(); })) {
+    event->ignore();
+    return;
+  }
   ReleaseSettingsFile();
   event->accept();
 }

@@ -38,7 +38,7 @@ class BannerLabel : public QLabel {
 // transfer of their attendance records into the record file, the settings
 // window and the delete-after-transfer option. Closing it ends the program.
 //
-// Controls carry object names (transferButton, settingsButton, exitButton,
+// Controls carry object names (transferButton, stopButton, settingsButton, exitButton,
 // deleteAfterTransferBox, deviceGrid, topBanner, bottomBanner) by which tests
 // and tools find them.
 class MainWindow : public QWidget {
@@ -104,6 +104,7 @@ class MainWindow : public QWidget {
   BannerLabel* topBanner_ = nullptr;
   BannerLabel* bottomBanner_ = nullptr;
   QPushButton* transferButton_ = nullptr;
+  QPushButton* stopButton_ = nullptr;
   QPushButton* settingsButton_ = nullptr;
   QPushButton* exitButton_ = nullptr;
   QCheckBox* deleteAfterTransferBox_ = nullptr;

@@ -149,6 +149,14 @@ QPixmap ExitGlyph() {
   });
 }
 
+QPixmap StopGlyph() {
+  return Glyph([](QPainter& painter) {
+    painter.setPen(QPen(kRed.darker(130), 1.5));
+    painter.setBrush(kRed);
+    painter.drawRoundedRect(QRectF(6, 6, 12, 12), 2, 2);
+  });
+}
+
 QPixmap OkGlyph() {
   return Glyph([](QPainter& painter) { DrawCheckMark(painter, 1.0, kGreen); });
 }

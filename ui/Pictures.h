@@ -21,6 +21,7 @@ QList<QPixmap> FingerprintImages();
 QPixmap TransferGlyph();        // a download arrow into a tray, blue
 QPixmap SettingsGlyph();        // a gear
 QPixmap ExitGlyph();            // a door with an arrow leaving it
+QPixmap StopGlyph();            // a red square, as on a player's stop key
 QPixmap OkGlyph();              // a green check mark
 QPixmap CancelGlyph();          // a red cross
 QPixmap ClockGlyph();           // a clock face

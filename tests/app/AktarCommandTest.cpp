@@ -31,7 +31,7 @@ class AktarCommandTest : public ::testing::Test {
     // The one fake serves every connection (the run makes them one by one).
     return RunAktar(
         options, [&] { return std::shared_ptr<TerminalClient>(&terminal, [](TerminalClient*) {}); },
-        out, err, false, pcClock);
+        out, err, false, nullptr, pcClock);
   }
 
   void Settings(const std::string& connectionType) {

@@ -1,6 +1,7 @@
 // miravel-aktar as the office runs it: real emulated terminals, real files,
 // exit statuses and the lines it prints.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <thread>
 
 #include "emulator/TerminalState.h"
 #include "tests/e2e/E2eSupport.h"
@@ -573,6 +575,50 @@ TEST_F(AktarProgramTest, RowsOnOneLinkAreReadInTurn) {
   EXPECT_EQ(ReadFile(recordPath), JoinLines(expected));
   terminal.Stop();
   EXPECT_TRUE(ReadStateLog(statePath).empty());
+}
+
+// A service stop (SIGTERM) in the middle of a run: it ends at its next safe
+// point with status 3, nothing merged or cleared and no merge file; the next
+// run takes every record once.
+TEST_F(AktarProgramTest, SigtermMidRunStopsAtASafePointWithStatusThree) {
+  const std::vector<wire::LogRecord> fastLog = MakeLog(300, 93);
+  const std::vector<wire::LogRecord> slowLog = MakeLog(200, 94);
+  const std::string slowState = folder / "yavas.txt";
+  WriteStateFile(statePath, fastLog);
+  WriteStateFile(slowState, slowLog);
+  EmulatorProcess fast({"--listen", "127.0.0.1:0", "--state", statePath});
+  EmulatorProcess slow({"--listen", "127.0.0.1:0", "--state", slowState, "--delay-ms", "700"});
+  const std::vector<std::string> old = MakeRecordLines(50, 95);
+  WriteFile(recordPath, JoinLines(old));
+  WriteSettings(folder.Path(), recordPath, true,
+                {EthernetRow("Hızlı", fast.Port()), EthernetRow("Yavaş", slow.Port())});
+  {
+    ProgramRun run(AktarPath(), {"--folder", folder.Path()}, folder.Path());
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    ASSERT_EQ(::kill(run.Pid(), SIGTERM), 0);
+    const int status = run.Wait(std::chrono::seconds(30));
+    ASSERT_TRUE(WIFEXITED(status)) << run.Stderr();
+    EXPECT_EQ(WEXITSTATUS(status), 3) << run.Stderr();
+    EXPECT_NE(run.Stderr().find("Aktarım durduruldu: hiçbir kayıt aktarılmadı"), std::string::npos)
+        << run.Stderr();
+    EXPECT_EQ(run.Stdout(), "1 Hızlı: durduruldu, aktarılmadı\n2 Yavaş: durduruldu, aktarılmadı\n");
+  }
+  EXPECT_EQ(ReadFile(recordPath), JoinLines(old));
+  EXPECT_FALSE(test::MergeFileLeft(recordPath));
+  EXPECT_FALSE(FileExists(recordPath + ".teslim"));
+  EXPECT_TRUE(Backups().empty());
+  fast.AwaitEarlierConnections();
+  slow.AwaitEarlierConnections();
+  EXPECT_EQ(ReadStateLog(statePath).size(), fastLog.size());
+  EXPECT_EQ(ReadStateLog(slowState).size(), slowLog.size());
+
+  const AktarResult again = RunAktar(folder.Path());
+  EXPECT_EQ(again.exitCode, 0) << again.err;
+  std::vector<std::string> expected = old;
+  for (const auto* log : {&fastLog, &slowLog}) {
+    for (const wire::LogRecord& record : *log) expected.push_back(ExpectedLine(record));
+  }
+  EXPECT_EQ(Sorted(Lines(ReadFile(recordPath))), Sorted(expected));
 }
 
 }  // namespace

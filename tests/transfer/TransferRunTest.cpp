@@ -1,9 +1,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <thread>
 
 #include "core/AppError.h"
 #include "tests/support/FakeTerminal.h"
@@ -29,7 +32,13 @@ class RecordingSink : public TransferSink {
     return clearLog;
   }
   void TerminalTransferred(int row, int records) override { taken[row] = records; }
-  void WaitingForOtherTransfer(bool waiting) override { waits.push_back(waiting); }
+  void WaitingForOtherTransfer(bool waiting) override {
+    waits.push_back(waiting);
+    if (waiting && onWait) onWait();
+  }
+  void RowStopped(int row) override { stopped.push_back(row); }
+  void LogClearLeft(int row) override { clearLeft.push_back(row); }
+  void TransferStopped(bool replaced) override { stops.push_back(replaced); }
   void LogReadRefused(int row) override { readRefused.push_back(row); }
   void LogClearRefused(int row) override { clearRefused.push_back(row); }
   void RecordsSetAside(int row, int records, const std::string&) override {
@@ -40,6 +49,10 @@ class RecordingSink : public TransferSink {
 
   bool clearLog = true;
   std::function<void()> onClearQuestion;
+  std::function<void()> onWait;
+  std::vector<int> stopped;
+  std::vector<int> clearLeft;
+  std::vector<bool> stops;
   std::map<int, std::vector<int>> progress;
   std::map<int, int> taken;
   std::vector<bool> waits;
@@ -321,6 +334,136 @@ TEST_F(TransferRunTest, AnotherTransferIntoTheRecordFileIsWaitedForAndGivenUpAft
   Run();
   EXPECT_TRUE(sink.waits.empty());
   EXPECT_EQ(sink.taken[1], 2);
+}
+
+// A stop before the record file's replacement leaves everything as it was:
+// seen in a lock wait, during a walk, and after the merge file was written.
+TEST_F(TransferRunTest, StopBeforeTheReplacementMergesClearsAndWritesNothing) {
+  StopRequest stop;
+  job.stop = &stop;
+  job.devices = {Ethernet("a"), Ethernet("b", "4371")};
+  job.ticked = {true, true};
+  terminal.log = Records(3);
+  sink.clearLog = false;
+  Run();  // delivered once; the ledger knows these three
+  sink = RecordingSink();
+  terminal = FakeTerminal();
+  terminal.log = Records(3);
+  std::string lines;
+  for (int i = 0; i < 300000; ++i) lines += "000,00001,1 2026/12/06 08:00:00\r\n";
+  test::WriteFile(job.recordFilePath, lines + ReadFile(job.recordFilePath));
+  const std::string record = ReadFile(job.recordFilePath);
+  const std::string ledger = ReadFile(job.recordFilePath + ".teslim");
+  const std::string backup = ReadFile(folder / "yedekler/20261207.001");
+  terminal.log.push_back({900, 0, 2026, 12, 7, 18, 0});
+  sink.clearLog = true;
+
+  const auto asBefore = [&](const char* when) {
+    EXPECT_EQ(ReadFile(job.recordFilePath), record) << when;
+    EXPECT_EQ(ReadFile(job.recordFilePath + ".teslim"), ledger) << when;
+    EXPECT_EQ(ReadFile(folder / "yedekler/20261207.001"), backup) << when;
+    EXPECT_FALSE(test::MergeFileLeft(job.recordFilePath)) << when;
+    EXPECT_EQ(terminal.CallCount("ClearAttendanceLog"), 0) << when;
+    EXPECT_THAT(sink.stops, ElementsAre(false)) << when;
+    EXPECT_EQ(sink.Status(1), RowStatus::kNone) << when;
+    EXPECT_EQ(sink.progress[1].back(), 0) << when;
+    EXPECT_TRUE(sink.taken.empty()) << when;
+    sink = RecordingSink();
+    const std::vector<FakeRecord> log = terminal.log;
+    terminal = FakeTerminal();
+    terminal.log = log;
+    stop.Clear();
+  };
+  {
+    const RecordFileLock other(job.recordFilePath, std::chrono::seconds(1), nullptr);
+    job.lockWaitLimit = std::chrono::minutes(10);
+    sink.onWait = [&] { stop.Request(); };
+    const auto started = std::chrono::steady_clock::now();
+    Run();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
+    EXPECT_THAT(sink.stopped, ElementsAre(1, 2));
+    EXPECT_EQ(terminal.CallCount("ConnectNetwork"), 0);
+    asBefore("lock wait");
+  }
+  // In the second row's walk: the first row, read whole, is not merged.
+  terminal.onCall = [&](const std::string& operation) {
+    if (operation == "GetNextAttendanceRecord" && terminal.CallCount(operation) == 6)
+      stop.Request();
+  };
+  Run();
+  EXPECT_THAT(sink.stopped, ElementsAre(1, 2));
+  asBefore("walk");
+
+  // Once the merge file appears: the merge of the big record file is done
+  // before the replacement, which the stop then prevents.
+  terminal.onCall = nullptr;
+  const int watch = ::inotify_init1(0);
+  ASSERT_GE(::inotify_add_watch(watch, folder.Path().c_str(), IN_CREATE), 0);
+  std::thread stopper([&] {
+    alignas(inotify_event) char events[4096];
+    // A run that never writes a merge file ends with the test's own file.
+    for (ssize_t got; !stop.Requested() && (got = ::read(watch, events, sizeof events)) > 0;) {
+      for (char* at = events; at < events + got;) {
+        const auto* event = reinterpret_cast<inotify_event*>(at);
+        if (event->len > 0 && std::string(event->name).ends_with(".gcc")) stop.Request();
+        at += sizeof(inotify_event) + event->len;
+      }
+    }
+  });
+  try {
+    Run();
+  } catch (...) {
+  }
+  test::WriteFile(folder / "run.gcc", "");
+  stopper.join();
+  ::close(watch);
+  std::filesystem::remove(folder / "run.gcc");
+  EXPECT_EQ(terminal.CallCount("GetNextAttendanceRecord"), 2 * 5);  // both read whole
+  asBefore("merge");
+
+  // The next run takes the one new record of each row, once.
+  Run();
+  EXPECT_EQ(sink.taken[1], 1);
+  EXPECT_EQ(sink.taken[2], 1);
+}
+
+// A stop once the record file is replaced leaves the logs' clears to the
+// next run, which then takes only what is new: every record once.
+TEST_F(TransferRunTest, StopAfterTheReplacementLeavesTheClearsToTheNextRun) {
+  StopRequest stop;
+  job.stop = &stop;
+  job.devices = {Ethernet("a"), Ethernet("b", "4371")};
+  job.ticked = {true, true};
+  terminal.log = Records(3);
+  // The first call once the record file holds both rows' records opens the
+  // first row's clear, which the stop lets finish (here: it cannot connect).
+  terminal.onCall = [&](const std::string&) {
+    const std::string merged = ReadFile(job.recordFilePath);
+    if (std::count(merged.begin(), merged.end(), '\n') == 6 && !stop.Requested()) {
+      stop.Request();
+      terminal.refusedPorts = {4370};
+    }
+  };
+  Run();
+  EXPECT_THAT(sink.stops, ElementsAre(true));
+  EXPECT_THAT(sink.clearRefused, ElementsAre(1));
+  EXPECT_THAT(sink.clearLeft, ElementsAre(2));
+  EXPECT_EQ(sink.taken[2], 3);
+  EXPECT_EQ(sink.Status(2), RowStatus::kConnected);
+  EXPECT_EQ(terminal.CallCount("ClearAttendanceLog"), 0);
+  EXPECT_FALSE(test::MergeFileLeft(job.recordFilePath));
+
+  terminal.onCall = nullptr;
+  terminal.refusedPorts.clear();
+  stop.Clear();
+  sink = RecordingSink();
+  terminal.log.push_back({900, 0, 2026, 12, 7, 18, 0});
+  Run();
+  EXPECT_EQ(sink.taken[1], 1);
+  EXPECT_EQ(sink.taken[2], 1);
+  const std::string merged = ReadFile(job.recordFilePath);
+  EXPECT_EQ(std::count(merged.begin(), merged.end(), '\n'), 8);
+  EXPECT_TRUE(terminal.log.empty());
 }
 
 }  // namespace

@@ -10,7 +10,10 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <atomic>
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "core/Cp1254.h"
 #include "terminal/WireTerminalClient.h"
@@ -268,6 +271,73 @@ TEST_F(MainWindowTest, LongTransferRepaintsOnlyChangedProgressAndTakesNoClicks) 
   EXPECT_GE(progressChanges, 100);
   EXPECT_EQ(Grid(window).CellValue(0, MainWindow::kProgress), 100);
   EXPECT_TRUE(test::FileExists(folder / "tr500.txt"));
+}
+
+// Holds the terminal in its log read until the window's own timer has
+// fired during the transfer and acted; a frozen window never lets it go.
+void WhileTheTransferWaits(FakeTerminal& terminal, const std::function<void()>& act) {
+  auto acted = std::make_shared<std::atomic<bool>>(false);
+  terminal.onCall = [acted](const std::string& operation) {
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (operation == "ReadAttendanceLog" && !*acted &&
+           std::chrono::steady_clock::now() < limit) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  };
+  auto* timer = new QTimer;
+  timer->setInterval(10);
+  QObject::connect(timer, &QTimer::timeout, [timer, acted, act] {
+    timer->stop();
+    act();
+    *acted = true;
+    timer->deleteLater();
+  });
+  timer->start();
+}
+
+TEST_F(MainWindowTest, TransferRunsWhileTheWindowAnswersAndDurdurStopsIt) {
+  const std::string record = folder / "kayit.txt";
+  MainWindow& window =
+      Open("[ayarlar]\r\ndosya=" + record + "\r\n" + Ethernet(1, "Bir", 1) + Ethernet(2, "İki", 2));
+  terminal.log = {{5, 0, 2026, 12, 7, 8, 30}, {6, 1, 2026, 12, 7, 17, 45}};
+  QPushButton* stop = Button(window, "stopButton");
+  EXPECT_FALSE(stop->isEnabled());
+  bool enabledDuring = false;
+  WhileTheTransferWaits(terminal, [&] {
+    enabledDuring = stop->isEnabled();
+    QTest::mouseClick(stop, Qt::LeftButton);
+  });
+  QTest::mouseClick(Button(window, "transferButton"), Qt::LeftButton);
+  EXPECT_TRUE(enabledDuring);
+  EXPECT_FALSE(stop->isEnabled());
+  EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join("\n").toStdString();
+  EXPECT_FALSE(test::FileExists(record));
+  EXPECT_EQ(terminal.log.size(), 2u);
+  EXPECT_EQ(terminal.CallCount("ConnectNetwork"), 1);  // the second row is not reached
+  for (int row = 0; row < 2; ++row) {
+    EXPECT_EQ(Grid(window).CellValue(row, MainWindow::kStatus), 0);
+    EXPECT_EQ(Grid(window).CellValue(row, MainWindow::kProgress), 0);
+  }
+  EXPECT_EQ(FindControl<QLabel>(window, "transferNote").text(),
+            "Aktarım durduruldu; hiçbir kayıt aktarılmadı.");
+}
+
+TEST_F(MainWindowTest, ClosingDuringATransferAsksStopsAndThenCloses) {
+  const std::string record = folder / "kayit.txt";
+  MainWindow& window = Open("[ayarlar]\r\ndosya=" + record + "\r\n" + Ethernet(1, "Bir", 1));
+  terminal.log = {{5, 0, 2026, 12, 7, 8, 30}};
+  bool openDuring = false;
+  WhileTheTransferWaits(terminal, [&] {
+    window.close();
+    openDuring = window.isVisible();
+  });
+  QTest::mouseClick(Button(window, "transferButton"), Qt::LeftButton);
+  EXPECT_EQ(ui.questions, QStringList{"Süren işlem durdurulsun ve pencere kapatılsın mı?"});
+  EXPECT_TRUE(openDuring);
+  EXPECT_FALSE(window.isVisible());
+  EXPECT_EQ(state.settingsFile, nullptr);
+  EXPECT_FALSE(test::FileExists(record));
+  EXPECT_EQ(terminal.log.size(), 1u);
 }
 
 TEST_F(MainWindowTest, ClosingTheSettingsWindowRebuildsTheRows) {
