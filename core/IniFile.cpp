@@ -765,8 +765,10 @@ bool IniFile::Impl::CommitSmall() {
     // Only the file's last line may lack its line end: new lines after it
     // give it one, unless it is replaced and has one already.
     const char before = bytes[keys.at - 1];
+    // Named apart: clang cannot capture a structured binding in C++20.
+    const std::size_t at = keys.at;
     const bool replacedThere = std::any_of(splices.begin(), splices.end(), [&](const Splice& s) {
-      return s.keys == nullptr && s.at + s.removed == keys.at;
+      return s.keys == nullptr && s.at + s.removed == at;
     });
     if (before != '\n' && before != '\r' && !replacedThere) splice.text = "\r\n";
     splice.prefix = splice.text.size();

@@ -22,9 +22,10 @@ inline bool CallOperation(WireSession& session, unsigned which) {
   DeviceTime time;
   bool done = false;
   switch (which % 16) {
-    case 0:
+    case 0: {
       std::string identity;
       return session.Hello(1, wire::kIdentityProtocolVersion, number, identity);
+    }
     case 1:
       return session.RegisterEvents(1, 0xFFFF);
     case 2:
