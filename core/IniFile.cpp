@@ -302,20 +302,6 @@ struct Pending {
   bool dirty = false;
 
   bool Erased(std::size_t section) const { return section < erased.size() && erased[section]; }
-  // The bytes the changes may add to the file.
-  std::size_t ExtraBytes() const {
-    std::size_t size = 0;
-    const auto add = [&](const NewKeys& keys) {
-      for (const std::string& line : keys.lines) size += line.size() + 4;
-    };
-    for (const auto& [offset, line] : replaced) size += line.size() + 4;
-    for (const auto& [section, keys] : added) add(keys);
-    for (const NewSection& section : appended) {
-      size += section.name.size() + 6;
-      add(section.body);
-    }
-    return size;
-  }
 };
 
 // Writes the line "key=value" into keys: in place when the key is there
@@ -411,6 +397,9 @@ constexpr std::size_t kSmallCommit = 16;
 // written takes no memory.
 constexpr std::size_t kGrowthRoom = 1 << 20;
 
+// A whole commit goes to the disk in pieces of about this size.
+constexpr std::size_t kSerializePiece = 1 << 20;
+
 // Splices closer than this are moved as one, so that the tail of a big file
 // is moved once for the keys of one section.
 constexpr std::size_t kSpliceJoinGap = 4096;
@@ -481,7 +470,6 @@ struct IniFile::Impl {
   Pending pending;
 
   void Reload(const FileStamp& now);
-  void Adopt(std::string fresh);
   void Refresh();
 
   std::size_t SectionEnd(std::size_t section) const {
@@ -512,7 +500,8 @@ struct IniFile::Impl {
 
   void Write(const std::string& section, const std::string& key, const std::string& value);
   void Erase(const std::string& lookupKey);
-  std::string Serialize() const;
+  // Gives the file as the pending changes make it to sink, piece by piece.
+  bool Serialize(const ByteSink& sink) const;
   void Commit();
   bool CommitSmall();
   void CommitWhole();
@@ -604,26 +593,22 @@ std::optional<std::string_view> IniFile::Impl::KeyText(const Found& found,
 
 // Reads the file as it is now; a failed read leaves everything as it was.
 void IniFile::Impl::Reload(const FileStamp& now) {
-  std::string fresh;
+  // The old bytes go before the new ones come, so that a big file is never
+  // held twice. Until the read succeeds nothing is held and the stamp matches
+  // nothing: a read that fails is tried again by the next call.
+  index = Index();
+  std::string().swap(bytes);
+  stamp = FileStamp();
+  stamp.kind = FileStamp::Kind::kUnknown;
   // Only a regular file holds settings: anything else at the path (a folder, a
   // pipe that would block the read) reads as empty, as a missing file does,
   // and a write to it fails.
   if (now.kind == FileStamp::Kind::kRegular || now.kind == FileStamp::Kind::kUnknown) {
-    fresh.reserve(static_cast<std::size_t>(std::max<off_t>(now.size, 0)) + kGrowthRoom);
-    if (!ReadWholeFile(path, fresh)) fresh.clear();
+    bytes.reserve(static_cast<std::size_t>(std::max<off_t>(now.size, 0)) + kGrowthRoom);
+    if (!ReadWholeFile(path, bytes)) bytes.clear();
   }
-  Adopt(std::move(fresh));
-  stamp = now;
-}
-
-// Holds fresh as the file. The old bytes and index go before the new index is
-// built, so that a big file is never held twice.
-void IniFile::Impl::Adopt(std::string fresh) {
-  index = Index();
-  // A move would hand the old bytes to fresh, which lives on to the end.
-  bytes.swap(fresh);
-  std::string().swap(fresh);
   index = BuildIndex(bytes);
+  stamp = now;
 }
 
 // Another program (an editor, a second copy of ours) may have changed the file
@@ -684,18 +669,37 @@ void IniFile::Impl::Erase(const std::string& lookupKey) {
   });
 }
 
-std::string IniFile::Impl::Serialize() const {
-  std::string out;
-  out.reserve(bytes.size() + pending.ExtraBytes() + kGrowthRoom);
+bool IniFile::Impl::Serialize(const ByteSink& sink) const {
+  // Lines are gathered into pieces; long runs of held bytes go out as they
+  // stand, without a copy.
+  std::string piece;
+  piece.reserve(kSerializePiece + kSerializePiece / 4);
+  bool ok = true;
+  char last = '\n';  // of what went out: nothing yet needs no line end
+  const auto flush = [&] {
+    if (!piece.empty()) ok = ok && sink(piece);
+    piece.clear();
+  };
+  const auto put = [&](std::string_view text) {
+    if (text.empty()) return;
+    last = text.back();
+    if (text.size() >= kSerializePiece) {
+      flush();
+      ok = ok && sink(text);
+      return;
+    }
+    piece += text;
+    if (piece.size() >= kSerializePiece) flush();
+  };
   const std::string_view all = bytes;
   // Only the last line of a file may lack its line end: a line written after
   // it gets one first.
   const auto emit = [&](std::string_view line) {
-    if (!out.empty() && out.back() != '\n' && out.back() != '\r') out += "\r\n";
-    out += line;
-    out += "\r\n";
+    if (last != '\n' && last != '\r') put("\r\n");
+    put(line);
+    put("\r\n");
   };
-  const auto copy = [&](std::size_t from, std::size_t to) { out += all.substr(from, to - from); };
+  const auto copy = [&](std::size_t from, std::size_t to) { put(all.substr(from, to - from)); };
   copy(0, index.headers.empty() ? bytes.size() : index.headers.front());
   for (std::size_t section = 0; section < index.headers.size(); ++section) {
     const std::size_t begin = index.headers[section];
@@ -730,7 +734,8 @@ std::string IniFile::Impl::Serialize() const {
     emit("[" + section.name + "]");
     for (const std::string& line : section.body.lines) emit(line);
   }
-  return out;
+  flush();
+  return ok;
 }
 
 void IniFile::Impl::Commit() {
@@ -822,16 +827,21 @@ void IniFile::Impl::ShiftIndex(const std::vector<Splice>& splices) {
 }
 
 void IniFile::Impl::CommitWhole() {
-  std::string out;
   try {
-    out = Serialize();
-    WriteFileAtomically(path, out);
+    WriteFileAtomically(path, [this](const ByteSink& sink) { return Serialize(sink); });
   } catch (...) {
     Rollback();
     throw;
   }
-  // The file now holds what we wrote: we hold it too, parsed afresh.
-  Adopt(std::move(out));
+  // The file now holds what we wrote. We read it back rather than build it
+  // beside the bytes we hold: a store of hundreds of megabytes would be held
+  // twice. The write happened; a read that fails now is only tried again by
+  // the next call.
+  pending = Pending();
+  try {
+    Reload(StampOf(path));
+  } catch (...) {  // NOLINT(bugprone-empty-catch): Reload left a stamp that never matches
+  }
 }
 
 template <typename Change>

@@ -131,7 +131,14 @@ void RemoveFilesNamed(const std::string& folder,
   for (const std::string& leftover : leftovers) ::unlink((folder + leftover).c_str());
 }
 
-void WriteFileAtomically(const std::string& linkOrPath, std::string_view bytes,
+void WriteFileAtomically(const std::string& path, std::string_view bytes,
+                         const std::string& scratchName) {
+  WriteFileAtomically(
+      path, [bytes](const ByteSink& sink) { return sink(bytes); }, scratchName);
+}
+
+void WriteFileAtomically(const std::string& linkOrPath,
+                         const std::function<bool(const ByteSink& sink)>& produce,
                          const std::string& scratchName) {
   const std::string path = FollowLinks(linkOrPath);
   // A FIFO or device there is not ours to replace by a plain file.
@@ -163,7 +170,8 @@ void WriteFileAtomically(const std::string& linkOrPath, std::string_view bytes,
   if (::stat(path.c_str(), &old) == 0) mode = old.st_mode & 07777;
   ::fchmod(fd, mode);
 
-  const bool ok = WriteAll(fd, bytes) && ::fsync(fd) == 0;
+  const bool ok = produce([fd](std::string_view piece) { return WriteAll(fd, piece); }) &&
+                  ::fsync(fd) == 0;
   const bool closed = ::close(fd) == 0;
   if (!ok || !closed || ::rename(tempPath.c_str(), path.c_str()) != 0) {
     ::unlink(tempPath.c_str());

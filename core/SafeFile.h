@@ -38,6 +38,17 @@ void RequirePlainFileOrMissing(const std::string& path, const std::string& what)
 void WriteFileAtomically(const std::string& path, std::string_view bytes,
                          const std::string& scratchName = "");
 
+// Takes the next piece of a file being written; false when it cannot be written.
+using ByteSink = std::function<bool(std::string_view)>;
+
+// As above, for a file made piece by piece, so that a file of hundreds of
+// megabytes is not held whole a second time: produce gives the pieces to the
+// sink in order and returns false when the sink refused one (nothing is
+// replaced then).
+void WriteFileAtomically(const std::string& path,
+                         const std::function<bool(const ByteSink& sink)>& produce,
+                         const std::string& scratchName = "");
+
 // Writes all of bytes to fd, retrying short writes; false on an error.
 bool WriteAll(int fd, std::string_view bytes);
 

@@ -313,6 +313,7 @@ std::optional<std::string> PersonnelCommands::LoadTerminalList(Progress& progres
     if (users.size() == kMaxListedUsers) return TooManyUsersMessage();
     users.emplace_back(enrollNumber, privilege);
   }
+  terminalList_.ReserveRows(static_cast<int>(users.size()));
   int loaded = 0;
   for (auto [enrollNumber, privilege] : users) {
     if (Stopping()) break;
@@ -340,6 +341,7 @@ void PersonnelCommands::LoadStoreList(Progress& progress) {
   // Every line is read, and checked, before any row is shown.
   std::vector<std::string> perNos = store_.ReadList();
   const int count = static_cast<int>(perNos.size());
+  storeList_.ReserveRows(count);
   for (int index = 0; index < count; ++index) {
     // Stopped, the list shows what came and counts as not loaded.
     if (Stopping()) return;

@@ -54,6 +54,9 @@ class PersonnelList {
   // A new empty, unticked row without fingerprint mark at the bottom;
   // returns its number.
   virtual int AppendRow() = 0;
+  // Room for this many rows in all, made once before a load appends them: a
+  // list grown row by row holds up to twice its rows while it moves them.
+  virtual void ReserveRows(int count) { (void)count; }
   virtual void RemoveRow(int row) = 0;
   // Removes these rows (numbers ascending, each once) in one pass, so that
   // deleting thousands of rows does not move the rows below each of them.
@@ -157,6 +160,7 @@ class PersonnelRows : public PersonnelList {
   std::optional<int> EnrollNumber(int row) const override { return At(row).enrollNumber; }
   void SetEnrollNumber(int row, int enrollNumber) override { At(row).enrollNumber = enrollNumber; }
   int AppendRow() override;
+  void ReserveRows(int count) override { rows_.reserve(static_cast<std::size_t>(count)); }
   void RemoveRow(int row) override;
   void RemoveRows(const std::vector<int>& rows) override;
   void RemoveAllRows() override { rows_.clear(); }

@@ -299,6 +299,13 @@ void PersonnelWindow::done(int result) {
 }
 
 void PersonnelWindow::Leave() {
+  // Emptied first, so that the command leaving them gets no copy of the
+  // lists while the store's file is still held: that would be the window's
+  // highest use of memory.
+  if (commands_ && !runner_.IsRunning()) {
+    terminalList_->RemoveAllRows();
+    storeList_->RemoveAllRows();
+  }
   RunOnLists([](PersonnelCommands& commands) { commands.Leave(); });
   commands_.reset();
   store_.reset();
