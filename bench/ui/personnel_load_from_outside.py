@@ -19,7 +19,7 @@
 #       [--runs 3] [--no-inside] [--events KINDS|none] [--keep-logs]
 #       [--wrap 'strace -f -ttt -o {log}']
 #
-# BUILD is a build folder (default /work/main/build-bench, best a Release one);
+# BUILD is a build folder (default build-bench/ of this checkout, best a Release one);
 # its programs are installed into a temporary folder first, so that a rebuild
 # meanwhile does not disturb the figures. --wrap starts the program under a
 # tool ({log} is a file per run, kept with --keep-logs, as are the bus's record
@@ -519,7 +519,9 @@ def run_inside(bench, env, runs, bridge):
 def main():
     parser = argparse.ArgumentParser(
         description="The personnel window's load, timed through the accessibility bus.")
-    parser.add_argument("build", nargs="?", default="/work/main/build-bench")
+    parser.add_argument(
+        "build", nargs="?",
+        default=os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "build-bench"))
     parser.add_argument("--sizes", default="1500,3000")
     parser.add_argument("--runs", type=int, default=3)
     parser.add_argument("--no-inside", action="store_true")
