@@ -5,7 +5,6 @@
 #include <QFont>
 #include <QGroupBox>
 #include <QLabel>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QShowEvent>
@@ -13,6 +12,7 @@
 
 #include "personnel/PersonnelStore.h"
 #include "ui/CommandGuard.h"
+#include "ui/PacedProgressBar.h"
 #include "ui/PersonnelModel.h"
 #include "ui/PersonnelView.h"
 #include "ui/PersonnelViewList.h"
@@ -165,7 +165,7 @@ void PersonnelWindow::BuildControls() {
   progressGroup_ = Group(this, QStringLiteral("Cihazdaki personeller yükleniyor"),
                          QRect(10, 516, kClientWidth - 150, 56));
   progressGroup_->setObjectName("progressGroup");
-  progressBar_ = new QProgressBar(progressGroup_);
+  progressBar_ = new PacedProgressBar(progressGroup_);
   progressBar_->setObjectName("progressBar");
   progressBar_->setRange(0, 100);
   progressBar_->setGeometry(10, 24, kClientWidth - 280, 22);
@@ -352,13 +352,13 @@ void PersonnelWindow::Post(std::function<void()> call) {
 void PersonnelWindow::ShowProgress(const std::string& caption) {
   Post([this, caption] {
     progressGroup_->setTitle(Q(caption));
-    progressBar_->setValue(0);
+    progressBar_->SetValuePaced(0);
     progressGroup_->show();
   });
 }
 
 void PersonnelWindow::SetProgress(int percent) {
-  Post([this, percent] { progressBar_->setValue(percent); });
+  Post([this, percent] { progressBar_->SetValuePaced(percent); });
 }
 
 void PersonnelWindow::HideProgress() {

@@ -12,11 +12,11 @@
 #include "ui/TerminalDialog.h"
 
 class QGroupBox;
-class QProgressBar;
 class QPushButton;
 
 namespace miravel {
 
+class PacedProgressBar;
 class PersonnelStore;
 class PersonnelView;
 class PersonnelViewList;
@@ -133,7 +133,7 @@ class PersonnelWindow : public TerminalDialog, private PersonnelFeedback {
   QPushButton* takeFingerprintsButton_ = nullptr;
   QPushButton* deleteButton_ = nullptr;
   QGroupBox* progressGroup_ = nullptr;
-  QProgressBar* progressBar_ = nullptr;
+  PacedProgressBar* progressBar_ = nullptr;
   QPushButton* stopButton_ = nullptr;
   QPushButton* exitButton_ = nullptr;
 };

@@ -5,12 +5,14 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QTest>
 #include <QTimer>
 #include <stdexcept>
 
 #include "core/AppError.h"
 #include "tests/support/TempFolder.h"
 #include "tests/ui/QtPrinters.h"
+#include "ui/PacedProgressBar.h"
 #include "ui/QtUiServices.h"
 #include "ui/UiServices.h"
 
@@ -81,6 +83,20 @@ TEST(QtUiServicesTest, ErrorsShowAsHataAndTheFileDialogTakesANewName) {
   EXPECT_EQ(ui.ChooseOpenFile(nullptr, QString::fromStdString(folder / "tr500.txt")), wanted);
   WhenDialogOpens<QFileDialog>([](QFileDialog& dialog) { dialog.reject(); });
   EXPECT_EQ(ui.ChooseOpenFile(nullptr, wanted), "");
+}
+
+// A bar moved a hundred times at once shows its end at once, and a value
+// held back by the pace is shown once the pace allows, not lost.
+TEST(PacedProgressBarTest, ShowsTheEndAtOnceAndTheLastValueHeldBackSoonAfter) {
+  PacedProgressBar bar(nullptr);
+  bar.setRange(0, 100);
+  for (int percent = 1; percent <= 100; ++percent) bar.SetValuePaced(percent);
+  EXPECT_EQ(bar.value(), 100);
+  bar.SetValuePaced(0);
+  bar.SetValuePaced(30);
+  bar.SetValuePaced(57);
+  EXPECT_EQ(bar.value(), 0);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return bar.value() == 57; }, 10 * PacedProgressBar::kPaceMs));
 }
 
 }  // namespace
