@@ -16,6 +16,7 @@
 
 #include "core/AppError.h"
 #include "core/Cp1254.h"
+#include "core/InPlaceRewrite.h"
 #include "core/SafeFile.h"
 #include "core/Utf8.h"
 
@@ -397,6 +398,11 @@ constexpr std::size_t kSmallCommit = 16;
 // written takes no memory.
 constexpr std::size_t kGrowthRoom = 1 << 20;
 
+// From this size on a file takes a changed key line where it stands (see
+// CommitInPlace), filling at most kMostBlanksFilled blanks after its value.
+constexpr std::size_t kInPlaceFrom = 1 << 20;
+constexpr std::size_t kMostBlanksFilled = 40;
+
 // A whole commit goes to the disk in pieces of about this size.
 constexpr std::size_t kSerializePiece = 1 << 20;
 
@@ -469,7 +475,7 @@ struct IniFile::Impl {
   int groupDepth = 0;
   Pending pending;
 
-  void Reload(const FileStamp& now);
+  void Reload(const FileStamp& seen);
   void Refresh();
 
   std::size_t SectionEnd(std::size_t section) const {
@@ -503,6 +509,7 @@ struct IniFile::Impl {
   // Gives the file as the pending changes make it to sink, piece by piece.
   bool Serialize(const ByteSink& sink) const;
   void Commit();
+  bool CommitInPlace();
   bool CommitSmall();
   void CommitWhole();
   void ShiftIndex(const std::vector<Splice>& splices);
@@ -592,7 +599,9 @@ std::optional<std::string_view> IniFile::Impl::KeyText(const Found& found,
 }
 
 // Reads the file as it is now; a failed read leaves everything as it was.
-void IniFile::Impl::Reload(const FileStamp& now) {
+void IniFile::Impl::Reload(const FileStamp& seen) {
+  // A rewrite in place that was stopped is completed before anything is read.
+  const FileStamp now = FinishInPlaceRewrite(path) ? StampOf(path) : seen;
   // The old bytes go before the new ones come, so that a big file is never
   // held twice. Until the read succeeds nothing is held and the stamp matches
   // nothing: a read that fails is tried again by the next call.
@@ -743,7 +752,7 @@ void IniFile::Impl::Commit() {
     pending = Pending();
     return;
   }
-  if (!CommitSmall()) CommitWhole();
+  if (!CommitInPlace() && !CommitSmall()) CommitWhole();
   pending = Pending();
   // Our own write is no outside edit. A size other than ours means another
   // program wrote in between; the next call reads its file.
@@ -751,6 +760,41 @@ void IniFile::Impl::Commit() {
   if (stamp.kind != FileStamp::Kind::kRegular || stamp.size != static_cast<off_t>(bytes.size())) {
     stamp.kind = FileStamp::Kind::kUnknown;
   }
+}
+
+// A few key lines of a big file (a person's card number in a store of
+// hundreds of megabytes) are written where they stand, each filled with
+// blanks to the length it had: a value is read without the blanks after it,
+// here and by the Windows profile functions. A longer line, a line much
+// shorter than it was, or any other change goes the way of a replacement.
+bool IniFile::Impl::CommitInPlace() {
+  if (bytes.size() < kInPlaceFrom || pending.replaced.empty() ||
+      pending.replaced.size() > kSmallCommit || !pending.erased.empty() ||
+      !pending.appended.empty() || !pending.added.empty() ||
+      stamp.kind != FileStamp::Kind::kRegular) {
+    return false;
+  }
+  std::vector<BytePatch> patches;
+  for (const auto& [offset, line] : pending.replaced) {
+    const LineSpan old = Line(offset);
+    const std::size_t length = old.textEnd - old.begin;
+    if (line.size() > length || length - line.size() > kMostBlanksFilled) return false;
+    patches.push_back({offset, bytes.substr(offset, length), line});
+    patches.back().after.resize(length, ' ');
+  }
+  const FileStamp held = stamp;
+  const auto unchanged = [&held](const struct stat& info) {
+    return info.st_dev == held.device && info.st_ino == held.inode && info.st_size == held.size &&
+           info.st_mtim.tv_sec == held.seconds && info.st_mtim.tv_nsec == held.nanoseconds;
+  };
+  try {
+    if (!RewriteInPlace(path, patches, unchanged)) return false;
+  } catch (...) {
+    Rollback();
+    throw;
+  }
+  for (const BytePatch& patch : patches) bytes.replace(patch.offset, patch.after.size(), patch.after);
+  return true;
 }
 
 // The file is still replaced whole, the safe way: nothing else of the format

@@ -18,7 +18,12 @@ namespace miravel {
 //
 // Every write is on disk when the call returns (write-through, by writing a
 // temporary file beside it, fsync and rename), so a crash leaves either the
-// old or the new file. Lines we did not change keep their bytes.
+// old or the new file. Lines we did not change keep their bytes. A file of a
+// megabyte or more takes a few changed key lines that are no longer than
+// they were where they stand instead, filled with blanks to their old
+// length, under a note that completes them after a power loss (see
+// InPlaceRewrite.h): a card number edited in a store of hundreds of
+// megabytes writes a few bytes, not the store.
 //
 // A missing file reads as empty and is created by the first write; anything at
 // the path that is not a regular file (a folder, a pipe) reads as empty too.

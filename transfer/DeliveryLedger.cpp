@@ -14,6 +14,7 @@
 
 #include "core/AppError.h"
 #include "core/BufferedFile.h"
+#include "core/Checksum.h"
 #include "core/SafeFile.h"
 #include "core/Utf8.h"
 #include "terminal/DeviceConnection.h"
@@ -33,12 +34,7 @@ std::string OneLine(std::string text) {
 }
 
 std::uint64_t TextChecksum(std::string_view text) {
-  std::uint64_t value = 14695981039346656037ull;
-  for (const char c : text) {
-    value ^= static_cast<unsigned char>(c);
-    value *= 1099511628211ull;
-  }
-  return value;
+  return Checksum(text);
 }
 
 bool Exists(const std::string& path) {

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <string>
@@ -6,6 +7,7 @@
 
 #include "core/AppError.h"
 #include "core/DeviceSettings.h"
+#include "core/InPlaceRewrite.h"
 #include "core/IniFile.h"
 #include "core/Utf8.h"
 #include "tests/core/IniTestFiles.h"
@@ -359,6 +361,56 @@ TEST_F(IniFileTest, WriteGroupEndedByAnErrorKeepsWhatWasWritten) {
       },
       CommandStopped);
   EXPECT_EQ(ReadFile(path_), "[s]\r\na=2\r\nb=3\r\n");
+}
+
+// A store of megabytes takes a card number where it stands, filled with
+// blanks; a longer name, and anything a stopped rewrite left, end as whole files.
+TEST_F(IniFileTest, ABigFileTakesAShortEditWhereItStandsAndALongOneByReplacement) {
+  std::string bytes;
+  for (int n = 0; bytes.size() < (2 << 20); ++n) {
+    bytes += "[" + std::to_string(n) + "]\r\nisim=Kişi\r\nkartno=123456\r\nparmakizi0=" +
+             std::string(1200, 'a') + "\r\n";
+  }
+  IniFile& ini = Load(bytes);
+  struct stat before {};
+  ASSERT_EQ(::stat(path_.c_str(), &before), 0);
+  ini.WriteString("7", "kartno", "99");
+  struct stat after {};
+  ASSERT_EQ(::stat(path_.c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  std::string expected = bytes;
+  const std::size_t line = expected.find("kartno=", expected.find("[7]\r\n"));
+  expected.replace(line, 13, "kartno=99    ");
+  EXPECT_EQ(ReadFile(path_), expected);
+  EXPECT_EQ(ini.ReadString("7", "kartno", ""), "99");
+  EXPECT_EQ(Reread("7", "kartno"), "99");
+  EXPECT_FALSE(FileExists(InPlaceNotePath(path_)));
+
+  ini.WriteString("7", "isim", "Çok Daha Uzun Bir Ad");
+  ASSERT_EQ(::stat(path_.c_str(), &after), 0);
+  EXPECT_NE(after.st_ino, before.st_ino);
+  EXPECT_EQ(Reread("7", "isim"), "Çok Daha Uzun Bir Ad");
+  EXPECT_EQ(Reread("7", "kartno"), "99");
+
+  // A rewrite stopped halfway by a power loss: the next read completes it.
+  ini_.reset();
+  const std::string now = ReadFile(path_);
+  const std::size_t card = now.find("kartno=", now.find("[9]\r\n"));
+  const BytePatch patch{card, now.substr(card, 13), "kartno=4     "};
+  std::string torn = now;
+  torn.replace(card, 8, patch.after.substr(0, 8));
+  WriteFile(path_, torn);
+  WriteFile(InPlaceNotePath(path_), InPlaceNoteText(now.size(), {patch}));
+  EXPECT_EQ(Reread("9", "kartno"), "4");
+  EXPECT_FALSE(FileExists(InPlaceNotePath(path_)));
+  // A note cut short, or one for bytes another program has changed since,
+  // is dropped and the file read as it is.
+  const std::string stale = InPlaceNoteText(now.size(), {{card, "kartno=77    ", "kartno=5     "}});
+  for (const std::string& note : {stale, stale.substr(0, stale.size() - 3)}) {
+    WriteFile(InPlaceNotePath(path_), note);
+    EXPECT_EQ(Reread("9", "kartno"), "4");
+    EXPECT_FALSE(FileExists(InPlaceNotePath(path_)));
+  }
 }
 
 }  // namespace

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace miravel {
+
+// Bytes of a file overwritten by as many other bytes, where they stand.
+struct BytePatch {
+  std::uint64_t offset = 0;
+  std::string before;  // what the file holds there now
+  std::string after;   // of the same length
+};
+
+// Overwrites the patches in the file at path itself, instead of replacing
+// a file of hundreds of megabytes for a few bytes, when unchanged accepts
+// what the open file is (another program may have replaced it since it was
+// read). Safe as a replacement is: a note of the patches, beside the file
+// as ".<name>.yerinde", is on disk before the file is touched and goes once
+// the file is; a power loss in between, which may leave a patch torn, is
+// completed from the note by FinishInPlaceRewrite. Returns false, with the
+// file untouched, when unchanged refuses it or the note cannot be written;
+// throws AppError "Unable to write to <path>" when the file could not take
+// the patches (they are taken back as far as it allows).
+bool RewriteInPlace(const std::string& path, const std::vector<BytePatch>& patches,
+                    const std::function<bool(const struct stat&)>& unchanged);
+
+// Completes the patches of a note that a stopped rewrite left beside the
+// file and removes the note. A note cut short, or one whose file holds at a
+// patch something that is neither the bytes before nor after it (another
+// program wrote the file since), is only removed. True when it patched the file.
+bool FinishInPlaceRewrite(const std::string& path);
+
+// The note's path for the file at path; its text for patches to a file of
+// size bytes.
+std::string InPlaceNotePath(const std::string& path);
+std::string InPlaceNoteText(std::uint64_t size, const std::vector<BytePatch>& patches);
+
+}  // namespace miravel
