@@ -16,6 +16,7 @@
 
 #include "core/AppError.h"
 #include "core/Cp1254.h"
+#include "core/FileStamp.h"
 #include "core/InPlaceRewrite.h"
 #include "core/SafeFile.h"
 #include "core/Utf8.h"
@@ -322,39 +323,6 @@ void WriteKey(NewKeys& keys, const std::string& key, const std::string& value) {
 const std::string* FindKey(const NewKeys& keys, std::string_view foldedKey) {
   const auto found = keys.keys.find(std::string(foldedKey));
   return found == keys.keys.end() ? nullptr : &keys.lines[found->second];
-}
-
-// What tells, without reading the file, whether it is still the one we hold.
-// stat follows a symbolic link, so an edit of the file it points to counts.
-struct FileStamp {
-  // kUnknown: stat failed for another reason than a missing file; it never
-  // matches, so the next call reads the file again (and reports what fails).
-  enum class Kind : unsigned char { kMissing, kRegular, kOther, kUnknown };
-  Kind kind = Kind::kMissing;
-  dev_t device = 0;
-  ino_t inode = 0;
-  off_t size = 0;
-  time_t seconds = 0;
-  long nanoseconds = 0;
-
-  bool operator==(const FileStamp&) const = default;
-  bool Matches(const FileStamp& other) const { return kind != Kind::kUnknown && *this == other; }
-};
-
-FileStamp StampOf(const std::string& path) {
-  FileStamp stamp;
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) {
-    if (errno != ENOENT && errno != ENOTDIR) stamp.kind = FileStamp::Kind::kUnknown;
-    return stamp;
-  }
-  stamp.kind = S_ISREG(info.st_mode) ? FileStamp::Kind::kRegular : FileStamp::Kind::kOther;
-  stamp.device = info.st_dev;
-  stamp.inode = info.st_ino;
-  stamp.size = info.st_size;
-  stamp.seconds = info.st_mtim.tv_sec;
-  stamp.nanoseconds = info.st_mtim.tv_nsec;
-  return stamp;
 }
 
 // Names are written into the file as they are given; one that would read back
@@ -783,10 +751,7 @@ bool IniFile::Impl::CommitInPlace() {
     patches.back().after.resize(length, ' ');
   }
   const FileStamp held = stamp;
-  const auto unchanged = [&held](const struct stat& info) {
-    return info.st_dev == held.device && info.st_ino == held.inode && info.st_size == held.size &&
-           info.st_mtim.tv_sec == held.seconds && info.st_mtim.tv_nsec == held.nanoseconds;
-  };
+  const auto unchanged = [&held](const struct stat& info) { return held.Matches(info); };
   try {
     if (!RewriteInPlace(path, patches, unchanged)) return false;
   } catch (...) {

@@ -28,6 +28,7 @@
 //   /org/a11y/bus org.a11y.Bus.GetAddress >/dev/null && miravel_bench_personnel_window'
 // The last line says whether the bridge was active.
 #include <sys/resource.h>
+#include <unistd.h>
 #include <time.h>
 
 #include <QAbstractItemModel>
@@ -51,7 +52,6 @@
 
 #include "core/AppState.h"
 #include "core/Cp1254.h"
-#include "core/IniFile.h"
 #include "personnel/Person.h"
 #include "terminal/WireTerminalClient.h"
 #include "tests/support/EmulatorProcess.h"
@@ -120,6 +120,11 @@ void WriteStore(const test::TempFolder& folder, int persons) {
                             "\r\nparmakizi1=" + fingerprint + "\r\n");
   }
   test::WriteFile(folder / "personel/personel.ini", list);
+  details.close();
+  // An office's store has long been on the disk: one written just now would
+  // still wait for it, and the first edit that forces the file would write
+  // all of it.
+  ::sync();
 }
 
 struct Office {
@@ -216,8 +221,55 @@ struct BigOffice {
   Timing sort;     // a header click on "İsim" of the store's list
   Timing tickAll;  // "Tümünü Seç" of the store's list
   Timing sil;      // then "Sil" of every store row
-  Timing edit;     // one "Kart no" typed in and saved
+  Timing edit;     // one "Kart no" of as many digits typed in and saved (in place)
+  Timing longer;   // one longer "İsim" typed in and saved (the store replaced)
 };
+
+// Whether the store's file gives key=value in the person's section. Read
+// line by line: a second copy of the store held whole would count in the
+// window's peak.
+bool StoreHolds(const std::string& path, const std::string& perNo, const std::string& key,
+                const std::string& value) {
+  std::ifstream in(path, std::ios::binary);
+  bool inPerson = false;
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.starts_with('[')) {
+      inPerson = line == "[" + perNo + "]";
+    } else if (inPerson && line.starts_with(key + "=")) {
+      std::string read = line.substr(key.size() + 1);
+      while (!read.empty() && read.back() == ' ') read.pop_back();
+      return read == Utf8ToCp1254(value);
+    }
+  }
+  return false;
+}
+
+// Types text into the store's cell and saves it with Return; the time it took.
+Timing EditCell(PersonnelWindow& window, const std::string& store, int column,
+                const std::string& key, const std::string& text) {
+  QTableView& list = List(window, "storeGrid");
+  QAbstractItemModel& rows = *list.model();
+  const QModelIndex cell = rows.index(0, column);
+  const std::string perNo = rows.index(0, 0).data().toString().toStdString();
+  list.setCurrentIndex(cell);
+  list.edit(cell);
+  auto* editor = qobject_cast<QLineEdit*>(list.indexWidget(cell));
+  if (editor == nullptr) {
+    std::fprintf(stderr, "no editor\n");
+    std::exit(1);
+  }
+  editor->setText(QString::fromStdString(text));
+  const Stopwatch stopwatch;
+  QTest::keyClick(editor, Qt::Key_Return);
+  QApplication::processEvents();
+  const Timing took = stopwatch.Elapsed();
+  if (!StoreHolds(store, perNo, key, text)) {
+    std::fprintf(stderr, "edit not saved\n");
+    std::exit(1);
+  }
+  return took;
+}
 
 // The store's list of `persons` loaded (no terminal users): one header click,
 // one edit, then every row ticked and deleted.
@@ -236,27 +288,9 @@ BigOffice SortEditAndDeleteAll(int persons) {
     QApplication::processEvents();
     timings.sort = stopwatch.Elapsed();
   }
-  {
-    const QModelIndex cell = rows.index(0, 3);
-    const std::string perNo = rows.index(0, 0).data().toString().toStdString();
-    list.setCurrentIndex(cell);
-    list.edit(cell);
-    auto* editor = qobject_cast<QLineEdit*>(list.indexWidget(cell));
-    if (editor == nullptr) {
-      std::fprintf(stderr, "no editor\n");
-      std::exit(1);
-    }
-    editor->setText("778899");
-    const Stopwatch stopwatch;
-    QTest::keyClick(editor, Qt::Key_Return);
-    QApplication::processEvents();
-    timings.edit = stopwatch.Elapsed();
-    if (IniFile(office.folder / "personel/parmakizi.ini").ReadString(perNo, "kartno", "") !=
-        "778899") {
-      std::fprintf(stderr, "edit not saved\n");
-      std::exit(1);
-    }
-  }
+  const std::string store = office.folder / "personel/parmakizi.ini";
+  timings.edit = EditCell(window, store, 3, "kartno", "778899");
+  timings.longer = EditCell(window, store, 1, "isim", "Çalışan Adı Daha Uzun");
   {
     const Stopwatch stopwatch;
     window.findChild<QPushButton*>("storeTickAllButton")->click();
@@ -453,9 +487,11 @@ int main(int argc, char** argv) {
   if (wanted("big")) {
     const BigOffice big = SortEditAndDeleteAll(persons);
     std::printf(
-        "store of %d: sort %.3f s wall, %.3f s CPU (goal < 0.5 s); edit %.3f s wall; tick all "
-        "%.3f s, Sil of all %.3f s wall, %.3f s CPU (goal < 5 s together)\n",
-        persons, big.sort.wall, big.sort.cpu, big.edit.wall, big.tickAll.wall, big.sil.wall,
+        "store of %d: sort %.3f s wall, %.3f s CPU (goal < 0.5 s); edit %.3f s wall (goal < 0.2 "
+        "s), a longer one %.3f s wall; tick all %.3f s, Sil of all %.3f s wall, %.3f s CPU (goal "
+        "< 5 s together)\n",
+        persons, big.sort.wall, big.sort.cpu, big.edit.wall, big.longer.wall, big.tickAll.wall,
+        big.sil.wall,
         big.sil.cpu);
   }
   if (wanted("memory")) {
