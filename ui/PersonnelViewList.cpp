@@ -12,9 +12,6 @@
 namespace miravel {
 namespace {
 
-// Rows being added are painted after the first one and every tenth after it.
-constexpr int kPaintEveryAppended = 10;
-
 // The name column narrows for a long Per.No down to this.
 constexpr int kNarrowestName = 60;
 
@@ -31,7 +28,7 @@ std::string PersonnelViewList::Text(int row, int column) const {
 }
 
 void PersonnelViewList::SetText(int row, int column, const std::string& text) {
-  if (persons_.SetText(row, column, text)) Changed(row);
+  persons_.SetText(row, column, text);
   if (column == kPerNoColumn && text.size() > kPerNoDigits) FitPerNo(QString::fromStdString(text));
 }
 
@@ -64,7 +61,6 @@ void PersonnelViewList::FitPerNo(const QString& perNo) {
   view_.setColumnWidth(kPerNoColumn, wanted);
   view_.setColumnWidth(kNameColumn,
                        std::max(view_.columnWidth(kNameColumn) - widening, kNarrowestName));
-  stale_ = true;
 }
 
 bool PersonnelViewList::Ticked(int row) const {
@@ -72,7 +68,7 @@ bool PersonnelViewList::Ticked(int row) const {
 }
 
 void PersonnelViewList::SetTicked(int row, bool ticked) {
-  if (persons_.SetTicked(row, ticked)) Changed(row);
+  persons_.SetTicked(row, ticked);
 }
 
 bool PersonnelViewList::FingerprintMark(int row) const {
@@ -80,9 +76,8 @@ bool PersonnelViewList::FingerprintMark(int row) const {
 }
 
 void PersonnelViewList::SetFingerprintMark(int row, bool hasFingerprint) {
-  if (persons_.ListSide() == PersonnelModel::Side::kStore &&
-      persons_.SetFingerprint(row, hasFingerprint)) {
-    Changed(row);
+  if (persons_.ListSide() == PersonnelModel::Side::kStore) {
+    persons_.SetFingerprint(row, hasFingerprint);
   }
 }
 
@@ -100,13 +95,8 @@ void PersonnelViewList::SetEnrollNumber(int row, int enrollNumber) {
 
 int PersonnelViewList::AppendRow() {
   const int row = persons_.Append();
-  lastAppended_ = row;
   followed_ = row;
-  stale_ = stale_ || IsShown(row);
-  if (++appended_ % kPaintEveryAppended == 1) due_ = true;
-  // While paints are held the list moves when it is next painted: a scroll
-  // per row loaded would cost as much as the rest of the row.
-  if (!held_) ShowFollowedRow();
+  ShowFollowedRow();
   return row;
 }
 
@@ -117,9 +107,6 @@ void PersonnelViewList::RemoveRow(int row) {
 void PersonnelViewList::RemoveRows(const std::vector<int>& rows) {
   if (rows.empty()) return;
   RowsMoved();
-  // The rows below move up: seen when the first removed one is, or one above it.
-  Changed(rows.front());
-  stale_ = stale_ || rows.front() < view_.rowAt(0);
   persons_.Remove(rows);
 }
 
@@ -129,9 +116,6 @@ void PersonnelViewList::RemoveAllRows() {
     view_.setColumnWidth(column, persons_.Columns()[column].width);
   }
   RowsMoved();
-  stale_ = true;
-  due_ = true;
-  refilled_ = true;
 }
 
 void PersonnelViewList::SortByPerNo() {
@@ -139,52 +123,10 @@ void PersonnelViewList::SortByPerNo() {
   // same Per.No keep their order; the header shows the order the list now has.
   persons_.SortByPerNo();
   RowsMoved();
-  stale_ = true;
-  due_ = true;
-}
-
-void PersonnelViewList::Changed(int row) {
-  stale_ = stale_ || IsShown(row);
-  if (row != lastAppended_) due_ = true;
 }
 
 void PersonnelViewList::RowsMoved() {
-  appended_ = 0;
-  lastAppended_ = -1;
   followed_ = -1;
-}
-
-void PersonnelViewList::HoldPaints(bool held) {
-  if (held_ == held) return;
-  held_ = held;
-  stale_ = true;  // painted once at the first paint point, whatever came before
-  due_ = true;
-  persons_.HoldNotifications(held);
-  if (held) {
-    refilled_ = false;
-  } else {
-    if (refilled_) followed_ = RowCount() > 0 ? 0 : -1;
-    refilled_ = false;
-    view_.LayOutNow();
-    ShowFollowedRow();
-  }
-  // Released, the rows are painted with the next paint of the window.
-  view_.viewport()->setUpdatesEnabled(!held);
-}
-
-void PersonnelViewList::ShowChanges() {
-  if (!due_) return;
-  due_ = false;
-  // The view learns of the rows that came, and lays them out before it
-  // scrolls to the last.
-  persons_.Flush();
-  view_.LayOutNow();
-  ShowFollowedRow();
-  if (!stale_) return;
-  stale_ = false;
-  if (held_) view_.viewport()->setUpdatesEnabled(true);
-  view_.repaint();
-  if (held_) view_.viewport()->setUpdatesEnabled(false);
 }
 
 bool PersonnelViewList::IsShown(int row) const {
@@ -204,18 +146,6 @@ void PersonnelViewList::ShowFollowedRow() {
   // Only a row the view knows of can be scrolled to.
   if (followed_ < 0 || followed_ >= persons_.rowCount() || IsShownWhole(followed_)) return;
   view_.ScrollToRow(followed_);
-  stale_ = true;
-}
-
-ListPaintHold::ListPaintHold(PersonnelViewList& first, PersonnelViewList& second)
-    : first_(first), second_(second) {
-  first_.HoldPaints(true);
-  second_.HoldPaints(true);
-}
-
-ListPaintHold::~ListPaintHold() {
-  first_.HoldPaints(false);
-  second_.HoldPaints(false);
 }
 
 }  // namespace miravel

@@ -41,14 +41,6 @@ class PersonnelViewList : public PersonnelList {
   void CopyTo(PersonnelCommandRows& rows) const;
   void TakeRows(PersonnelCommandRows& rows);
 
-  // While held, the rows are painted only by ShowChanges: the changes in
-  // between (thousands of rows appended) are not painted by every other
-  // paint of the window, such as the progress bar's. Released, the view
-  // knows every row and the list is painted with the window.
-  void HoldPaints(bool held);
-  // The command's progress moved: paints the list now, if it is due (see above).
-  void ShowChanges();
-
   int RowCount() const override;
   std::string Text(int row, int column) const override;
   void SetText(int row, int column, const std::string& text) override;
@@ -75,39 +67,13 @@ class PersonnelViewList : public PersonnelList {
   bool IsShownWhole(int row) const;
   // Scrolls to the row the list follows, unless it is in sight.
   void ShowFollowedRow();
-  // Notes a change of a row: it needs painting only where it is seen, and
-  // the row being filled right after its append waits for the tenth row.
-  void Changed(int row);
   // The rows moved: nothing is being filled or followed any more.
   void RowsMoved();
 
   PersonnelView& view_;
   PersonnelModel& persons_;
-  bool held_ = false;
-  // Whether what is seen of the list changed since it was last painted.
-  bool stale_ = true;
-  // Whether the next ShowChanges paints.
-  bool due_ = true;
-  // Rows appended since the rows last moved, and the last of them.
-  int appended_ = 0;
-  int lastAppended_ = -1;
   // The row the list follows, until rows move.
   int followed_ = -1;
-  // Emptied by the command: shows its top when the command ends.
-  bool refilled_ = false;
-};
-
-// Holds the paints of both lists for the length of a command.
-class ListPaintHold {
- public:
-  ListPaintHold(PersonnelViewList& first, PersonnelViewList& second);
-  ~ListPaintHold();
-  ListPaintHold(const ListPaintHold&) = delete;
-  ListPaintHold& operator=(const ListPaintHold&) = delete;
-
- private:
-  PersonnelViewList& first_;
-  PersonnelViewList& second_;
 };
 
 }  // namespace miravel
