@@ -246,10 +246,6 @@ void PersonnelCommands::Leave() {
   storeList_.RemoveAllRows();
 }
 
-int PersonnelCommands::FindTerminalRow(const std::string& perNo) const {
-  return FindRow(terminalList_, perNo);
-}
-
 void PersonnelCommands::LoadLists() {
   stopped_ = false;
   if (!terminal_.connected) return;

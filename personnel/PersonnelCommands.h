@@ -145,9 +145,6 @@ class PersonnelCommands {
   // store's list is read again from it.
   PersonnelOutcome DeleteTicked();
 
-  // The first terminal-list row of this Per.No text, -1 when none.
-  int FindTerminalRow(const std::string& perNo) const;
-
   // Sets the fingerprint mark of every terminal-list row whose user has a
   // template on the terminal (the window never shows it; miravel-personel
   // lists it). A refused list of templates throws as "Al" does.

@@ -61,8 +61,6 @@ class PersonnelWindow : public TerminalDialog, private PersonnelFeedback {
   const ConnectionTarget& Target() const { return target_; }
 
   bool IsConnected() const { return terminal_.connected; }
-  // The terminal's user count as last asked; kept between showings.
-  int TerminalUserCount() const { return terminal_.userCount; }
 
   // Every way of closing the window ends here and leaves as "Çıkış" does.
   void done(int result) override;

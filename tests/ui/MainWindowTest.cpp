@@ -250,29 +250,6 @@ TEST_F(MainWindowTest, RealErrorBoxOfAStoppedTransferClosesByKeyAndByClick) {
   EXPECT_EQ(ReadFile(record), "000,00005,1 2026/12/07 08:30:00\r\n");
 }
 
-TEST_F(MainWindowTest, LongTransferRepaintsOnlyChangedProgressAndTakesNoClicks) {
-  MainWindow& window = Open(Ethernet(1, "Bir", 1));
-  for (int i = 0; i < 20000; ++i) terminal.log.push_back({i, 0, 2026, 12, 7, 8, i % 60});
-  // The default record file, relative to the current folder.
-  int progressChanges = 0;
-  QObject::connect(
-      Grid(window).model(), &QAbstractItemModel::dataChanged,
-      [&](const QModelIndex& from) { progressChanges += from.column() == MainWindow::kProgress; });
-  // A click in the middle of the transfer must neither start a second one now
-  // nor be left waiting to start one afterwards.
-  terminal.onCall = [&](const std::string& operation) {
-    if (operation == "ReadAttendanceLog")
-      QTest::mouseClick(Button(window, "transferButton"), Qt::LeftButton);
-  };
-  QTest::mouseClick(Button(window, "transferButton"), Qt::LeftButton);
-  QApplication::processEvents();
-  EXPECT_EQ(terminal.CallCount("ConnectNetwork"), 1);
-  EXPECT_LE(progressChanges, 101);
-  EXPECT_GE(progressChanges, 100);
-  EXPECT_EQ(Grid(window).CellValue(0, MainWindow::kProgress), 100);
-  EXPECT_TRUE(test::FileExists(folder / "tr500.txt"));
-}
-
 // Holds the terminal in its log read until the window's own timer has
 // fired during the transfer and acted; a frozen window never lets it go.
 void WhileTheTransferWaits(FakeTerminal& terminal, const std::function<void()>& act) {
@@ -293,6 +270,29 @@ void WhileTheTransferWaits(FakeTerminal& terminal, const std::function<void()>& 
     timer->deleteLater();
   });
   timer->start();
+}
+
+TEST_F(MainWindowTest, LongTransferRepaintsOnlyChangedProgressAndTakesNoClicks) {
+  MainWindow& window = Open(Ethernet(1, "Bir", 1));
+  for (int i = 0; i < 20000; ++i) terminal.log.push_back({i, 0, 2026, 12, 7, 8, i % 60});
+  // The default record file, relative to the current folder.
+  int progressChanges = 0;
+  QObject::connect(
+      Grid(window).model(), &QAbstractItemModel::dataChanged,
+      [&](const QModelIndex& from) { progressChanges += from.column() == MainWindow::kProgress; });
+  // A click in the middle of the transfer, on the window's thread as a
+  // user's, must neither start a second one now nor be left waiting to
+  // start one afterwards.
+  WhileTheTransferWaits(terminal, [&] {
+    QTest::mouseClick(Button(window, "transferButton"), Qt::LeftButton);
+  });
+  QTest::mouseClick(Button(window, "transferButton"), Qt::LeftButton);
+  QApplication::processEvents();
+  EXPECT_EQ(terminal.CallCount("ConnectNetwork"), 1);
+  EXPECT_LE(progressChanges, 101);
+  EXPECT_GE(progressChanges, 100);
+  EXPECT_EQ(Grid(window).CellValue(0, MainWindow::kProgress), 100);
+  EXPECT_TRUE(test::FileExists(folder / "tr500.txt"));
 }
 
 TEST_F(MainWindowTest, TransferRunsWhileTheWindowAnswersAndDurdurStopsIt) {

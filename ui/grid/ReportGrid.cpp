@@ -271,11 +271,6 @@ void ReportGrid::FinishEditing() {
   closeEditor(editor, QAbstractItemDelegate::NoHint);
 }
 
-void ReportGrid::RepaintCell(int row, int column) {
-  const QRect area = visualItemRect(Item(row, column));
-  if (!area.isEmpty()) viewport()->repaint(area);
-}
-
 void ReportGrid::RepaintNow() {
   repaint();
 }

@@ -75,7 +75,6 @@ class ReportGrid : public QTableWidget, private GridDelegateHost {
   // Header clicks sort: a click on a new column sorts it ascending, a further
   // click on the same column reverses the order. Sorted() follows each one.
   void SetSortable(bool sortable);
-  bool IsSortable() const { return sortable_; }
   // Sorts now, without Sorted(); the header shows the order.
   void SortByColumn(int column, Qt::SortOrder order);
 
@@ -89,7 +88,6 @@ class ReportGrid : public QTableWidget, private GridDelegateHost {
   void FinishEditing();
 
   // Paints at once, for commands that run without returning to the event loop.
-  void RepaintCell(int row, int column);
   void RepaintNow();
   void ScrollToRow(int row);
 
