@@ -120,12 +120,12 @@ std::string InPlaceNoteText(std::uint64_t size, const std::vector<BytePatch>& pa
 }
 
 bool RewriteInPlace(const std::string& path, const std::vector<BytePatch>& patches,
-                    const std::function<bool(const struct stat&)>& unchanged) {
+                    const FileStamp& held) {
   const std::string real = FollowLinks(path);
   const int fd = ::open(real.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
   if (fd < 0) return false;
   struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || !unchanged(info)) {
+  if (::fstat(fd, &info) != 0 || !held.Matches(info)) {
     ::close(fd);
     return false;
   }

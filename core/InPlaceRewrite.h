@@ -1,11 +1,10 @@
 #pragma once
 
-#include <sys/stat.h>
-
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
+
+#include "core/FileStamp.h"
 
 namespace miravel {
 
@@ -17,17 +16,17 @@ struct BytePatch {
 };
 
 // Overwrites the patches in the file at path itself, instead of replacing
-// a file of hundreds of megabytes for a few bytes, when unchanged accepts
-// what the open file is (another program may have replaced it since it was
+// a file of hundreds of megabytes for a few bytes, when the open file is
+// still the one held (another program may have replaced it since it was
 // read). Safe as a replacement is: a note of the patches, beside the file
 // as ".<name>.yerinde", is on disk before the file is touched and goes once
 // the file is; a power loss in between, which may leave a patch torn, is
 // completed from the note by FinishInPlaceRewrite. Returns false, with the
-// file untouched, when unchanged refuses it or the note cannot be written;
+// file untouched, when the file is not the one held or the note cannot be written;
 // throws AppError "Unable to write to <path>" when the file could not take
 // the patches (they are taken back as far as it allows).
 bool RewriteInPlace(const std::string& path, const std::vector<BytePatch>& patches,
-                    const std::function<bool(const struct stat&)>& unchanged);
+                    const FileStamp& held);
 
 // Completes the patches of a note that a stopped rewrite left beside the
 // file and removes the note. A note cut short, or one whose file holds at a

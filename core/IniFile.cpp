@@ -566,7 +566,8 @@ std::optional<std::string_view> IniFile::Impl::KeyText(const Found& found,
   return std::string_view(*line);
 }
 
-// Reads the file as it is now; a failed read leaves everything as it was.
+// Reads the file as it is now; a failed read leaves nothing held and a stamp
+// that matches nothing.
 void IniFile::Impl::Reload(const FileStamp& seen) {
   // A rewrite in place that was stopped is completed before anything is read.
   const FileStamp now = FinishInPlaceRewrite(path) ? StampOf(path) : seen;
@@ -750,10 +751,8 @@ bool IniFile::Impl::CommitInPlace() {
     patches.push_back({offset, bytes.substr(offset, length), line});
     patches.back().after.resize(length, ' ');
   }
-  const FileStamp held = stamp;
-  const auto unchanged = [&held](const struct stat& info) { return held.Matches(info); };
   try {
-    if (!RewriteInPlace(path, patches, unchanged)) return false;
+    if (!RewriteInPlace(path, patches, stamp)) return false;
   } catch (...) {
     Rollback();
     throw;
