@@ -128,6 +128,8 @@ class PersonnelCommands::Progress : public BulkReadObserver {
     shown_ = false;
   }
   void BulkReadProgress(std::size_t received, std::size_t expected) override {
+    // Without a count the bar waits for the end rather than jump to it.
+    if (expected == 0) return;
     Set(static_cast<std::int64_t>(received), static_cast<std::int64_t>(expected));
   }
 

@@ -8,10 +8,15 @@ namespace miravel {
 
 void BulkReadMeter::Arrived(std::size_t received) {
   if (!observer_) return;
+  // Without a count there is nothing to measure against until the end, but
+  // the observer still hears of each chunk: a stop asked during a long read
+  // from a terminal that gives no count is seen then, not after minutes.
+  if (expected_ == 0) {
+    observer_->BulkReadProgress(received, 0);
+    return;
+  }
   // Records punched between the count and the load make it longer than said.
   expected_ = std::max(expected_, received);
-  // Without a count there is nothing to measure against until the end.
-  if (expected_ == 0) return;
   const int percent = static_cast<int>(received * 100 / expected_);
   if (percent == toldPercent_) return;
   toldPercent_ = percent;

@@ -15,13 +15,14 @@ class BulkReadObserver {
   // received: items arrived so far; expected: the count the terminal gave
   // before the load, raised to received when more arrive (0 while the
   // terminal gave none). Called on the thread that runs the load, at most
-  // about once per percent; a load that succeeds ends with received ==
-  // expected == the items loaded.
+  // about once per percent, or once per chunk while the count is unknown; a
+  // load that succeeds ends with received == expected == the items loaded.
+  // An observer may throw to leave the load; the client then drops the link.
   virtual void BulkReadProgress(std::size_t received, std::size_t expected) = 0;
 };
 
 // What a client uses to tell its observer, coalesced: only a change of the
-// whole percent (or of an unknown count, only the end) reaches it, so a
+// whole percent (or, of an unknown count, each chunk) reaches it, so a
 // caller may repaint on every call however many items flow.
 class BulkReadMeter {
  public:

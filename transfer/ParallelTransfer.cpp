@@ -91,8 +91,11 @@ constexpr int kLogReadShare = 90;
 
 class LogReadBar : public BulkReadObserver {
  public:
-  explicit LogReadBar(std::function<void(int percent)> show) : show_(std::move(show)) {}
+  LogReadBar(std::function<void(int percent)> show, const StopRequest* stop)
+      : show_(std::move(show)), stop_(stop) {}
   void BulkReadProgress(std::size_t received, std::size_t expected) override {
+    // A long read over a slow line ends here, counted or not; the link is dropped.
+    ThrowIfStopRequested(stop_);
     if (expected == 0) return;
     const int percent =
         ProgressPercent(static_cast<std::int64_t>(received), static_cast<std::int64_t>(expected)) *
@@ -102,6 +105,7 @@ class LogReadBar : public BulkReadObserver {
 
  private:
   std::function<void(int)> show_;
+  const StopRequest* stop_;
   int shown_ = 0;
 };
 
@@ -266,14 +270,14 @@ void ParallelRun::ReadRow(Row& row) {
     // A network terminal's machine number is read once it is connected.
     row.machine = row.target.kind == ConnectionKind::kNetwork ? MachineNumberOf(*row.device)
                                                               : row.target.machineNumber;
-    LogReadBar bar([&](int percent) {
-      Report([&] {
-        sink_.ProgressChanged(row.number, percent);
-        sink_.Repaint();
-      });
-      // A long read over a slow line ends here; the link is dropped.
-      ThrowIfStopRequested(job_.stop);
-    });
+    LogReadBar bar(
+        [&](int percent) {
+          Report([&] {
+            sink_.ProgressChanged(row.number, percent);
+            sink_.Repaint();
+          });
+        },
+        job_.stop);
     bool read = false;
     {
       const BulkReadWatch watch(*terminal, bar);

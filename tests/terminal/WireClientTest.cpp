@@ -236,13 +236,15 @@ TEST(WireClientPunchTest, ClearRemovesOnlyTheRecordsTakenSinceTheReading) {
 
 // The bar of a long read moves as the log arrives, ends on the whole log,
 // and is told only of changes; without an observer nothing more is asked.
+struct ProgressRecorder : BulkReadObserver {
+  void BulkReadProgress(std::size_t received, std::size_t expected) override {
+    told.emplace_back(received, expected);
+  }
+  std::vector<std::pair<std::size_t, std::size_t>> told;
+};
+
 TEST_F(WireClientTest, BulkLoadsTellTheirProgressAsTheChunksArrive) {
-  struct Recorder : BulkReadObserver {
-    void BulkReadProgress(std::size_t received, std::size_t expected) override {
-      told.emplace_back(received, expected);
-    }
-    std::vector<std::pair<std::size_t, std::size_t>> told;
-  } recorder;
+  ProgressRecorder recorder;
   {
     const BulkReadWatch watch(client_, recorder);
     ASSERT_TRUE(client_.ReadAttendanceLog(4));
@@ -262,6 +264,18 @@ TEST_F(WireClientTest, BulkLoadsTellTheirProgressAsTheChunksArrive) {
   ASSERT_NE(logEnd, recorder.told.end());
   EXPECT_EQ(recorder.told.back(), (std::pair<std::size_t, std::size_t>{3, 3})) << "the users";
   EXPECT_LE(recorder.told.size(), 101u + 101u);
+}
+
+// A terminal that gives no count still has each chunk told, so that a stop
+// asked during its long read is seen at the next chunk, not at the end.
+TEST(BulkReadMeterTest, WithoutACountEveryChunkIsToldAndTheEndFillsTheBar) {
+  ProgressRecorder recorder;
+  BulkReadMeter meter(&recorder, 0);
+  meter.Arrived(1024);
+  meter.Arrived(2048);
+  meter.Finished(2500);
+  using Told = std::vector<std::pair<std::size_t, std::size_t>>;
+  EXPECT_EQ(recorder.told, (Told{{1024, 0}, {2048, 0}, {2500, 2500}}));
 }
 
 }  // namespace
