@@ -5,9 +5,8 @@
 #include <memory>
 
 #include "app/AktarCommand.h"
-#include "app/ProgramLocation.h"
+#include "app/HeadlessStart.h"
 #include "app/StopSignals.h"
-#include "core/AppError.h"
 #include "core/DeviceSettings.h"
 #include "core/IniFile.h"
 #include "terminal/WireTerminalClient.h"
@@ -15,28 +14,17 @@
 int main(int argc, char** argv) {
   using namespace miravel;
   AktarOptions options;
-  try {
-    // No default folder: an empty one after parsing means --folder was not
-    // given, and the office folder is found as every program finds it.
-    options = ParseAktarArguments(std::vector<std::string>(argv + 1, argv + argc), "");
-  } catch (const AppError& error) {
-    std::cerr << error.what() << "\n\n" << AktarUsage();
-    return kAktarStopped;
+  // No default folder: an empty one after parsing means --folder was not
+  // given, and the office folder is found as every program finds it.
+  const auto parse = [](const std::vector<std::string>& arguments) {
+    return ParseAktarArguments(arguments, "");
+  };
+  OfficeFolder office;
+  if (const auto status =
+          StartHeadless(argc, argv, parse, AktarUsage(), kAktarStopped, options, &office)) {
+    return *status;
   }
-  if (options.help) {
-    std::cout << AktarUsage();
-    return kAktarAllTransferred;
-  }
-  try {
-    const OfficeFolder office = OfficeFolderOfThisProgram(
-        options.programFolder.empty() ? std::nullopt : std::optional(options.programFolder));
-    RequireOfficeFolder(office);
-    options.programFolder = office.path;
-    options.recordFileBase = office.RecordFileBase();
-  } catch (const AppError& error) {
-    std::cerr << error.what() << "\n";
-    return kAktarStopped;
-  }
+  options.recordFileBase = office.RecordFileBase();
   const std::string settingsPath = options.programFolder + "cihazlar.ini";
   const auto makeClient = [settingsPath]() -> std::shared_ptr<TerminalClient> {
     return std::make_shared<WireTerminalClient>(
