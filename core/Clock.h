@@ -11,6 +11,11 @@ struct LocalDateTime {
   bool operator==(const LocalDateTime&) const = default;
 };
 
+// A day of the calendar: the day a backup file is named after.
+struct CalendarDate {
+  int year = 0, month = 0, day = 0;
+};
+
 // The PC's clock, behind one seam so that tests can fix the date and time
 // instead of racing the real clock.
 class Clock {

@@ -9,13 +9,10 @@
 #include <vector>
 
 #include "core/BufferedFile.h"
+#include "core/Clock.h"
 #include "transfer/RecordLine.h"
 
 namespace miravel {
-
-struct CalendarDate {
-  int year = 0, month = 0, day = 0;
-};
 
 // Merges one terminal's new record lines into the record file in time order,
 // streaming: the old file is read line by line into "<record file>.<pid>.gcc",
