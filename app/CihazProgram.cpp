@@ -35,7 +35,7 @@ bool Erases(CihazVerb verb) {
 // window's does; the other commands connect as the window's clock,
 // administrator and reset commands do.
 const ConnectionRules& RulesOf(CihazVerb verb) {
-  return verb == CihazVerb::kTest ? kConnectionTest : kSettingsConnection;
+  return verb == CihazVerb::kTest ? kTestConnection : kSettingsConnection;
 }
 
 // The status each command leaves on a row it did all it should on.

@@ -3,7 +3,7 @@
 
 #include "conformance/BulkDecoding.h"
 #include "conformance/Checker.h"
-#include "conformance/ClockText.h"
+#include "conformance/ClockFieldsText.h"
 #include "conformance/ProtocolRules.h"
 #include "core/AppError.h"
 #include "core/Utf8.h"
@@ -392,7 +392,7 @@ void Checker::CheckClock() {
     Fail("yanıt altı i32 değil", rules::kClock);
     return;
   }
-  Got(ClockText(f));
+  Got(ClockFieldsText(f));
   const std::string wrong = DateTimeProblem(f[0], f[1], f[2], f[3], f[4], f[5]);
   if (!wrong.empty()) Fail(wrong, rules::kClock);
 }

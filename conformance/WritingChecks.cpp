@@ -6,7 +6,7 @@
 
 #include "conformance/BulkDecoding.h"
 #include "conformance/Checker.h"
-#include "conformance/ClockText.h"
+#include "conformance/ClockFieldsText.h"
 #include "conformance/ProtocolRules.h"
 #include "core/AppError.h"
 
@@ -61,7 +61,7 @@ struct ClockFields {
     ::gmtime_r(&seconds, &tm);
     return {{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec}};
   }
-  std::string Text() const { return ClockText(f); }
+  std::string Text() const { return ClockFieldsText(f); }
   PayloadWriter Args() const {
     PayloadWriter args;
     for (int field : f) args.I32(field);

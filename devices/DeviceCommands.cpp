@@ -71,9 +71,9 @@ bool DeviceCommands::ConnectSelectedDevice(const DeviceList& rows, int device) {
 }
 
 void DeviceCommands::TestDevice(const DeviceList& rows, int device) {
-  const ConnectionTarget target = TargetOf(DeviceAt(rows, device), kConnectionTest);
+  const ConnectionTarget target = TargetOf(DeviceAt(rows, device), kTestConnection);
   if (target.kind == ConnectionKind::kNone) return;
-  if (ConnectTo(terminal_, target, kConnectionTest)) {
+  if (ConnectTo(terminal_, target, kTestConnection)) {
     DisconnectOnExit disconnect(terminal_);
     sink_.StatusChanged(device, device_status::kConnected);
   } else {
@@ -94,7 +94,7 @@ void DeviceCommands::TestAllConnections(const DeviceList& rows, const StopReques
     sink_.StatusChanged(device, "");
     devices.push_back(device);
   }
-  RunRowsByLink(rows, devices, kConnectionTest, makeClient_, &terminal_, sink_,
+  RunRowsByLink(rows, devices, kTestConnection, makeClient_, &terminal_, sink_,
                 [&rows, stop](DeviceCommands& commands, int device) {
                   // An empty cell would read as a test still to come.
                   if (stop != nullptr && stop->Requested()) {

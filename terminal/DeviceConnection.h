@@ -41,7 +41,7 @@ inline constexpr ConnectionRules kTransferConnection{SerialChoice::kExactlyCommP
 inline constexpr ConnectionRules kSettingsConnection{SerialChoice::kAnythingButEthernet,
                                                      ComPortReading::kFourthCharacter, false};
 // The settings window's connection tests.
-inline constexpr ConnectionRules kConnectionTest{SerialChoice::kExactlyCommPort,
+inline constexpr ConnectionRules kTestConnection{SerialChoice::kExactlyCommPort,
                                                  ComPortReading::kFourthCharacter, false};
 // The personnel window, from the target the settings window hands over.
 inline constexpr ConnectionRules kPersonnelConnection{SerialChoice::kAnythingButEthernet,

@@ -39,10 +39,10 @@ TEST(DeviceConnectionTest, RulesChooseTheLineAndReadThePortAsEachCommandAlwaysHa
   for (const std::string type : {"", "Ethernet ", "ethernet", "Modem"}) {
     EXPECT_EQ(TargetOf(Entry(type), kSettingsConnection).kind, ConnectionKind::kSerial) << type;
     EXPECT_EQ(TargetOf(Entry(type), kPersonnelConnection).kind, ConnectionKind::kSerial) << type;
-    EXPECT_EQ(TargetOf(Entry(type), kConnectionTest).kind, ConnectionKind::kNone) << type;
+    EXPECT_EQ(TargetOf(Entry(type), kTestConnection).kind, ConnectionKind::kNone) << type;
     EXPECT_EQ(TargetOf(Entry(type), kTransferConnection).kind, ConnectionKind::kNone) << type;
   }
-  const ConnectionTarget network = TargetOf(Entry("Ethernet"), kConnectionTest);
+  const ConnectionTarget network = TargetOf(Entry("Ethernet"), kTestConnection);
   EXPECT_EQ(network, (ConnectionTarget{ConnectionKind::kNetwork, "127.0.0.1", 4370, 0, 0, 0}));
   EXPECT_EQ(TargetOf(Entry("Comm Port"), kTransferConnection),
             (ConnectionTarget{ConnectionKind::kSerial, "", 0, 3, 19200, 7}));
@@ -74,7 +74,7 @@ TEST(DeviceConnectionTest, ReadsOnlyTheNumbersTheLineNeedsInOrder) {
   EXPECT_EQ(TargetOf(bad, kPersonnelConnection).ipPort, 4370);
   EXPECT_THROW(MachineNumberOf(bad), AppError);
   bad.ipPort = " 43 70";
-  EXPECT_EQ(ErrorOf(bad, kConnectionTest), "' 43 70' is not a valid integer value");
+  EXPECT_EQ(ErrorOf(bad, kTestConnection), "' 43 70' is not a valid integer value");
 }
 
 TEST(DeviceConnectionTest, ConnectsAndRegistersForEventsOnlyWhenAsked) {
