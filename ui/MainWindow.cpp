@@ -161,8 +161,10 @@ class QueuedSink : public TransferSink {
   const bool clearLog_;
 };
 
-QPushButton* GlyphButton(QWidget* parent, const QString& text, const QPixmap& glyph,
-                         const QColor& colour) {
+// The main window's buttons: bold captions in their own colour, laid out by
+// the window (the other windows place theirs, WindowControls.h).
+QPushButton* ColouredGlyphButton(QWidget* parent, const QString& text, const QPixmap& glyph,
+                                 const QColor& colour) {
   auto* button = new QPushButton(QIcon(glyph), text, parent);
   button->setIconSize(glyph.size());
   QFont font = button->font();
@@ -240,15 +242,15 @@ void MainWindow::BuildControls() {
 
   const int buttonsLeft = 620;
   const int buttonWidth = 136;
-  transferButton_ =
-      GlyphButton(this, QStringLiteral("Bilgileri Aktar"), TransferGlyph(), QColor(0, 0, 255));
+  transferButton_ = ColouredGlyphButton(this, QStringLiteral("Bilgileri Aktar"), TransferGlyph(),
+                                        QColor(0, 0, 255));
   transferButton_->setObjectName("transferButton");
   transferButton_->setGeometry(buttonsLeft, kBannerHeight + 12, buttonWidth, 44);
   settingsButton_ =
-      GlyphButton(this, QStringLiteral("Ayarlar"), SettingsGlyph(), QColor(128, 0, 0));
+      ColouredGlyphButton(this, QStringLiteral("Ayarlar"), SettingsGlyph(), QColor(128, 0, 0));
   settingsButton_->setObjectName("settingsButton");
   // Stops a running transfer at its next safe point; enabled only then.
-  stopButton_ = GlyphButton(this, QStringLiteral("Durdur"), StopGlyph(), QColor(128, 0, 0));
+  stopButton_ = ColouredGlyphButton(this, QStringLiteral("Durdur"), StopGlyph(), QColor(128, 0, 0));
   stopButton_->setObjectName("stopButton");
   // Greyed while no transfer runs, so that it does not look pressable.
   QPalette stopPalette = stopButton_->palette();
@@ -258,7 +260,8 @@ void MainWindow::BuildControls() {
   runner_.SetStopControl(stopButton_);
   const int below = 40;  // what the stop control takes under "Bilgileri Aktar"
   settingsButton_->setGeometry(buttonsLeft, kBannerHeight + 64 + below, buttonWidth, 44);
-  exitButton_ = GlyphButton(this, QStringLiteral("Çıkış   "), ExitGlyph(), QColor(255, 0, 0));
+  exitButton_ =
+      ColouredGlyphButton(this, QStringLiteral("Çıkış   "), ExitGlyph(), QColor(255, 0, 0));
   exitButton_->setObjectName("exitButton");
   exitButton_->setGeometry(buttonsLeft, kBannerHeight + 116 + below, buttonWidth, 44);
 
