@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/AppError.h"
+#include "core/FolderPath.h"
 #include "core/Numbers.h"
 
 namespace miravel {
@@ -86,7 +87,7 @@ inline std::vector<int> ParseRowList(const std::string& text) {
 // A --folder value as the programs join file names to it: ending in '/'
 // (an empty value, the current folder, stays empty).
 inline void EndFolderWithSlash(std::string& folder) {
-  if (!folder.empty() && folder.back() != '/') folder += '/';
+  folder = PathInFolder(folder, "");
 }
 
 }  // namespace miravel

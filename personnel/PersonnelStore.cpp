@@ -7,6 +7,7 @@
 
 #include "core/AppError.h"
 #include "core/Cp1254.h"
+#include "core/FolderPath.h"
 #include "core/Numbers.h"
 #include "core/SafeFile.h"
 #include "core/Utf8.h"
@@ -55,9 +56,7 @@ void CreateEmptyList(const std::string& listPath, const std::string& folder) {
 }  // namespace
 
 PersonnelStore::PersonnelStore(const std::string& officeFolder) {
-  folder_ = officeFolder;
-  if (!folder_.empty() && folder_.back() != '/') folder_ += '/';
-  folder_ += "personel/";
+  folder_ = PathInFolder(officeFolder, "personel/");
   listPath_ = folder_ + "personel.ini";
   detailPath_ = folder_ + "parmakizi.ini";
 }

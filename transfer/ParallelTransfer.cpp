@@ -412,10 +412,8 @@ void ParallelRun::MergeAndReplace(const std::vector<Row*>& transferred) {
   }
   const std::string setAsidePath = SetAsideFileOf(job_.programFolder);
   std::vector<AppendedFile> appended;
-  std::string folder = job_.programFolder;
-  if (!folder.empty() && folder.back() != '/') folder += '/';
   for (const int number : rowNumbers) {
-    const std::string path = folder + "yedekler/" + RecordFileMerger::BackupName(Today(), number);
+    const std::string path = RecordFileMerger::BackupPath(job_.programFolder, Today(), number);
     appended.push_back({path, SizeOf(path)});
   }
   if (setAside > 0) appended.push_back({setAsidePath, SizeOf(setAsidePath)});

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "core/AppError.h"
+#include "core/FolderPath.h"
 #include "core/Numbers.h"
 #include "core/SafeFile.h"
 #include "transfer/RecordLine.h"
@@ -52,6 +53,11 @@ std::string RecordFileMerger::BackupName(CalendarDate date, int rowNumber) {
          PadNumber(3, rowNumber);
 }
 
+std::string RecordFileMerger::BackupPath(const std::string& programFolder, CalendarDate date,
+                                         int rowNumber) {
+  return PathInFolder(programFolder, "yedekler/" + BackupName(date, rowNumber));
+}
+
 RecordFileMerger::~RecordFileMerger() {
   Abandon();
 }
@@ -70,15 +76,13 @@ void RecordFileMerger::Open(const std::string& recordFilePath, const std::string
   // The merge file carries the process number: two programs merging into one
   // record file can never write the same merge file.
   mergePath_ = recordPath_ + "." + std::to_string(::getpid()) + ".gcc";
-  std::string folder = programFolder;
-  if (!folder.empty() && folder.back() != '/') folder += '/';
   backupPaths_.clear();
   backups_.clear();
   // The backups first: a missing yedekler folder stops the command before the
   // record file is created or read.
   for (const int row : rowNumbers) {
     const std::string& path =
-        backupPaths_.emplace_back(folder + "yedekler/" + BackupName(today, row));
+        backupPaths_.emplace_back(BackupPath(programFolder, today, row));
     auto& backup = *backups_.emplace_back(std::make_unique<FileWriter>());
     if (!backup.Open(path, FileWriter::Mode::kAppend, "Yedek dosyası")) {
       throw FileError("Yedek dosyası açılamadı", path, errno);

@@ -4,6 +4,7 @@
 #include <ctime>
 #include <optional>
 
+#include "core/FolderPath.h"
 #include "core/Numbers.h"
 #include "terminal/DeviceConnection.h"
 #include "terminal/TerminalClient.h"
@@ -51,9 +52,7 @@ std::unique_ptr<RecordFileLock> StartTransferRun(const TransferJob& job, Transfe
 }
 
 std::string SetAsideFileOf(const std::string& programFolder) {
-  std::string folder = programFolder;
-  if (!folder.empty() && folder.back() != '/') folder += '/';
-  return folder + "ayrilan-kayitlar.txt";
+  return PathInFolder(programFolder, "ayrilan-kayitlar.txt");
 }
 
 }  // namespace miravel
