@@ -81,8 +81,7 @@ void RecordFileMerger::Open(const std::string& recordFilePath, const std::string
   // The backups first: a missing yedekler folder stops the command before the
   // record file is created or read.
   for (const int row : rowNumbers) {
-    const std::string& path =
-        backupPaths_.emplace_back(BackupPath(programFolder, today, row));
+    const std::string& path = backupPaths_.emplace_back(BackupPath(programFolder, today, row));
     auto& backup = *backups_.emplace_back(std::make_unique<FileWriter>());
     if (!backup.Open(path, FileWriter::Mode::kAppend, "Yedek dosyası")) {
       throw FileError("Yedek dosyası açılamadı", path, errno);

@@ -84,8 +84,7 @@ class RecordFileMerger {
   // "YYYYMMDD.NNN" for the date and the 1-based row number.
   static std::string BackupName(CalendarDate date, int rowNumber);
   // That backup's path in the program folder's yedekler folder.
-  static std::string BackupPath(const std::string& programFolder, CalendarDate date,
-                                int rowNumber);
+  static std::string BackupPath(const std::string& programFolder, CalendarDate date, int rowNumber);
 
  private:
   void ReadPending();
