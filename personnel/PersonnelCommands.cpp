@@ -127,7 +127,10 @@ class PersonnelCommands::Progress : public BulkReadObserver {
     if (shown_) feedback_.HideProgress();
     shown_ = false;
   }
+  // A bulk load watched from now on ends at its next chunk once stop is asked.
+  void EndLoadsOnStop(const StopRequest* stop) { stop_ = stop; }
   void BulkReadProgress(std::size_t received, std::size_t expected) override {
+    ThrowIfStopRequested(stop_);
     // Without a count the bar waits for the end rather than jump to it.
     if (expected == 0) return;
     Set(static_cast<std::int64_t>(received), static_cast<std::int64_t>(expected));
@@ -135,6 +138,7 @@ class PersonnelCommands::Progress : public BulkReadObserver {
 
  private:
   PersonnelFeedback& feedback_;
+  const StopRequest* stop_ = nullptr;
   bool shown_ = false;
   int percent_ = 0;
   int from_ = 0;
@@ -232,8 +236,24 @@ bool PersonnelCommands::Stopping() {
   return stopped_;
 }
 
+bool PersonnelCommands::LoadInBulk(Progress& progress,
+                                   bool (TerminalClient::*load)(int machineNumber)) {
+  TerminalClient& client = terminal_.client;
+  progress.EndLoadsOnStop(stop_);
+  try {
+    const BulkReadWatch watch(client, progress);
+    return (client.*load)(Machine());
+  } catch (const StoppedOnRequest&) {
+    stopped_ = true;
+    terminal_.connected =
+        terminal_.target && ConnectTo(client, *terminal_.target, kPersonnelConnection);
+    return false;
+  }
+}
+
 bool PersonnelCommands::Connect(const ConnectionTarget& target) {
   terminal_.connected = false;
+  terminal_.target = target;
   terminal_.machineNumber = target.machineNumber;
   terminal_.connected = ConnectTo(terminal_.client, target, kPersonnelConnection);
   return terminal_.connected;
@@ -285,9 +305,9 @@ std::optional<std::string> PersonnelCommands::LoadTerminalList(Progress& progres
   // look like a backup.
   client.GetDeviceStatus(Machine(), kUserCountStatus, terminal_.userCount);
   progress.Stretch(0, kUserListShare);
-  {
-    const BulkReadWatch watch(client, progress);
-    if (!client.ReadAllUsers(Machine())) return UsersRefusedMessage();
+  if (!LoadInBulk(progress, &TerminalClient::ReadAllUsers)) {
+    if (Stopping()) return std::nullopt;
+    return UsersRefusedMessage();
   }
   progress.Stretch(kUserListShare, 100);
   // The walk ends with the users the terminal has, not after the count it
@@ -479,9 +499,9 @@ PersonnelOutcome PersonnelCommands::CopyTemplatesToStore() {
   const int selected = TickedCount(terminalList_);
   TerminalClient& client = terminal_.client;
   progress.Stretch(0, kTemplateListShare);
-  {
-    const BulkReadWatch watch(client, progress);
-    if (!client.ReadAllTemplates(Machine())) throw AppError(TemplatesRefusedToListMessage());
+  if (!LoadInBulk(progress, &TerminalClient::ReadAllTemplates)) {
+    if (Stopping()) return outcome;
+    throw AppError(TemplatesRefusedToListMessage());
   }
   progress.Stretch(kTemplateListShare, 100);
   PerNoIndex storeRows(storeList_);
@@ -577,9 +597,11 @@ void PersonnelCommands::MarkTerminalFingerprints() {
   TerminalClient& client = terminal_.client;
   {
     Progress progress(feedback_, kTemplateReadCaption);
-    const BulkReadWatch watch(client, progress);
     // Refused, every user would be listed without a fingerprint.
-    if (!client.ReadAllTemplates(Machine())) throw AppError(TemplatesRefusedToListMessage());
+    if (!LoadInBulk(progress, &TerminalClient::ReadAllTemplates)) {
+      if (Stopping()) return;
+      throw AppError(TemplatesRefusedToListMessage());
+    }
   }
   for (int row = 0; row < terminalList_.RowCount() && !Stopping(); ++row) {
     const int enrollNumber = TerminalEnrollNumber(terminalList_, row);

@@ -10,6 +10,7 @@
 #include "personnel/PersonnelList.h"
 #include "personnel/PersonnelStore.h"
 #include "personnel/StoreLock.h"
+#include "terminal/DeviceConnection.h"
 
 namespace miravel {
 class StopRequest;
@@ -18,7 +19,6 @@ class StopRequest;
 namespace miravel {
 
 class TerminalClient;
-struct ConnectionTarget;
 
 // The progress group of the personnel window ("Cihazdaki personeller
 // yükleniyor" and the like) and the messages a command leaves for the user.
@@ -49,6 +49,8 @@ struct PersonnelTerminal {
   // The terminal's answer to the user-count query; kept between queries and
   // between showings.
   int userCount = 0;
+  // How it was reached, to reach it again after a stopped bulk load.
+  std::optional<ConnectionTarget> target{};
 };
 
 // What a bulk command did.
@@ -157,6 +159,12 @@ class PersonnelCommands {
   int Machine() const { return terminal_.machineNumber; }
   // At a safe point of a command: whether to end it here (noted for Stopped).
   bool Stopping();
+  // One bulk load of the terminal (ReadAllUsers, ReadAllTemplates), its
+  // items moving progress. A stop asked while they arrive ends the load at
+  // its next chunk; the link, left out of step, is then opened again, so
+  // that the next command finds the terminal. Returns the load's answer, or
+  // false when stopped (Stopping() then tells).
+  bool LoadInBulk(Progress& progress, bool (TerminalClient::*load)(int machineNumber));
   // Returns why the terminal's users could not be listed; none when they were.
   std::optional<std::string> LoadTerminalList(Progress& progress);
   void LoadStoreList(Progress& progress);

@@ -253,6 +253,38 @@ TEST_F(PersonnelCommandsTest, TemplatesComeDenselyAndAddPersonsAsTheStoreListDec
   EXPECT_EQ(ReadFile(store.ListPath()), "00008\r\n");
 }
 
+// A long bulk load ends at the chunk after "Durdur", leaves the store as it
+// was, and the terminal, reached again, serves the next command.
+TEST_F(PersonnelCommandsTest, AStopDuringABulkLoadEndsItAtTheNextChunkAndKeepsTheTerminal) {
+  StopRequest stop;
+  commands.SetStopRequest(&stop);
+  WriteStore("", "");
+  for (int enroll = 1; enroll <= 50; ++enroll) {
+    fake.users[enroll] = {"Kişi", "", 0};
+    fake.templates[{enroll, 0}] = std::string(30, 'x');
+  }
+  fake.itemsPerChunk = 10;
+  commands.LoadLists();
+  TickAll(terminalList);
+  const int connects = fake.CallCount("ConnectNetwork");
+  const std::size_t chunksBefore = fake.chunksSent;
+  fake.onCall = [&](const std::string& operation) {
+    if (operation == "ReadAllTemplates") stop.Request();
+  };
+  commands.CopyTemplatesToStore();
+  EXPECT_TRUE(commands.Stopped());
+  EXPECT_EQ(fake.chunksSent - chunksBefore, 1u);
+  EXPECT_EQ(fake.CallCount("GetFingerTemplate"), 0);
+  EXPECT_EQ(ReadFile(store.ListPath()), "");
+  EXPECT_EQ(fake.CallCount("ConnectNetwork"), connects + 1);
+
+  fake.onCall = nullptr;
+  stop.Clear();
+  commands.CopyTemplatesToStore();
+  EXPECT_FALSE(commands.Stopped());
+  EXPECT_EQ(Stored("00050", "parmakizi0"), std::string(30, 'x'));
+}
+
 TEST_F(PersonnelCommandsTest, ALinkLostInTheMiddleKeepsWhatTheRowsBeforeIt) {
   for (int enroll : {1, 2}) {
     fake.users[enroll] = {"Kişi", "", 0};

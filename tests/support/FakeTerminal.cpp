@@ -104,6 +104,7 @@ void FakeTerminal::TellLoad(int countStatus, std::size_t total) {
   BulkReadMeter meter(observer, static_cast<std::size_t>(std::max(count, 0)));
   for (std::size_t received = 0; received < total;) {
     received = std::min(total, received + std::max<std::size_t>(itemsPerChunk, 1));
+    ++chunksSent;
     meter.Arrived(received);
   }
   meter.Finished(total);

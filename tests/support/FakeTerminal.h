@@ -58,6 +58,7 @@ class FakeTerminal : public TerminalClient {
   // A bulk load tells its observer as if its items came in chunks of this
   // many, against the count GetDeviceStatus would give (none when it fails).
   std::size_t itemsPerChunk = 100;
+  std::size_t chunksSent = 0;  // of every bulk load so far
   // The clock, administrator and erase operations and the bulk reads of
   // users and templates named here return false (the terminal refuses them)
   // though connected.
