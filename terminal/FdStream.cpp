@@ -12,6 +12,13 @@
 
 namespace miravel {
 
+int NextPollMs(std::chrono::steady_clock::time_point deadline, const StopRequest* stop) {
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+      deadline - std::chrono::steady_clock::now());
+  const long long ms = std::max<long long>(left.count(), 0);
+  return static_cast<int>(stop == nullptr ? ms : std::min<long long>(ms, 50));
+}
+
 FdStream::FdStream(int fd, Kind kind, std::chrono::milliseconds quietTimeout)
     : fd_(fd), kind_(kind), quietTimeout_(quietTimeout) {}
 
@@ -22,12 +29,14 @@ FdStream::~FdStream() {
 bool FdStream::WaitFor(short events) {
   const auto deadline = std::chrono::steady_clock::now() + quietTimeout_;
   for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
+    ThrowIfStopRequested(stop_);
     pollfd entry{fd_, events, 0};
-    const int ready = ::poll(&entry, 1, static_cast<int>(std::max<long long>(left.count(), 0)));
+    const int ready = ::poll(&entry, 1, NextPollMs(deadline, stop_));
     if (ready > 0) return true;  // errors and hang-ups show up in the read or write
-    if (ready == 0) return false;
+    if (ready == 0) {
+      if (std::chrono::steady_clock::now() >= deadline) return false;
+      continue;
+    }
     if (errno != EINTR) throw AppError(wire::kLinkLostMessage);
   }
 }

@@ -2,9 +2,15 @@
 
 #include <chrono>
 
+#include "core/StopRequest.h"
 #include "terminal/ByteStream.h"
 
 namespace miravel {
+
+// How long the next poll of a wait that ends at deadline may last: what is
+// left of it, or while a stop (null: none) is watched at most 50 ms, so that a
+// "Durdur" is seen within that rather than after the whole time-out.
+int NextPollMs(std::chrono::steady_clock::time_point deadline, const StopRequest* stop);
 
 // A ByteStream over an open socket or serial device. Every wait is bounded by
 // the quiet time-out: a read gives up when no byte arrived for that long (not
@@ -23,6 +29,8 @@ class FdStream : public ByteStream {
   void WriteAll(std::string_view bytes) override;
 
   void SetQuietTimeout(std::chrono::milliseconds timeout) { quietTimeout_ = timeout; }
+  // Every later wait ends with StoppedOnRequest once stop (null: none) is asked.
+  void SetStopRequest(const StopRequest* stop) { stop_ = stop; }
   int Descriptor() const { return fd_; }
 
  private:
@@ -32,6 +40,7 @@ class FdStream : public ByteStream {
   int fd_;
   Kind kind_;
   std::chrono::milliseconds quietTimeout_;
+  const StopRequest* stop_ = nullptr;
 };
 
 }  // namespace miravel

@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "core/Utf8.h"
+#include "terminal/FdStream.h"
 
 namespace miravel {
 namespace {
@@ -33,7 +34,8 @@ bool BaudConstant(int baudRate, speed_t& speed) {
 
 }  // namespace
 
-int ConnectTcp(const std::string& ipAddress, int port, std::chrono::milliseconds timeout) {
+int ConnectTcp(const std::string& ipAddress, int port, std::chrono::milliseconds timeout,
+               const StopRequest* stop) {
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
@@ -47,11 +49,20 @@ int ConnectTcp(const std::string& ipAddress, int port, std::chrono::milliseconds
   if (ok && ::connect(fd, found->ai_addr, found->ai_addrlen) != 0) {
     ok = errno == EINPROGRESS;
     if (ok) {
+      const auto deadline = std::chrono::steady_clock::now() + timeout;
       pollfd entry{fd, POLLOUT, 0};
       int ready;
-      do {
-        ready = ::poll(&entry, 1, static_cast<int>(timeout.count()));
-      } while (ready < 0 && errno == EINTR);
+      for (;;) {
+        if (stop != nullptr && stop->Requested()) {
+          ::freeaddrinfo(found);
+          ::close(fd);
+          throw StoppedOnRequest();
+        }
+        ready = ::poll(&entry, 1, NextPollMs(deadline, stop));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready == 0 && std::chrono::steady_clock::now() < deadline) continue;
+        break;
+      }
       int error = 0;
       socklen_t size = sizeof error;
       ok = ready == 1 && ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0;

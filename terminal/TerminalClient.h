@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "core/StopRequest.h"
 #include "terminal/BulkReadProgress.h"
 
 namespace miravel {
@@ -33,6 +34,14 @@ class TerminalClient {
   // nothing. A client that wraps another passes it on.
   virtual void SetBulkReadObserver(BulkReadObserver* observer) { bulkReadObserver_ = observer; }
   BulkReadObserver* BulkReadObserverOrNull() const { return bulkReadObserver_; }
+
+  // While a stop is set (not null), a wait of the link, in a connect or in a
+  // call, ends as soon as the stop is asked: the call throws StoppedOnRequest
+  // and the link is dropped. Unset, every wait runs to its time-out. A command
+  // sets it only where it may leave off (the transfer while it reads, never
+  // for the clears that follow the record file's replacement).
+  virtual void SetStopRequest(const StopRequest* stop) { stopRequest_ = stop; }
+  const StopRequest* StopRequestOrNull() const { return stopRequest_; }
 
   virtual bool RegisterEvents(int machineNumber, int eventMask) = 0;
 
@@ -81,6 +90,7 @@ class TerminalClient {
 
  private:
   BulkReadObserver* bulkReadObserver_ = nullptr;
+  const StopRequest* stopRequest_ = nullptr;
 };
 
 }  // namespace miravel

@@ -56,6 +56,7 @@ bool WireTerminalClient::Open(int fd, bool serial, int machineNumber) {
   if (fd < 0) return false;
   stream_ = std::make_unique<FdStream>(
       fd, serial ? FdStream::Kind::kSerial : FdStream::Kind::kSocket, timeouts_.hello);
+  stream_->SetStopRequest(StopRequestOrNull());
   session_ = std::make_unique<WireSession>(*stream_, timeouts_.progress);
   int answeredMachine = 0;
   bool answered = false;
@@ -69,6 +70,9 @@ bool WireTerminalClient::Open(int fd, bool serial, int machineNumber) {
     }
   } catch (const AppError&) {
     answered = false;  // a link that closes or mumbles at once is a refused connection
+  } catch (const StoppedOnRequest&) {
+    Disconnect();
+    throw;
   }
   // On a serial line several terminals may listen; only ours may answer.
   if (!answered || (serial && answeredMachine != machineNumber)) {
@@ -85,13 +89,18 @@ bool WireTerminalClient::ConnectNetwork(const std::string& ipAddress, int port) 
   if (port < 1 || port > 65535) return false;
   // The machine number of a network terminal is not known yet: 0 asks whoever
   // is at the address.
-  return Open(ConnectTcp(ipAddress, port, timeouts_.connect), false, 0);
+  return Open(ConnectTcp(ipAddress, port, timeouts_.connect, StopRequestOrNull()), false, 0);
 }
 
 bool WireTerminalClient::ConnectSerial(int comPort, int machineNumber, int baudRate) {
   Disconnect();
   if (!serialDevicePath_) return false;
   return Open(OpenSerialLine(serialDevicePath_(comPort), baudRate), true, machineNumber);
+}
+
+void WireTerminalClient::SetStopRequest(const StopRequest* stop) {
+  TerminalClient::SetStopRequest(stop);
+  if (stream_) stream_->SetStopRequest(stop);
 }
 
 void WireTerminalClient::Disconnect() {

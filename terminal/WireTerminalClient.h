@@ -41,6 +41,7 @@ class WireTerminalClient : public TerminalClient {
   bool ConnectSerial(int comPort, int machineNumber, int baudRate) override;
   void Disconnect() override;
   std::string Identity() const override { return session_ ? identity_ : std::string(); }
+  void SetStopRequest(const StopRequest* stop) override;
   bool RegisterEvents(int machineNumber, int eventMask) override;
   bool GetDeviceStatus(int machineNumber, int statusIndex, int& value) override;
   bool ReadAttendanceLog(int machineNumber) override;

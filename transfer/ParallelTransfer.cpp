@@ -109,6 +109,22 @@ class LogReadBar : public BulkReadObserver {
   int shown_ = 0;
 };
 
+// The terminal's link watches the stop while its row is read, and never
+// after: the clears that follow the record file's replacement must not be cut
+// short by a stop.
+class LinkStopWhileReading {
+ public:
+  LinkStopWhileReading(TerminalClient& terminal, const StopRequest* stop) : terminal_(terminal) {
+    terminal_.SetStopRequest(stop);
+  }
+  ~LinkStopWhileReading() { terminal_.SetStopRequest(nullptr); }
+  LinkStopWhileReading(const LinkStopWhileReading&) = delete;
+  LinkStopWhileReading& operator=(const LinkStopWhileReading&) = delete;
+
+ private:
+  TerminalClient& terminal_;
+};
+
 class ParallelRun {
  public:
   ParallelRun(const TransferJob& job, const TerminalClientMaker& makeClient, TransferSink& sink,
@@ -261,6 +277,7 @@ void ParallelRun::ReadRow(Row& row) {
     for (Row& other : rows_) {
       if (other.client == terminal) other.client.reset();
     }
+    const LinkStopWhileReading stopWatch(*terminal, job_.stop);
     if (!ConnectTo(*terminal, row.target, kTransferConnection)) {
       row.outcome = Outcome::kFailed;
       Report([&] { sink_.StatusChanged(row.number, RowStatus::kFailed); });

@@ -8,9 +8,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <functional>
 #include <thread>
 
 #include "core/AppError.h"
+#include "core/StopRequest.h"
 #include "terminal/WireProtocol.h"
 #include "tests/support/EmulatorProcess.h"
 #include "tests/support/TempFolder.h"
@@ -181,6 +183,45 @@ TEST(FaultyLinkTest, ATerminalSlowerThanTheQuietTimeOutIsAnError) {
   auto patient = NetworkClient();
   ASSERT_TRUE(patient.ConnectNetwork("127.0.0.1", emulator.Port()));
   EXPECT_TRUE(patient.GetDeviceStatus(1, 2, value));
+}
+
+// "Durdur" during a connect to a terminal that never greets, and during a
+// slow reply: the wait ends at once, the link is dropped, and the client
+// connects again once the stop is over.
+TEST(FaultyLinkTest, AStopEndsTheLinksWaitsAtOnceAndDropsTheLink) {
+  StopRequest stop;
+  auto client = NetworkClient();
+  client.SetStopRequest(&stop);
+  const auto stopsAfter = [&](const std::function<void()>& wait) {
+    stop.Clear();
+    std::thread stopper([&] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+      stop.Request();
+    });
+    const auto start = Clock::now();
+    EXPECT_THROW(wait(), StoppedOnRequest);
+    const auto took = Clock::now() - start;
+    stopper.join();
+    EXPECT_FALSE(client.IsConnected());
+    return took;
+  };
+  int port = 0;
+  const int silent = BoundLoopbackSocket(port);
+  ::listen(silent, 1);  // takes the connection, never says hello
+  EXPECT_LT(stopsAfter([&] { client.ConnectNetwork("127.0.0.1", port); }),
+            std::chrono::milliseconds(1000));
+  ::close(silent);
+
+  test::EmulatorProcess slow({"--listen", "127.0.0.1:0", "--delay-ms", "1500"});
+  stop.Clear();
+  ASSERT_TRUE(client.ConnectNetwork("127.0.0.1", slow.Port()));
+  int value = 0;
+  EXPECT_LT(stopsAfter([&] { client.GetDeviceStatus(1, 2, value); }),
+            std::chrono::milliseconds(1000));
+  stop.Clear();
+  client.SetStopRequest(nullptr);
+  ASSERT_TRUE(client.ConnectNetwork("127.0.0.1", slow.Port()));
+  EXPECT_TRUE(client.GetDeviceStatus(1, 2, value));
 }
 
 TEST(FaultyLinkTest, NonsenseFromTheTerminalIsABrokenReply) {
